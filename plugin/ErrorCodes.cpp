@@ -1,0 +1,31 @@
+#include "plugin/ErrorCodes.h"
+
+const char* ErrorCodeText(int code) {
+  switch (code) {
+    case Error::None: return "No error.";
+    case Error::FileOpen: return "The file could not be opened.";
+    case Error::FileClose: return "The file could not be closed.";
+    case Error::FileNotOpen: return "The file is not open.";
+    case Error::Read: return "The file could not be read.";
+    case Error::Write: return "The file could not be written.";
+    case Error::Seek: return "A position in the file could not be reached.";
+    case Error::FileBuffer: return "The file buffer was refused.";
+    case Error::NotPcmWave: return "This is not a PCM wave file.";
+    case Error::EmptyData: return "The wave file holds no audio data.";
+    case Error::EntryMissing: return "An entry point of the shared library is missing.";
+    case Error::IndexRange: return "Element index out of range, or the list is full.";
+    case Error::KeyMissing: return "The settings key is missing.";
+    case Error::SectionMissing: return "The settings section is missing.";
+    case Error::FormatNotConvertible:
+      return "The wave format cannot be played: it must be 16-bit PCM at 44100 Hz, mono or stereo.";
+    case Error::WindowCreate: return "The window could not be created.";
+    case Error::OutOfMemory: return "Out of memory.";
+    case Error::ControlCreate: return "A control could not be created.";
+    case Error::NoFreeChannel: return "There is no free channel for this file.";
+    case Error::HostRefusedStart: return "The audio engine refused to start playing.";
+    case Error::HostRefusedChannel: return "The audio engine refused the channel.";
+    case Error::DropNotAccepted: return "No window accepted the dropped file.";
+    case Error::WaveDevice: return "Wave device error.";
+    default: return nullptr;
+  }
+}

@@ -1,0 +1,41 @@
+// The one numbering of error codes and outcomes used throughout the plug-in.
+#pragma once
+
+namespace Error {
+enum Code : int {
+  None = 0,
+  FileOpen = 1,          // opening a file failed
+  FileClose = 2,         // closing a file failed
+  FileNotOpen = 3,       // file not open
+  Read = 4,              // read error
+  Write = 5,             // write error
+  Seek = 6,              // seek error
+  FileBuffer = 7,        // file buffer refused
+  NotPcmWave = 8,        // not a PCM wave file
+  EmptyData = 9,         // empty data chunk
+  EntryMissing = 10,     // a shared-library entry point is missing
+  IndexRange = 13,       // element index out of range, or a full list
+  KeyMissing = 15,       // settings key missing
+  SectionMissing = 16,   // settings section missing
+  FormatNotConvertible = 17,
+  WindowCreate = 18,     // registering the window class or creating the window failed
+  OutOfMemory = 19,
+  ControlCreate = 28,
+  NoFreeChannel = 32,
+  HostRefusedStart = 34,
+  HostRefusedChannel = 35,
+  DropNotAccepted = 46,
+  WaveDevice = 101,      // wave device error, with the device's error text
+};
+}  // namespace Error
+
+// Outcomes that share the number space but are never reported.
+namespace Outcome {
+enum Code : int {
+  CacheMismatch = 201,
+  NoConversionNeeded = 202,
+};
+}
+
+// A short English text for an error code; "error N" is the caller's fallback (null here).
+const char* ErrorCodeText(int code);

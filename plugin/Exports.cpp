@@ -1,0 +1,137 @@
+// The fourteen functions the host calls, and the library's attach and detach.
+// Each export forwards to the plug-in object or its main window object; with
+// neither (allocation failed at attach) they answer as an empty plug-in would.
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+
+#include "plugin/HostTypes.h"
+#include "plugin/Plugin.h"
+#include "ui/plugin/MainWindow.h"
+
+namespace {
+HINSTANCE g_instance = nullptr;
+HCURSOR g_cursor = nullptr;
+HICON g_icon = nullptr;
+Plugin* g_plugin = nullptr;
+
+MainWindow* Main() { return g_plugin ? g_plugin->Main() : nullptr; }
+
+void WriteText(uint8_t* record, size_t offset, size_t size, const char* text) {
+  lstrcpynA(reinterpret_cast<char*>(record + offset), text, (int)size);
+}
+}  // namespace
+
+extern "C" {
+
+// Any thread, any time: constant.
+int32_t getInterfaceVersion() { return kInterfaceVersion; }
+// Any thread, any time: constant (input plug-in).
+int32_t getPluginKind() { return kPluginKindInput; }
+// Any thread, any time: constant.
+int32_t supportNumChannels() { return kNumChannels; }
+
+// Any thread, any time: fills the host's information record, touching no other byte.
+void getPluginInfo(void* record) {
+  using namespace PluginInfo;
+  uint8_t* r = static_cast<uint8_t*>(record);
+  WriteText(r, kFullName, kFullNameSize, "Orvan Sondrel");
+  WriteText(r, kShortName, kShortNameSize, "Sondrel");
+  WriteText(r, kInputKind, kInputKindSize, "wave audio");
+  WriteText(r, kCopyright, kCopyrightSize, "Copyright (c) 2000 Orvan Audio. All rights reserved.");
+  WriteText(r, kVersion, kVersionSize, "v0.2b 08/2000");
+  WriteText(r, kUrl, kUrlSize, "http://www.orvan-audio.example/sondrel/");
+  const uint32_t zero = 0;
+  memcpy(r + kWord592, &zero, sizeof zero);
+}
+
+// Before the user can act: stores the host's opaque handle.
+void setPluginHandle(uint32_t handle) {
+  if (MainWindow* main = Main()) main->Engine().SetPluginHandle(handle);
+}
+
+// Before the user can act: the host's event callback (events 2, 6, 7).
+void setEventCallback(EventCallback callback) {
+  if (g_plugin) g_plugin->SetEventCallback(callback);
+}
+
+// Before the user can act: the host's internal callback (command 15).
+void setInternalCallback(InternalCallback callback) {
+  if (g_plugin) g_plugin->SetInternalCallback(callback);
+}
+
+// Before files are opened, and again whenever the host's set-up changes: closes open channels.
+int32_t setupAudioSystem(const SetupRecord* record) {
+  if (MainWindow* main = Main()) {
+    if (record) main->Engine().ApplySetup(*record);
+  }
+  return 1;
+}
+
+// On the thread that will run the window's messages: creates and shows the window.
+int32_t createUserInterface(int32_t, int32_t showCommand) {
+  MainWindow* main = Main();
+  if (!main) return 0;
+  return main->CreateUserInterface(g_instance, g_icon, g_cursor, showCommand) == 0 ? 1 : 0;
+}
+
+// On the window's thread: closes the window and unregisters its class.
+int32_t destroyUserInterface() {
+  MainWindow* main = Main();
+  if (!main) return 0;
+  return main->DestroyUserInterface();
+}
+
+// On the window's thread: shows (nonzero) or hides the window.
+void onPluginSwitch(int32_t on) {
+  if (MainWindow* main = Main()) main->Switch(on != 0);
+}
+
+// Host streaming thread, once per channel per period: one block of audio.
+int32_t readStreamChannel(int32_t channel, uint8_t** buffer, int32_t* count) {
+  MainWindow* main = Main();
+  if (!main) return 0;
+  return main->Engine().ReadStreamChannel(channel, buffer, count) ? 1 : 0;
+}
+
+// Host streaming thread, when streaming failed: every loaded channel is stopped.
+void onStreamingError(int32_t, int32_t) {
+  if (MainWindow* main = Main()) main->Engine().StopAllChannels();
+}
+
+// Any thread: accepted and ignored.
+int32_t execCommandString(int32_t, int32_t) { return 0; }
+
+}  // extern "C"
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH: {
+      g_instance = instance;
+      g_cursor = LoadCursorA(instance, MAKEINTRESOURCEA(101));
+      g_icon = LoadIconA(instance, MAKEINTRESOURCEA(109));
+      Plugin* plugin = new (std::nothrow) Plugin(instance);
+      g_plugin = plugin;
+      return plugin ? plugin->Initialize() : TRUE;
+    }
+    case DLL_PROCESS_DETACH: {
+      // At process exit the other threads are gone and the system reclaims
+      // everything; tear down only when the host unloads the library.
+      if (reserved) return TRUE;
+      BOOL result = TRUE;
+      if (g_plugin) {
+        result = g_plugin->Terminate();
+        delete g_plugin;
+        g_plugin = nullptr;
+      }
+      if (g_cursor) DestroyCursor(g_cursor);
+      if (g_icon) DestroyIcon(g_icon);
+      g_cursor = nullptr;
+      g_icon = nullptr;
+      return result;
+    }
+    default:
+      return TRUE;
+  }
+}

@@ -1,0 +1,79 @@
+#include "plugin/Plugin.h"
+
+#include <cstdio>
+#include <new>
+
+#include "plugin/ErrorCodes.h"
+#include "ui/framework/SharedLibrary.h"
+#include "ui/plugin/MainWindow.h"
+#include "util/ModulePath.h"
+#include "util/Registry.h"
+
+const char* const kHelpPage = "sondrel.html";
+static const UINT kErrorBoxStyle = MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST;
+
+Plugin::Plugin(HINSTANCE instance) : instance_(instance) {}
+
+Plugin::~Plugin() = default;
+
+void Plugin::ShowError(int code, const char* text) {
+  if (code > 100) {
+    MessageBoxA(GetDesktopWindow(), text ? text : "", kEngineTitle, kErrorBoxStyle);
+    return;
+  }
+  char errorText[kErrorTextSize];
+  if (const SharedLibraryTable* shared = SharedLibraryBound()) {
+    errorText[0] = '\0';
+    shared->GetErrorText(code, errorText);
+    shared->ShowVKLError(code, text, errorText);
+    return;
+  }
+  // Without the shared library: a plain box with the code, its text and the source.
+  const char* known = ErrorCodeText(code);
+  char message[kErrorTextSize * 2];
+  snprintf(message, sizeof message, "%s\n\nError %d: %s", text && text[0] ? text : "Orvan Sondrel", code,
+           known ? known : "unknown error");
+  MessageBoxA(GetDesktopWindow(), message, kEngineTitle, kErrorBoxStyle);
+}
+
+void Plugin::ShowHelp(intptr_t, intptr_t) {
+  if (const SharedLibraryTable* shared = SharedLibraryBound()) {
+    shared->HandleVKLHelp(kHelpPage, 0, 0, 0);
+    return;
+  }
+  OpenPageBesideModule(instance_, kHelpPage);
+}
+
+bool Plugin::Initialize() {
+  LoadSharedLibrary();
+  MainWindow* main = new (std::nothrow) MainWindow();
+  if (main) {
+    main->Engine().SetEventCallback(eventCallback_);
+    main->Engine().SetInternalCallback(internalCallback_);
+  }
+  mainWindow_ = main;
+  if (settings_) {
+    settings_->SetFileName("orvanaudioengine.ini");
+    settings_->SetQuiet(true);
+  }
+  return true;
+}
+
+bool Plugin::Terminate() {
+  if (mainWindow_) {
+    delete mainWindow_;
+    mainWindow_ = nullptr;
+  }
+  UnloadSharedLibrary();
+  return true;
+}
+
+void Plugin::SetEventCallback(EventCallback callback) {
+  eventCallback_ = callback;
+  if (mainWindow_) mainWindow_->Engine().SetEventCallback(callback);
+}
+
+void Plugin::SetInternalCallback(InternalCallback callback) {
+  internalCallback_ = callback;
+  if (mainWindow_) mainWindow_->Engine().SetInternalCallback(callback);
+}

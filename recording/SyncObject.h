@@ -1,0 +1,51 @@
+// Owning wrappers of kernel objects shared between threads: events, mutexes, threads.
+// Each has one bounded Wait; releasing and signalling are done on the handle directly.
+#pragma once
+#include <windows.h>
+
+class SyncObject {
+ public:
+  SyncObject(const char* name);
+  virtual ~SyncObject();
+  SyncObject(const SyncObject&) = delete;
+  SyncObject& operator=(const SyncObject&) = delete;
+
+  // True when signalled or abandoned (the caller then owns an abandoned mutex);
+  // false on time-out or failure. INFINITE (-1) waits without limit.
+  virtual bool Wait(DWORD timeoutMs);
+
+  HANDLE Handle() const { return handle_; }
+  const char* Name() const { return name_; }
+  bool Valid() const { return handle_ != nullptr; }
+
+ protected:
+  HANDLE handle_ = nullptr;
+  char name_[MAX_PATH];  // empty: an unnamed object
+};
+
+// Manual-reset event.
+class EventObject : public SyncObject {
+ public:
+  EventObject(bool manualReset, bool initialState, const char* name = nullptr);
+};
+
+// Mutex, not initially owned; a name makes it system-wide.
+class MutexObject : public SyncObject {
+ public:
+  explicit MutexObject(const char* name = nullptr);
+};
+
+// Thread created suspended; the creator stores the object and then calls Resume.
+class ThreadObject : public SyncObject {
+ public:
+  ThreadObject(LPTHREAD_START_ROUTINE start, void* argument);
+  DWORD ThreadId() const { return threadId_; }
+  bool Resume() { return handle_ && ResumeThread(handle_) != (DWORD)-1; }
+
+ private:
+  DWORD threadId_ = 0;
+};
+
+// WaitForMultipleObjects on two handles: 0 or 1 for the object that ended the wait
+// (0 when waiting for both), -1 on time-out; other results pass through unchanged.
+int WaitForTwo(HANDLE first, HANDLE second, bool waitForBoth, DWORD timeoutMs);

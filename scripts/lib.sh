@@ -1,0 +1,87 @@
+# Shared by ./sondrel and the test wrappers: packages, builds, Wine prefix, display.
+# Expects ROOT to be set to the repository root.
+BUILD=${SONDREL_BUILD:-$ROOT/build}
+export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$BUILD/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+# Keep Wine from offering to install its .NET and HTML engines (a dialog that waits for a person).
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+SONDREL_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+ wine wine64 fonts-wine xvfb xauth x11-utils pulseaudio pulseaudio-utils googletest cmake ninja-build
+ sox python3"
+
+log() { echo "[sondrel] $*" >&2; }
+
+# Install the Debian packages that are missing (only on machines where we are root or can sudo).
+sondrel_deps() {
+  local missing=() p
+  for p in $SONDREL_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configure (once) and build one target: i686 or x86_64.
+sondrel_build() {
+  local t=$1 dir="$BUILD/$1" tests=ON
+  case "$t" in i686) tests=OFF ;; x86_64) ;; *) echo "unknown target $t" >&2; return 2 ;; esac
+  # Configure every time: folders and tests join the build as they appear.
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" -DSONDREL_TESTS=$tests >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log" >&2; return 1; }
+  log "building $t"
+  local rc=0
+  cmake --build "$dir" -- -j2 >"$dir/build.log" 2>&1 || rc=$?
+  grep -vE '^(\[[0-9]+/[0-9]+\] |ninja: )' "$dir/build.log" >&2 || true
+  return $rc
+}
+
+# Run a Windows program under the project's prefix; its exit status is returned.
+sondrel_wine() {
+  wine "$@"
+}
+
+SONDREL_OWN_ENV=""
+# Start a private display and a persistent wineserver, and create the prefix on first use.
+sondrel_env_up() {
+  if [ "${SONDREL_ENV_UP:-}" = 1 ]; then return 0; fi
+  SONDREL_OWN_ENV=1
+  export SONDREL_ENV_UP=1
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  SONDREL_XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating Wine prefix in $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    # A crash must never wait on a person.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  wineserver -p
+  # Start Wine's own services now, detached from our output: started by a test
+  # instead, they would inherit its pipes and CTest would wait for them forever.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  trap sondrel_env_down EXIT
+}
+
+sondrel_env_down() {
+  [ -n "$SONDREL_OWN_ENV" ] || return 0
+  SONDREL_OWN_ENV=""
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  kill "$SONDREL_XVFB_PID" >/dev/null 2>&1 || true
+  wait "$SONDREL_XVFB_PID" 2>/dev/null || true
+  unset SONDREL_ENV_UP
+}

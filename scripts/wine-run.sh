@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# CTest's emulator: runs one test program of the x86_64 build under the project's Wine.
+# ./sondrel test exports the display and prefix; run alone, it brings up its own.
+ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
+source "$ROOT/scripts/lib.sh"
+sondrel_env_up
+rc=0
+wine "$@" || rc=$?
+sondrel_env_down
+exit $rc

@@ -1,0 +1,51 @@
+#include "ui/framework/SharedLibrary.h"
+
+#include <cstdio>
+#include <new>
+
+#include "plugin/ErrorCodes.h"
+#include "plugin/HostTypes.h"
+
+namespace {
+HMODULE g_module = nullptr;
+SharedLibraryTable* g_table = nullptr;
+bool g_complete = false;
+
+const char* const kEntryNames[7] = {"GetErrorText",     "ShowVKLError",  "ShowSplashWindow",
+                                    "CloseSplashWindow", "UpdateSplashText", "HandleVKLHelp",
+                                    "SetOrvanTrayIcon"};
+}  // namespace
+
+int LoadSharedLibrary() {
+  if (g_module) return g_complete ? 0 : Error::EntryMissing;
+  g_module = LoadLibraryA("VKLShared.dll");
+  if (!g_module) {
+    if (GetLastError() == ERROR_MOD_NOT_FOUND) {
+      char text[256];
+      snprintf(text, sizeof text, "VKL Shared Library %s not found.\n%s cannot run without this file!",
+               "VKLShared.dll", kEngineTitle);
+      MessageBoxA(GetDesktopWindow(), text, kEngineTitle, MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
+    }
+    return 1;
+  }
+  g_table = new (std::nothrow) SharedLibraryTable();
+  if (!g_table) return Error::OutOfMemory;
+  FARPROC* slots = reinterpret_cast<FARPROC*>(g_table);
+  g_complete = true;
+  for (int i = 0; i < 7; ++i) {
+    slots[i] = GetProcAddress(g_module, kEntryNames[i]);
+    if (!slots[i]) g_complete = false;
+  }
+  return g_complete ? 0 : Error::EntryMissing;
+}
+
+void UnloadSharedLibrary() {
+  if (!g_module) return;
+  FreeLibrary(g_module);
+  g_module = nullptr;
+  delete g_table;
+  g_table = nullptr;
+  g_complete = false;
+}
+
+const SharedLibraryTable* SharedLibraryBound() { return g_complete ? g_table : nullptr; }
