@@ -1,0 +1,80 @@
+// A PCM RIFF/WAVE file: reads the header (passing over chunks before the data),
+// writes the canonical 44-byte header, and answers length questions.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+#include "wavedata/MultimediaFile.h"
+
+// The canonical 44-byte header of a PCM wave file, field by field as on disk.
+// While a file is read, fmtSize holds the size found in the file and dataId/dataSize
+// hold each chunk header read in turn (finally the data chunk's).
+#pragma pack(push, 1)
+struct WaveHeader {
+  uint32_t riffId;
+  uint32_t riffSize;
+  uint32_t formType;
+  uint32_t fmtId;
+  uint32_t fmtSize;
+  uint16_t formatTag;
+  uint16_t channels;
+  uint32_t samplesPerSec;
+  uint32_t avgBytesPerSec;
+  uint16_t blockAlign;
+  uint16_t bitsPerSample;
+  uint32_t dataId;
+  uint32_t dataSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(WaveHeader) == 44, "the wave header is 44 bytes");
+
+constexpr int kSkippedChunksSize = 256;
+
+// Fills a PCM format record from rate, channels and bits (block align and average
+// bytes per second derived, cbSize 0).
+void MakePcmFormat(WAVEFORMATEX* format, uint32_t rate, uint16_t channels, uint16_t bits);
+
+class WaveFile : public MultimediaFile {
+ public:
+  WaveFile();
+
+  // Parses the header at the current position (right after Open). 0; 3 not open;
+  // 4 read error or the file ends before a data chunk; 6 seek error; 8 not a PCM
+  // wave file; 9 empty data chunk. On success DataStart() is the first sample byte.
+  int ReadHeader();
+  // Fills the header record for writing; writes nothing.
+  void BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits);
+  // Writes the 44-byte header at the current position; DataStart() follows it. 0, 3, 5.
+  int WriteHeader();
+  // Stores the final data size, rewinds and rewrites the header. 0, 3, 5.
+  int Finish(uint32_t dataSize);
+
+  // The six PCM fields of the header (format tag always 1, cbSize 0).
+  void GetFormat(WAVEFORMATEX* format) const;
+  // Playing time in ms: data size / (bytes per second / 1000); 0 below 1000 bytes per second.
+  uint32_t GetLengthMs() const;
+  // Data size / block align; 0 when block align is 0.
+  uint32_t GetFrameCount() const;
+
+  const WaveHeader& Header() const { return header_; }
+  uint32_t DataSize() const { return header_.dataSize; }
+  // File position of the first sample byte; 0 until a header was read or written.
+  uint32_t DataStart() const { return dataStart_; }
+  // Chunks passed over between the format and the data chunk, as 'LIST';'fact';
+  const char* SkippedChunks() const { return skipped_; }
+  // Bytes of the format chunk beyond the 16 of a PCM format record.
+  uint32_t FormatExtraBytes() const { return header_.fmtSize > 16 ? header_.fmtSize - 16 : 0; }
+
+ private:
+  // Moves forward by count bytes from the current position, refusing positions the
+  // platform's signed offsets cannot reach. 0, 4 beyond any file, 6 seek error.
+  int SkipForward(uint32_t position, uint64_t count);
+  void AppendSkipped(uint32_t chunkId);
+
+  WaveHeader header_;
+  uint32_t expectedFormType_;
+  uint32_t dataStart_ = 0;
+  char skipped_[kSkippedChunksSize];
+};

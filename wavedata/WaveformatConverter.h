@@ -1,0 +1,63 @@
+// Checks a file's sample format against the host format and splits interleaved
+// stereo blocks into a left and a right mono buffer while the file plays.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+#include "plugin/Object.h"
+
+class WaveformatConverter : public Object {
+ public:
+  WaveformatConverter();
+  // Frees the buffers when the owner did not.
+  ~WaveformatConverter() override;
+  WaveformatConverter(const WaveformatConverter&) = delete;
+  WaveformatConverter& operator=(const WaveformatConverter&) = delete;
+
+  // Measures the file format against the reference. 202 when the file plays
+  // unchanged, else 0 (then AllocateBuffers decides). A format whose channel count
+  // is not 1 or 2 or whose block align disagrees with bits and channels never yields 202.
+  int Setup(const WAVEFORMATEX& fileFormat, const WAVEFORMATEX& reference, bool splitStereo);
+  // Frees earlier buffers, then allocates buffers of blockSize bytes (two when
+  // splitting). *readSize receives the bytes to read per block (2 × blockSize when
+  // splitting). 0; 17 format cannot be played; 19 out of memory.
+  int AllocateBuffers(uint32_t blockSize, uint32_t* readSize);
+  // Real-time path: converts one block read from the file into the output buffers and
+  // returns the bytes in each. Allocates nothing, reports nothing; input beyond the
+  // buffers is ignored; 0 without buffers.
+  uint32_t Convert(const uint8_t* input, uint32_t length);
+  // Moves left samples to the first buffer and right samples to the second.
+  void SplitStereo(const uint8_t* input, uint32_t length);
+  // Deletes both buffers.
+  void FreeBuffers();
+
+  // The left (or only) output buffer and the right one (null unless splitting).
+  uint8_t* FirstBuffer() const { return first_; }
+  uint8_t* SecondBuffer() const { return second_; }
+  // Size of each output buffer, and the bytes to read per block.
+  uint32_t BufferSize() const { return bufferSize_; }
+  uint32_t ReadSize() const { return readSize_; }
+
+  bool Split() const { return split_; }
+  bool BitsDiffer() const { return bitsDiffer_; }
+  bool RateDiffers() const { return rateDiffers_; }
+  bool FormatInvalid() const { return formatInvalid_; }
+  bool BuffersAllocated() const { return buffersAllocated_; }
+  const WAVEFORMATEX& SourceFormat() const { return source_; }
+  const WAVEFORMATEX& TargetFormat() const { return target_; }
+
+ private:
+  WAVEFORMATEX source_;
+  WAVEFORMATEX target_;
+  bool bitsDiffer_ = false;
+  bool rateDiffers_ = false;
+  bool formatInvalid_ = false;
+  bool split_ = false;
+  bool buffersAllocated_ = false;
+  uint8_t* first_ = nullptr;
+  uint8_t* second_ = nullptr;
+  uint32_t bufferSize_ = 0;
+  uint32_t readSize_ = 0;
+};
