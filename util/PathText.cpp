@@ -1,9 +1,117 @@
 #include "util/PathText.h"
 
-char* FormatDuration(uint32_t, char* out, int size) { if (out && size > 0) out[0] = '\0'; return out; }
-bool SplitAtChar(char* left, char*, const char*, char, int leftSize, int) { if (left && leftSize > 0) left[0] = '\0'; return false; }
-char* FileNameOfPath(const char*, char* name, int size) { if (name && size > 0) name[0] = '\0'; return name; }
-void DirectoryOfPath(const char*, char* directory, int size) { if (directory && size > 0) directory[0] = '\0'; }
-void ReplaceExtension(const char*, const char*, char* out, int size) { if (out && size > 0) out[0] = '\0'; }
-bool CopyStringList(char*, const char*, int) { return false; }
-bool FileExists(const char*, WIN32_FIND_DATAA*) { return false; }
+#include <cstdio>
+#include <cstring>
+
+namespace {
+// Copies at most length characters of text into out (size bytes), always ended.
+void CopyPart(char* out, int size, const char* text, size_t length) {
+  if (!out || size <= 0) return;
+  if (length > static_cast<size_t>(size - 1)) length = static_cast<size_t>(size - 1);
+  memcpy(out, text, length);
+  out[length] = '\0';
+}
+
+const char* LastBackslash(const char* path) { return strrchr(path, '\\'); }
+}  // namespace
+
+// Called for the properties dialog's playing time.
+char* FormatDuration(uint32_t ms, char* out, int size) {
+  if (!out || size <= 0) return out;
+  if (ms == 0) {
+    snprintf(out, size, "00:00:00");
+    return out;
+  }
+  uint32_t hours = ms / 3600000u;
+  uint32_t rest = ms - hours * 3600000u;
+  uint32_t minutes = rest / 60000u;
+  rest -= minutes * 60000u;
+  uint32_t seconds = rest / 1000u;
+  char h[16], m[16], s[16];
+  snprintf(h, sizeof h, hours < 10 ? "0%u" : "%u", hours);
+  snprintf(m, sizeof m, minutes < 10 ? "0%u" : "%u", minutes);
+  snprintf(s, sizeof s, seconds < 10 ? "0%u" : "%u", seconds);
+  snprintf(out, size, "%s:%s:%s", h, m, s);
+  return out;
+}
+
+// Called to split settings lines at "=" and display texts at "|".
+bool SplitAtChar(char* left, char* right, const char* text, char separator, int leftSize, int rightSize) {
+  if (!text) text = "";
+  const char* at = separator ? strchr(text, separator) : nullptr;
+  if (!at) {
+    CopyPart(left, leftSize, text, strlen(text));
+    return false;
+  }
+  CopyPart(left, leftSize, text, static_cast<size_t>(at - text));
+  CopyPart(right, rightSize, at + 1, strlen(at + 1));
+  return true;
+}
+
+// Called to show a file under its name and to report a file's errors.
+char* FileNameOfPath(const char* path, char* name, int size) {
+  if (!path) path = "";
+  const char* slash = LastBackslash(path);
+  const char* start = slash ? slash + 1 : path;
+  CopyPart(name, size, start, strlen(start));
+  return name;
+}
+
+// Called to find the folder that holds a file.
+void DirectoryOfPath(const char* path, char* directory, int size) {
+  if (!path) path = "";
+  const char* slash = LastBackslash(path);
+  size_t length = slash ? static_cast<size_t>(slash - path) : 0;
+  CopyPart(directory, size, path, length);
+}
+
+// Called to name a file's companion (the picture cache beside a wave file).
+void ReplaceExtension(const char* path, const char* extension, char* out, int size) {
+  if (!out || size <= 0) return;
+  if (!path) path = "";
+  if (!extension) extension = "";
+  const char* dot = strrchr(path, '.');
+  size_t stem = dot ? static_cast<size_t>(dot - path) + 1 : 0;
+  if (stem > static_cast<size_t>(size - 1)) stem = static_cast<size_t>(size - 1);
+  memcpy(out, path, stem);
+  CopyPart(out + stem, size - static_cast<int>(stem), extension, strlen(extension));
+}
+
+// Called to hand a file dialog its filter list.
+bool CopyStringList(char* out, const char* list, int size) {
+  if (!out || size <= 0) return false;
+  if (size == 1) {
+    out[0] = '\0';
+    return false;
+  }
+  if (!list) list = "";
+  // Whole strings are copied while they fit with room for the list's final zero.
+  size_t used = 0, limit = static_cast<size_t>(size) - 1;
+  const char* next = list;
+  bool complete = true;
+  while (*next != '\0') {
+    size_t length = strlen(next) + 1;
+    if (used + length > limit) {
+      complete = false;
+      break;
+    }
+    memcpy(out + used, next, length);
+    used += length;
+    next += length;
+  }
+  out[used] = '\0';
+  // An empty list is still two zero bytes: an empty first string and the end.
+  if (used == 0) out[1] = '\0';
+  return complete;
+}
+
+// Called to test for a file (and its time) before using it.
+bool FileExists(const char* path, WIN32_FIND_DATAA* found) {
+  if (!path || path[0] == '\0' || strpbrk(path, "*?")) return false;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA(path, &data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  if (found) *found = data;
+  return true;
+}

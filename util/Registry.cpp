@@ -1,25 +1,196 @@
 #include "util/Registry.h"
 
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "plugin/ErrorCodes.h"
 #include "ui/framework/List.h"
+#include "util/PathText.h"
+
+namespace {
+// Sections start with room for one entry and grow one entry at a time.
+List* NewSection(const char* name) {
+  List* section = new (std::nothrow) List(1, sizeof(SettingEntry), 1, true, name);
+  // Sections only record their errors; the store reports them under its own name.
+  if (section) section->SetQuiet(true);
+  return section;
+}
+
+// A key the entry record can hold whole: keys cut short would turn into other keys.
+bool KeyFits(const char* key) {
+  return key && key[0] != '\0' && strlen(key) < static_cast<size_t>(kSettingKeySize);
+}
+}  // namespace
 
 Registry::Registry() {
   classId_ = kRegistry;
   fileName_[0] = '\0';
 }
 
-Registry::~Registry() = default;
+Registry::~Registry() {
+  for (int32_t i = 0; i < sectionCount_; ++i) delete sections_[i];
+  delete[] sections_;
+}
 
 void Registry::SetFileName(const char* fileName) {
   lstrcpynA(fileName_, fileName ? fileName : "", sizeof fileName_);
 }
-int Registry::SelectSection(const char*, bool) { return 19; }
-int Registry::SaveSection() { return 16; }
-List* Registry::ReadSection(const char*, const char*) { return nullptr; }
-int Registry::WriteSection(List*, const char*, const char*) { return 5; }
-int32_t Registry::FindKey(const char*) const { return -1; }
-const char* Registry::GetValue(const char*) const { return nullptr; }
-int Registry::SetValue(const char*, const char*) { return 16; }
-int Registry::AddEntry(const char*, const char*) { return 16; }
-POINT Registry::GetPoint(const char*, int32_t x, int32_t y) const { POINT p = {x, y}; return p; }
-int Registry::SetPoint(const char*, int32_t, int32_t) { return 16; }
-SettingEntry* Registry::EntryAt(int32_t) const { return nullptr; }
+
+SettingEntry* Registry::EntryAt(int32_t index) const {
+  return current_ ? static_cast<SettingEntry*>(current_->GetAt(index)) : nullptr;
+}
+
+// Called before reading or changing settings of one section (the window's position).
+int Registry::SelectSection(const char* name, bool load) {
+  if (!name) name = "";
+  if (fileName_[0] == '\0') load = false;
+  for (int32_t i = 0; i < sectionCount_; ++i) {
+    if (strcmp(sections_[i]->Name(), name) == 0) {
+      current_ = sections_[i];
+      lastError_ = 0;
+      return 0;
+    }
+  }
+  List* section = nullptr;
+  if (load) {
+    section = ReadSection(fileName_, name);
+    if (!section) return lastError_;
+  } else {
+    section = NewSection(name);
+    if (!section) return Fail(Error::OutOfMemory);
+  }
+  section->SetName(name);
+  if (sectionCount_ >= sectionCapacity_) {
+    List** table = new (std::nothrow) List*[sectionCapacity_ + 1];
+    if (!table) {
+      delete section;
+      return Fail(Error::OutOfMemory);
+    }
+    for (int32_t i = 0; i < sectionCount_; ++i) table[i] = sections_[i];
+    delete[] sections_;
+    sections_ = table;
+    sectionCapacity_ += 1;
+  }
+  sections_[sectionCount_++] = section;
+  current_ = section;
+  lastError_ = 0;
+  return 0;
+}
+
+// Called when settings must reach the file (the window closes).
+int Registry::SaveSection() {
+  if (!current_) return Fail(Error::SectionMissing);
+  return WriteSection(current_, fileName_, current_->Name());
+}
+
+// Called by SelectSection at a section's first selection.
+List* Registry::ReadSection(const char* fileName, const char* sectionName) {
+  List* section = NewSection(sectionName);
+  if (!section) {
+    ReportError(Error::OutOfMemory);
+    return nullptr;
+  }
+  char text[kSectionTextSize];
+  DWORD length = GetPrivateProfileSectionA(sectionName ? sectionName : "", text, sizeof text, fileName);
+  if (length >= sizeof text) length = sizeof text - 1;
+  text[length] = '\0';
+  DWORD at = 0;
+  while (at < length) {
+    const char* line = text + at;
+    size_t lineLength = strnlen(line, length - at);
+    at += static_cast<DWORD>(lineLength) + 1;
+    SettingEntry entry;
+    memset(&entry, 0, sizeof entry);
+    // A line without "=" is a key with an empty value. Over-long keys and values are cut.
+    SplitAtChar(entry.key, entry.value, line, '=', sizeof entry.key, sizeof entry.value);
+    if (entry.key[0] == '\0') continue;
+    if (section->Append(&entry) != 0) {
+      delete section;
+      ReportError(Error::IndexRange);
+      return nullptr;
+    }
+  }
+  lastError_ = 0;
+  return section;
+}
+
+// Called by SaveSection: the file's section is replaced by exactly these lines.
+int Registry::WriteSection(List* section, const char* fileName, const char* sectionName) {
+  if (!section || !sectionName) return Fail(Error::SectionMissing);
+  if (!fileName || fileName[0] == '\0') return Fail(Error::Write);
+  char block[kSectionTextSize];
+  memset(block, 0, sizeof block);
+  size_t used = 0;
+  for (int32_t i = 0; i < section->Count(); ++i) {
+    const SettingEntry* entry = static_cast<const SettingEntry*>(section->GetAt(i));
+    size_t length = strnlen(entry->key, sizeof entry->key) + 1 + strnlen(entry->value, sizeof entry->value);
+    // The line, its zero and the block's final zero must fit.
+    if (used + length + 2 > sizeof block) return Fail(Error::IndexRange);
+    snprintf(block + used, sizeof block - used, "%.*s=%.*s", kSettingKeySize - 1, entry->key,
+             kSettingValueSize - 1, entry->value);
+    used += length + 1;
+  }
+  if (!WritePrivateProfileSectionA(sectionName, block, fileName)) return Fail(Error::Write);
+  lastError_ = 0;
+  return 0;
+}
+
+// Called to find a setting; exact and case-sensitive, the first match counts.
+int32_t Registry::FindKey(const char* key) const {
+  if (!current_ || !key) return -1;
+  for (int32_t i = 0; i < current_->Count(); ++i) {
+    if (strcmp(EntryAt(i)->key, key) == 0) return i;
+  }
+  return -1;
+}
+
+const char* Registry::GetValue(const char* key) const {
+  SettingEntry* entry = EntryAt(FindKey(key));
+  return entry ? entry->value : nullptr;
+}
+
+// Called to change a setting in memory; SaveSection writes it.
+int Registry::SetValue(const char* key, const char* value) {
+  if (!current_) return Fail(Error::SectionMissing);
+  SettingEntry* entry = EntryAt(FindKey(key));
+  if (entry) {
+    lstrcpynA(entry->value, value ? value : "", sizeof entry->value);
+    lastError_ = 0;
+    return 0;
+  }
+  if (!addMissingKeys_) return Fail(Error::KeyMissing);
+  return AddEntry(key, value);
+}
+
+// Called to add a setting after the last one.
+int Registry::AddEntry(const char* key, const char* value) {
+  if (!current_) return Fail(Error::SectionMissing);
+  if (!KeyFits(key)) return Fail(Error::KeyMissing);
+  SettingEntry entry;
+  memset(&entry, 0, sizeof entry);
+  lstrcpynA(entry.key, key, sizeof entry.key);
+  lstrcpynA(entry.value, value ? value : "", sizeof entry.value);
+  if (current_->Append(&entry) != 0) return Fail(Error::IndexRange);
+  lastError_ = 0;
+  return 0;
+}
+
+// Called with the window's position key before the window is shown.
+POINT Registry::GetPoint(const char* key, int32_t defaultX, int32_t defaultY) const {
+  POINT point = {defaultX, defaultY};
+  const char* value = GetValue(key);
+  int x = 0, y = 0;
+  if (value && sscanf(value, "%i,%i", &x, &y) == 2) {
+    point.x = x;
+    point.y = y;
+  }
+  return point;
+}
+
+// Called with the window's position when it closes.
+int Registry::SetPoint(const char* key, int32_t x, int32_t y) {
+  char text[32];
+  snprintf(text, sizeof text, "%i,%i", static_cast<int>(x), static_cast<int>(y));
+  return SetValue(key, text);
+}

@@ -1,11 +1,86 @@
 #include "wavedata/MultimediaFile.h"
 
+#include <climits>
+#include <cstring>
+
+#include "plugin/ErrorCodes.h"
+
 MultimediaFile::MultimediaFile() { classId_ = kMultimediaFile; }
-MultimediaFile::~MultimediaFile() = default;
-bool MultimediaFile::OpenResource(const char*, uint32_t) { return false; }
-bool MultimediaFile::CloseResource() { return true; }
-int MultimediaFile::Read(void*, uint32_t, uint32_t* got) { if (got) *got = 0; return 3; }
-int MultimediaFile::Write(const void*, uint32_t, uint32_t* written) { if (written) *written = 0; return 3; }
-int MultimediaFile::Seek(int32_t, int32_t) { return 3; }
-int32_t MultimediaFile::Tell() { return -1; }
-int MultimediaFile::SetBuffer(uint32_t) { return 7; }
+
+MultimediaFile::~MultimediaFile() {
+  if (handle_) mmioClose(handle_, 0);
+}
+
+// Opens the file with the multimedia service: mode 4096 creates or truncates it for
+// reading and writing, any other mode reads. No I/O buffer yet (see SetBuffer).
+bool MultimediaFile::OpenResource(const char* name, uint32_t mode) {
+  if (handle_) {
+    mmioClose(handle_, 0);
+    handle_ = nullptr;
+  }
+  // The service takes a writable name; hand it a copy.
+  char path[kResourceNameSize];
+  lstrcpynA(path, name, sizeof path);
+  DWORD flags = (mode == kModeCreate) ? (MMIO_CREATE | MMIO_READWRITE) : MMIO_READ;
+  handle_ = mmioOpenA(path, nullptr, flags);
+  return handle_ != nullptr;
+}
+
+// Closes the handle; a refused close keeps it.
+bool MultimediaFile::CloseResource() {
+  if (!handle_) return true;
+  if (mmioClose(handle_, 0) != 0) return false;
+  handle_ = nullptr;
+  return true;
+}
+
+// Called for every block of samples and header field read.
+int MultimediaFile::Read(void* buffer, uint32_t count, uint32_t* got) {
+  if (got) *got = 0;
+  if (!open_ || !handle_) return Fail(Error::FileNotOpen);
+  if (count > LONG_MAX) count = LONG_MAX;
+  LONG n = mmioRead(handle_, static_cast<HPSTR>(buffer), static_cast<LONG>(count));
+  if (n < 0) return Fail(Error::Read);
+  if (got) *got = static_cast<uint32_t>(n);
+  lastError_ = 0;
+  return 0;
+}
+
+// Called by the recorder for every filled buffer and by WriteHeader.
+int MultimediaFile::Write(const void* buffer, uint32_t count, uint32_t* written) {
+  if (written) *written = 0;
+  if (!open_ || !handle_) return Fail(Error::FileNotOpen);
+  if (count > LONG_MAX) return Fail(Error::Write);
+  LONG n = mmioWrite(handle_, static_cast<const char*>(buffer), static_cast<LONG>(count));
+  if (n < 0 || static_cast<uint32_t>(n) != count) return Fail(Error::Write);
+  if (written) *written = static_cast<uint32_t>(n);
+  lastError_ = 0;
+  return 0;
+}
+
+// Called to rewind to the data start, to skip chunks and before the final header.
+int MultimediaFile::Seek(int32_t offset, int32_t origin) {
+  if (!open_ || !handle_) return Fail(Error::FileNotOpen);
+  int how = (origin == kFromCurrent) ? SEEK_CUR : SEEK_SET;
+  if (how == SEEK_SET && offset < 0) return Fail(Error::Seek);
+  if (mmioSeek(handle_, offset, how) == -1) return Fail(Error::Seek);
+  lastError_ = 0;
+  return 0;
+}
+
+// Called where a position must be remembered (the data start).
+int32_t MultimediaFile::Tell() {
+  if (!open_ || !handle_) {
+    ReportError(Error::FileNotOpen);
+    return -1;
+  }
+  return mmioSeek(handle_, 0, SEEK_CUR);
+}
+
+// Called once after opening with the host's file buffer size.
+int MultimediaFile::SetBuffer(uint32_t size) {
+  if (!handle_ || size > LONG_MAX || mmioSetBuffer(handle_, nullptr, static_cast<LONG>(size), 0) != 0)
+    return Fail(Error::FileBuffer);
+  lastError_ = 0;
+  return 0;
+}

@@ -68,9 +68,11 @@ class WaveFile : public MultimediaFile {
   uint32_t FormatExtraBytes() const { return header_.fmtSize > 16 ? header_.fmtSize - 16 : 0; }
 
  private:
-  // Moves forward by count bytes from the current position, refusing positions the
-  // platform's signed offsets cannot reach. 0, 4 beyond any file, 6 seek error.
-  int SkipForward(uint32_t position, uint64_t count);
+  // Reads exactly count bytes; a short read means the file ended early (code 4).
+  int ReadExact(void* buffer, uint32_t count);
+  // Moves forward by count bytes from the current position without wrapping.
+  // 0; 4 when the target lies beyond any file the service can reach; 6 seek error.
+  int SkipForward(uint64_t count);
   void AppendSkipped(uint32_t chunkId);
 
   WaveHeader header_;
