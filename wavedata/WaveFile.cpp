@@ -72,14 +72,17 @@ int WaveFile::ReadHeader() {
   memset(&header_, 0, sizeof header_);
   dataStart_ = 0;
   skipped_[0] = '\0';
+  stage_ = kStageNone;
 
   int code = ReadExact(&header_.riffId, 12);
   if (code != 0) return code;
+  stage_ = kStageRiff;
   if (header_.formType != expectedFormType_) return Fail(Error::NotPcmWave);
 
   // The chunk right after the form type is taken as the format chunk.
   code = ReadExact(&header_.fmtId, 24);
   if (code != 0) return code;
+  stage_ = kStageFormat;
   if (header_.formatTag != WAVE_FORMAT_PCM) return Fail(Error::NotPcmWave);
   // A chunk shorter than a PCM format record would lend its fields from the next chunk.
   if (header_.fmtSize < kPcmFormatSize) return Fail(Error::NotPcmWave);
@@ -88,6 +91,7 @@ int WaveFile::ReadHeader() {
     if (code != 0) return code;
   }
 
+  stage_ = kStageChunks;
   // Chunks before the data chunk are passed over (with the pad byte of odd sizes).
   // Every step moves forward by at least a chunk header, so the walk ends with the file.
   code = ReadExact(&header_.dataId, 8);
@@ -97,6 +101,7 @@ int WaveFile::ReadHeader() {
     if (code == 0) code = ReadExact(&header_.dataId, 8);
   }
   if (code != 0) return code;
+  stage_ = kStageData;
 
   if (header_.dataSize == 0) return Fail(Error::EmptyData);
   int32_t position = Tell();

@@ -64,6 +64,15 @@ class WaveFile : public MultimediaFile {
   uint32_t DataStart() const { return dataStart_; }
   // Chunks passed over between the format and the data chunk, as 'LIST';'fact';
   const char* SkippedChunks() const { return skipped_; }
+  // How far the last ReadHeader got: which header fields hold values from the file.
+  enum Stage : int32_t {
+    kStageNone = 0,    // nothing read
+    kStageRiff = 1,    // RIFF identifier, size and form type
+    kStageFormat = 2,  // format chunk fields
+    kStageChunks = 3,  // format accepted, chunks being walked (SkippedChunks valid)
+    kStageData = 4,    // data chunk header read (DataSize valid)
+  };
+  Stage HeaderStage() const { return stage_; }
   // Bytes of the format chunk beyond the 16 of a PCM format record.
   uint32_t FormatExtraBytes() const { return header_.fmtSize > 16 ? header_.fmtSize - 16 : 0; }
 
@@ -78,5 +87,6 @@ class WaveFile : public MultimediaFile {
   WaveHeader header_;
   uint32_t expectedFormType_;
   uint32_t dataStart_ = 0;
+  Stage stage_ = kStageNone;
   char skipped_[kSkippedChunksSize];
 };
