@@ -64,31 +64,6 @@ TEST(ConverterSetup, HostFormatChecksOnRealFiles) {
   }
 }
 
-TEST(ConverterSetup, ContradictingFieldsAreRefusedBeforeAnyBuffer) {
-  const WAVEFORMATEX formats[] = {
-      Format(0, 44100, 16, 0),    Format(3, 44100, 16, 6),     Format(4, 44100, 16, 8),
-      Format(200, 44100, 16, 400), Format(2, 44100, 16, 2),    Format(1, 44100, 16, 0),
-      Format(1, 44100, 16, 1000), Format(2, 44100, 16, 0),     Format(1, 44100, 16, 4),
-  };
-  for (const WAVEFORMATEX& f : formats) {
-    SCOPED_TRACE(testing::Message() << f.nChannels << " channels, block align " << f.nBlockAlign);
-    for (bool split : {false, true}) {
-      WaveformatConverter converter;
-      converter.SetQuiet(true);
-      // Never "plays unchanged": the file would be read as mono garbage.
-      EXPECT_EQ(converter.Setup(f, HostFormat(), split), 0);
-      uint32_t readSize = 1;
-      EXPECT_EQ(converter.AllocateBuffers(8192, &readSize), 17);
-      EXPECT_EQ(readSize, 0u);
-      EXPECT_FALSE(converter.BuffersAllocated());
-      EXPECT_EQ(converter.FirstBuffer(), nullptr);
-      EXPECT_EQ(converter.SecondBuffer(), nullptr);
-      unsigned char block[64] = {};
-      EXPECT_EQ(converter.Convert(block, sizeof block), 0u);
-    }
-  }
-}
-
 TEST(ConverterSetup, RefusalIsReportedUnderTheTypeName) {
   RecordingHandler handler;
   WaveformatConverter converter;

@@ -3,7 +3,7 @@
 # back exactly the samples that were written (kept beside each file as .raw).
 set -euo pipefail
 DIR="$1/scratch/wavedata_written"
-declare -A want=([take_stereo16]="44100 2 16 22050" [take_mono16]="44100 1 16 44101" [take_mono8]="22050 1 8 1001")
+declare -A want=([take_stereo16]="44100 2 16 22050" [take_mono16]="44100 1 16 44101" [take_mono8]="22050 1 8 1000")
 fail=0
 for name in "${!want[@]}"; do
   wav="$DIR/$name.wav"
