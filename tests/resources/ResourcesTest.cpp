@@ -115,6 +115,19 @@ TEST_F(Resources, MasksCutTheCornersAndKeepEveryControl) {
   }
   ExpectInside(main, {428, 135, 473, 155});
 
+  // The window reads the mask through a memory DC, as the region is made:
+  // pure white outside, anything else inside.
+  HBITMAP bitmap = LoadBitmapA(module_, MAKEINTRESOURCEA(IDB_MAIN_MASK));
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 484, 0), RGB(255, 255, 255));
+  EXPECT_NE(GetPixel(dc, 242, 136), RGB(255, 255, 255));
+  EXPECT_NE(GetPixel(dc, 20, 3), RGB(255, 255, 255));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+
   const BITMAPINFOHEADER* pre = Dib(IDB_PRERECORDER_MASK);
   ASSERT_NE(pre, nullptr);
   EXPECT_TRUE(Outside(pre, 0, 0));
