@@ -84,17 +84,16 @@ def _plate(cv, c):
 
 
 def _stereo_mark(cv, c):
-    """STEREO under the place of the buttons: it shows when the strip belongs
-    to the right half of the stereo file in the strip above."""
+    """STEREO under the close and open buttons, which cover it completely: it
+    shows when the strip is the right half of the stereo file in the strip
+    above. The arrow points up to the strip that owns the file."""
     dy = ROW_PITCH * c
-    cx = 50.0
-    badge = rrect(33, 46 + dy, 68, 60 + dy, 3)
-    cv.fill(badge, vgrad(46 + dy, 60 + dy, hexrgb("#1c2027"), hexrgb("#262b34")))
-    cv.fill(ring(badge, 1.0), vgrad(46 + dy, 60 + dy, BLACK, hexrgb("#6e788a")), 0.6)
-    engraved(cv, "STEREO", cx, 56.5 + dy, 6, 1.0, hexrgb("#5fd3ea"), centred=True, tracking=0.2)
-    # An arrow up to the strip that owns the file.
-    cv.fill(polygon([(cx - 5, 43 + dy), (cx, 36 + dy), (cx + 5, 43 + dy)]), hexrgb("#8b95a7"))
-    cv.fill(rrect(cx - 1, 42 + dy, cx + 1, 46 + dy, 0), hexrgb("#8b95a7"))
+    cx = 46.0
+    badge = rrect(26, 54 + dy, 66, 73 + dy, 3)
+    cv.fill(badge, vgrad(54 + dy, 73 + dy, hexrgb("#1c2027"), hexrgb("#262b34")))
+    cv.fill(ring(badge, 1.0), vgrad(54 + dy, 73 + dy, BLACK, hexrgb("#6e788a")), 0.6)
+    cv.fill(strokes([[(cx - 4, 60 + dy), (cx, 56.5 + dy), (cx + 4, 60 + dy)]], 1.2), hexrgb("#8b95a7"))
+    engraved(cv, "STEREO", cx, 70 + dy, 6, 1.0, hexrgb("#5fd3ea"), centred=True, tracking=0.2)
 
 
 def _sync_panel(cv):

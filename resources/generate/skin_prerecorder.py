@@ -20,7 +20,7 @@ def _trace_frame(cv):
 
 
 def _title(cv):
-    x0, y0, x1, y1 = 138, 7, 299, 26
+    x0, y0, x1, y1 = 138, 7, 292, 26
     shape = rrect(x0, y0, x1, y1, 5)
     cv.glow(shifted(shape, 0, 1), 2.5, BLACK, 0.6)
     cv.fill(shape, hexrgb("#15171b"))
@@ -37,7 +37,7 @@ def _title(cv):
 
 def _panel(cv):
     """The panel with the two keys and the LED, labelled underneath."""
-    plate(cv, 138, 32, 299, 77, 6, hexrgb("#5d6779"), hexrgb("#465063"), hexrgb("#363d4b"), seed=23)
+    plate(cv, 138, 32, 292, 77, 6, hexrgb("#5d6779"), hexrgb("#465063"), hexrgb("#363d4b"), seed=23)
     for name, text in (("start", "record"), ("stop", "stop"), ("led", "recording")):
         x, y, w, h = PRE_CONTROLS[name]
         engraved(cv, text, x + w / 2.0, 73, 7, 1.05, LABEL, dark=(BLACK, 0.55), centred=True)
@@ -50,7 +50,7 @@ def _panel(cv):
 def _file_field(cv):
     """A field labelled file: behind the output display."""
     x, y, w, h = PRE_CONTROLS["output"]
-    plate(cv, 138, 80, 299, 100, 5, hexrgb("#4f586a"), hexrgb("#414a5b"), hexrgb("#363d4b"), seed=29)
+    plate(cv, 138, 80, 292, 100, 5, hexrgb("#4f586a"), hexrgb("#414a5b"), hexrgb("#363d4b"), seed=29)
     engraved(cv, "file:", x - 6 - text_width("file:", 8, 1.1), y + 10.5, 8, 1.1, LABEL,
              dark=(BLACK, 0.55))
     cv.fill(rrect(x - 1, y - 1, x + w + 1, y + h + 1, 1), hexrgb("#15181d"))
