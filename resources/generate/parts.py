@@ -75,12 +75,13 @@ def engraved(cv, text, x, baseline, size, pen, colour, light=None, dark=None, ce
     cv.fill(make(0, 0), colour)
 
 
-def led(cv, cx, cy, r, lit, hue="red"):
+# Red LED lens: lit centre, lit body, lit rim, dark centre, dark rim, dark body.
+LED_RED = (hexrgb("#ffd0c8"), hexrgb("#ff3a28"), hexrgb("#a8140a"),
+           hexrgb("#7a2a24"), hexrgb("#3c0c08"), hexrgb("#1e0604"))
+
+
+def led(cv, cx, cy, r, lit, colours=LED_RED):
     """A round LED in a dark bezel; lit ones glow beyond the lens."""
-    colours = {
-        "red": (hexrgb("#ffd0c8"), hexrgb("#ff3a28"), hexrgb("#a8140a"),
-                hexrgb("#7a2a24"), hexrgb("#3c0c08"), hexrgb("#1e0604")),
-    }[hue]
     cv.fill(circle(cx, cy, r + 1.2), hexrgb("#0b0c0e"))
     lens = circle(cx, cy, r)
     if lit:
@@ -100,6 +101,31 @@ KEY_FACES = {
     "pressed": (hexrgb("#2c323c"), hexrgb("#3f4655")),
     "disabled": (hexrgb("#434954"), hexrgb("#343942")),
 }
+
+
+def face_set(top, bottom):
+    """Key faces for every state, derived from the normal face's gradient:
+    lighter under the pointer, darker and reversed when pressed, greyed when
+    disabled."""
+    def grey(c):
+        lum = 0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2]
+        return mix(mix(c, (lum, lum, lum), 0.75), BLACK, 0.25)
+    return {"normal": (top, bottom),
+            "hover": (mix(top, WHITE, 0.15), mix(bottom, WHITE, 0.1)),
+            "pressed": (mix(bottom, BLACK, 0.12), mix(top, BLACK, 0.2)),
+            "disabled": (grey(top), grey(bottom))}
+
+
+def metal_label(cv, x0, y0, x1, y1, seed):
+    """A brushed aluminium name plate with a soft shadow; returns its face."""
+    shape = rrect(x0, y0, x1, y1, 5)
+    cv.glow(shifted(shape, 0, 1), 2.5, BLACK, 0.6)
+    cv.fill(shape, hexrgb("#15171b"))
+    inner = rrect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, 4)
+    cv.fill(inner, vgrad(y0, y1, hexrgb("#e3e6eb"), hexrgb("#c3c8d0"), hexrgb("#9ea4af")))
+    cv.noise(inner.bbox, 3.0, seed=seed, mask=inner)
+    cv.fill(ring(inner, 1.0), vgrad(y0, y1, WHITE, hexrgb("#7d838e")), 0.7)
+    return inner
 
 
 def key(cv, x0, y0, x1, y1, r, state, tint=None, faces=KEY_FACES):

@@ -2,7 +2,9 @@
 """Composes the main window and the pre-recorder window from the skin bitmaps,
 the way the controls draw themselves, into a PNG for looking at the skin.
 
-    python3 resources/generate/preview.py OUT.png [--fresh] [--scale N]
+    python3 resources/generate/preview.py [OUT.png] [--fresh] [--scale N]
+
+(OUT.png defaults to build/skin-preview.png, which is not committed.)
 
 The default scene has files in the strips: channel 1 mono, playing and
 looping; channels 2 and 3 a stereo file, paused (the strip of channel 3 is the
@@ -144,7 +146,9 @@ def prerecorder_window():
 
 
 def main(argv):
-    out = argv[1] if len(argv) > 1 and not argv[1].startswith("--") else "skin-preview.png"
+    default = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "skin-preview.png")
+    out = argv[1] if len(argv) > 1 and not argv[1].startswith("--") else default
+    os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
     scale = int(argv[argv.index("--scale") + 1]) if "--scale" in argv else 1
     main_cv = main_window("--fresh" in argv)
     pre = prerecorder_window()

@@ -3,8 +3,8 @@
 import math
 
 from layout import MAIN_H, MAIN_W, PRERECORDER_TOGGLE, PUSH, ROW_PITCH, TOGGLE, strip
-from parts import (BLACK, WHITE, chassis, engraved, frame_strip, glyph_colour, key, led, mask_rows,
-                   plate, recess, screw)
+from parts import (BLACK, WHITE, chassis, engraved, face_set, frame_strip, glyph_colour, key, led,
+                   mask_rows, metal_label, plate, recess, screw)
 from raster import Canvas, circle, hexrgb, mix, polygon, radial, ring, rrect, shifted, strokes, vgrad
 from strokefont import centred_text, text_shape, text_width
 
@@ -19,13 +19,7 @@ def _title(cv):
     """Product plate at the top left and a line of engraving to the right."""
     x0, y0, y1 = 26, 5, 23
     x1 = x0 + 28 + text_width("ORVAN", 10, 1.25, 0.6) + 5 + text_width("SONDREL", 10, 2.0, 0.6) + 9
-    shape = rrect(x0, y0, x1, y1, 5)
-    cv.glow(shifted_down(shape), 2.5, BLACK, 0.6)
-    cv.fill(shape, hexrgb("#15171b"))
-    inner = rrect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, 4)
-    cv.fill(inner, vgrad(y0, y1, hexrgb("#e3e6eb"), hexrgb("#c3c8d0"), hexrgb("#9ea4af")))
-    cv.noise(inner.bbox, 3.0, seed=7, mask=inner)
-    cv.fill(ring(inner, 1.0), vgrad(y0, y1, WHITE, hexrgb("#7d838e")), 0.7)
+    metal_label(cv, x0, y0, x1, y1, seed=7)
     # Badge: a small cyan waveform on a dark tile.
     tile = rrect(x0 + 4, y0 + 3, x0 + 22, y1 - 3, 3)
     cv.fill(tile, vgrad(y0, y1, hexrgb("#1b2027"), hexrgb("#2a313b")))
@@ -260,11 +254,7 @@ def _info(cv, state, on):
 
 def _record_toggle(cv, state, on):
     """The word record on a grey plate."""
-    faces = {"normal": (hexrgb("#d3d7de"), hexrgb("#9aa1ac")),
-             "hover": (hexrgb("#e6e9ee"), hexrgb("#aeb4be")),
-             "pressed": (hexrgb("#8d939e"), hexrgb("#b3b9c2")),
-             "disabled": (hexrgb("#7c818a"), hexrgb("#6a6f78"))}
-    key(cv, 0.5, 0.5, 44.5, 18.5, 5, state, faces=faces)
+    key(cv, 0.5, 0.5, 44.5, 18.5, 5, state, faces=face_set(hexrgb("#d3d7de"), hexrgb("#9aa1ac")))
     d = 1 if state == "pressed" else 0
     ink = hexrgb("#24282f") if state != "disabled" else hexrgb("#4a4f58")
     word = centred_text("record", 22.5, 12.6 + d, 8.6, 1.25)

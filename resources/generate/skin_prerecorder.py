@@ -1,8 +1,8 @@
 """The pre-recorder window's skin: background 130, mask 131, the start and
 stop keys 132 and 133 and the recording LED 134/135."""
 from layout import PRE_CONTROLS, PRE_H, PRE_W, PUSH
-from parts import (BLACK, WHITE, chassis, engraved, frame_strip, glyph_colour, key, led, mask_rows,
-                   plate, recess)
+from parts import (BLACK, WHITE, chassis, engraved, face_set, frame_strip, glyph_colour, key, led,
+                   mask_rows, metal_label, plate, recess)
 from raster import Canvas, circle, hexrgb, mix, ring, rrect, shifted, vgrad
 from strokefont import text_shape, text_width
 
@@ -21,13 +21,7 @@ def _trace_frame(cv):
 
 def _title(cv):
     x0, y0, x1, y1 = 138, 7, 292, 26
-    shape = rrect(x0, y0, x1, y1, 5)
-    cv.glow(shifted(shape, 0, 1), 2.5, BLACK, 0.6)
-    cv.fill(shape, hexrgb("#15171b"))
-    inner = rrect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, 4)
-    cv.fill(inner, vgrad(y0, y1, hexrgb("#e3e6eb"), hexrgb("#c3c8d0"), hexrgb("#9ea4af")))
-    cv.noise(inner.bbox, 3.0, seed=17, mask=inner)
-    cv.fill(ring(inner, 1.0), vgrad(y0, y1, WHITE, hexrgb("#7d838e")), 0.7)
+    metal_label(cv, x0, y0, x1, y1, seed=17)
     cv.fill(circle(x0 + 11, (y0 + y1) / 2.0, 3.6), hexrgb("#e2261c"))
     cv.fill(circle(x0 + 10, (y0 + y1) / 2.0 - 1, 1.2), WHITE, 0.5)
     word = text_shape("pre-recorder", x0 + 20, 20.5, 11, 1.6)
@@ -68,22 +62,14 @@ def draw_background():
 
 def _start_key(cv, state, on):
     """A red key with a dot."""
-    faces = {"normal": (hexrgb("#e0463c"), hexrgb("#9c1d16")),
-             "hover": (hexrgb("#f2665c"), hexrgb("#b52a22")),
-             "pressed": (hexrgb("#8a1a14"), hexrgb("#b8322a")),
-             "disabled": (hexrgb("#6e4a48"), hexrgb("#553c3a"))}
-    key(cv, 1, 0.5, 19, 15.5, 4, state, faces=faces)
+    key(cv, 1, 0.5, 19, 15.5, 4, state, faces=face_set(hexrgb("#e0463c"), hexrgb("#9c1d16")))
     d = 1 if state == "pressed" else 0
     cv.fill(circle(10, 8 + d, 3.3), glyph_colour(state, hexrgb("#fff1ee"), hexrgb("#8a7472")))
 
 
 def _stop_key(cv, state, on):
     """A blue key with a square."""
-    faces = {"normal": (hexrgb("#4c8ee8"), hexrgb("#1f4f99")),
-             "hover": (hexrgb("#6aa6f5"), hexrgb("#2a60b0")),
-             "pressed": (hexrgb("#1b4588"), hexrgb("#2d62b4")),
-             "disabled": (hexrgb("#4c5568"), hexrgb("#3c4354"))}
-    key(cv, 1, 0.5, 19, 15.5, 4, state, faces=faces)
+    key(cv, 1, 0.5, 19, 15.5, 4, state, faces=face_set(hexrgb("#4c8ee8"), hexrgb("#1f4f99")))
     d = 1 if state == "pressed" else 0
     cv.fill(rrect(6.5, 4.5 + d, 13.5, 11.5 + d, 1), glyph_colour(state, hexrgb("#eef4ff"),
                                                                  hexrgb("#7c8496")))
