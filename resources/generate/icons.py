@@ -1,15 +1,58 @@
 #!/usr/bin/env python3
-"""Draws the plug-in's icon (sondrel.ico) and cursor (sondrel.cur) as 32x32 32-bit images.
+"""Draws the plug-in's icon (sondrel.ico, 109), the volume-control icon
+(volume.ico, 137) and the cursor (sondrel.cur, 101) as 32x32 32-bit images
+with anti-aliased alpha.
 
 The generated files are committed; the build needs neither this script nor Python.
-Run: python3 resources/generate/icons.py resources/
+Run: python3 resources/generate/icons.py [resources/]
 """
 import math
+import os
 import struct
 import sys
-from pathlib import Path
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from raster import Canvas, arc, hexrgb, polygon, ring, rrect, strokes, vgrad  # noqa: E402
 
 SIZE = 32
+WHITE = (255, 255, 255)
+
+
+class Layered:
+    """A colour canvas and an alpha canvas drawn together."""
+
+    def __init__(self):
+        self.colour = Canvas(SIZE, SIZE)
+        self.alpha = Canvas(SIZE, SIZE)
+
+    def body(self, shape, paint):
+        """An opaque silhouette: alpha from the exact shape, colour filled a
+        pixel beyond it so that edge pixels keep their own colour."""
+        grown = _grow(shape, 1.0)
+        self.colour.fill(grown, paint)
+        self.alpha.fill(shape, WHITE)
+
+    def detail(self, shape, paint, opacity=1.0):
+        self.colour.fill(shape, paint, opacity)
+
+    def pixels(self):
+        rows = []
+        for y in range(SIZE):
+            row = []
+            for x in range(SIZE):
+                r, g, b = (int(max(0, min(255, round(c)))) for c in self.colour.get(x, y))
+                a = int(max(0, min(255, round(self.alpha.get(x, y)[0]))))
+                row.append((r, g, b, a))
+            rows.append(row)
+        return rows
+
+
+def _grow(shape, by):
+    def f(x, y):
+        return shape(x, y) - by
+    f.bbox = (shape.bbox[0] - 1, shape.bbox[1] - 1, shape.bbox[2] + 1, shape.bbox[3] + 1)
+    return f
 
 
 def dib(pixels):
@@ -24,7 +67,7 @@ def dib(pixels):
     for y in range(SIZE - 1, -1, -1):
         bits = 0
         for x in range(SIZE):
-            if pixels[y][x][3] == 0:
+            if pixels[y][x][3] < 128:
                 bits |= 1 << (31 - x)
         mask += struct.pack(">I", bits)
     return header + bytes(rows) + bytes(mask)
@@ -38,49 +81,53 @@ def container(kind, image, hotspot=(0, 0)):
 
 
 def icon_pixels():
-    px = [[(0, 0, 0, 0)] * SIZE for _ in range(SIZE)]
-    for y in range(SIZE):
-        for x in range(SIZE):
-            # Rounded plate, dark blue-grey with a lighter rim.
-            dx = max(0, abs(x - 15.5) - 11.5)
-            dy = max(0, abs(y - 15.5) - 11.5)
-            d = math.hypot(dx, dy)
-            if d <= 4.0:
-                rim = d > 3.0 or x in (0, 31) or y in (0, 31)
-                shade = 60 + int(40 * (1 - y / SIZE))
-                px[y][x] = (shade + 40, shade + 40, shade + 90, 255) if rim else (shade // 2, shade // 2, shade, 255)
-    # A cyan waveform across the plate.
-    for x in range(4, 28):
-        t = (x - 4) / 23.0
-        amp = 9 * math.sin(t * math.pi) * math.sin(t * 5 * math.pi)
-        y0, y1 = sorted((16, int(round(16 - amp))))
-        for y in range(y0, y1 + 1):
-            px[y][x] = (0, 230, 255, 255)
-    return px
+    """A dark rounded plate with a cyan waveform and a red play marker."""
+    img = Layered()
+    plate = rrect(1, 1, 31, 31, 6)
+    img.body(plate, vgrad(1, 31, hexrgb("#5d6779"), hexrgb("#2a303b")))
+    img.detail(ring(plate, 1.2), vgrad(1, 31, hexrgb("#9aa5b8"), hexrgb("#14171c")))
+    screen = rrect(4.5, 7, 27.5, 25, 2)
+    img.detail(screen, hexrgb("#0e2a30"))
+    img.detail(ring(screen, 1.0), hexrgb("#07090b"))
+    wave = [(5.5 + i * 0.5, 16 - 6.2 * math.sin(i / 42.0 * math.pi) * math.sin(i * 0.55)) for i in range(43)]
+    img.detail(strokes([wave], 1.6), hexrgb("#37e0f5"))
+    img.detail(strokes([[(19.5, 8.5), (19.5, 23.5)]], 1.2), hexrgb("#ff4636"))
+    return img.pixels()
+
+
+def volume_pixels():
+    """A speaker with three sound waves, for the volume-control button."""
+    img = Layered()
+    body = polygon([(4, 12), (10, 12), (17, 5), (17, 27), (10, 20), (4, 20)])
+    img.body(body, vgrad(5, 27, hexrgb("#e9edf3"), hexrgb("#8e97a7")))
+    img.detail(ring(body, 1.0), hexrgb("#2a2f38"))
+    img.detail(rrect(9.5, 12.5, 10.5, 19.5, 0), hexrgb("#5b6473"), 0.6)
+    for radius, weight in ((5.0, 2.0), (9.0, 2.0), (13.0, 2.0)):
+        wave = [(p[0], p[1]) for p in arc(16.5, 16, radius, radius, -48, 48)]
+        stroke = strokes([wave], weight)
+        img.body(stroke, hexrgb("#2f8fe8"))
+        img.detail(stroke, vgrad(3, 29, hexrgb("#7cc4ff"), hexrgb("#1f6fc4")))
+    return img.pixels()
 
 
 def cursor_pixels():
-    px = [[(0, 0, 0, 0)] * SIZE for _ in range(SIZE)]
-    # Classic arrow: black outline, white body, tip at (0, 0).
-    for y in range(19):
-        width = y // 1.6 + 1
-        for x in range(int(width) + 1):
-            edge = x == 0 or x == int(width) or y == 18
-            px[y][x] = (0, 0, 0, 255) if edge else (255, 255, 255, 255)
-    for y in range(12, 24):
-        for x in range(6, 10):
-            if x + (y - 12) // 2 < 14 and y > 11:
-                xx = x + (y - 12) // 2
-                edge = x in (6, 9) or y == 23
-                px[y][xx] = (0, 0, 0, 255) if edge else (255, 255, 255, 255)
-    return px
+    """An arrow with a white body and a dark outline; hot spot at its tip."""
+    img = Layered()
+    tip = [(1, 1), (1, 21), (6, 16.5), (9.8, 25), (13, 23.6), (9.4, 15.4), (15.8, 15.4)]
+    outline = polygon(tip)
+    img.colour.fill(_grow(outline, 1.0), hexrgb("#101216"))
+    img.alpha.fill(_grow(outline, 0.6), WHITE)
+    inner = polygon([(2.4, 4.2), (2.4, 17.8), (6.4, 14.2), (10.4, 22.9), (11.4, 22.5), (7.4, 13.9),
+                     (12.6, 13.9)])
+    img.colour.fill(inner, vgrad(2, 23, WHITE, hexrgb("#d8dde6")))
+    return img.pixels()
 
 
 def main(out):
-    out = Path(out)
-    (out / "sondrel.ico").write_bytes(container(1, dib(icon_pixels())))
-    (out / "sondrel.cur").write_bytes(container(2, dib(cursor_pixels()), hotspot=(0, 0)))
+    (open(os.path.join(out, "sondrel.ico"), "wb")).write(container(1, dib(icon_pixels())))
+    (open(os.path.join(out, "volume.ico"), "wb")).write(container(1, dib(volume_pixels())))
+    (open(os.path.join(out, "sondrel.cur"), "wb")).write(container(2, dib(cursor_pixels()), hotspot=(1, 1)))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent)
+    main(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
