@@ -74,7 +74,9 @@ int32_t MultimediaFile::Tell() {
     ReportError(Error::FileNotOpen);
     return -1;
   }
-  return mmioSeek(handle_, 0, SEEK_CUR);
+  LONG position = mmioSeek(handle_, 0, SEEK_CUR);
+  if (position < 0) ReportError(Error::Seek);
+  return position;
 }
 
 // Called once after opening with the host's file buffer size.

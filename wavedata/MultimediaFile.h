@@ -31,7 +31,7 @@ class MultimediaFile : public Resource {
   // Moves to offset from the start (kFromStart) or the current position (kFromCurrent).
   // 0, 3 not open, 6 seek error.
   int Seek(int32_t offset, int32_t origin);
-  // The current position, or -1 with the last error 3 when not open.
+  // The current position, or -1 with the last error 3 (not open) or 6.
   int32_t Tell();
   // Gives the open file a platform-allocated I/O buffer of size bytes. 0 or 7.
   int SetBuffer(uint32_t size);

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ui/framework/List.h"
+
+namespace {
+
+struct Name {
+  char text[256];
+};
+
+Name Make(const char* text) {
+  Name n;
+  memset(&n, 0, sizeof n);
+  strncpy(n.text, text, sizeof n.text - 1);
+  return n;
+}
+
+const char* At(const List& list, int32_t i) { return static_cast<const Name*>(list.GetAt(i))->text; }
+
+TEST(ListContainer, FixedListRefusesWhenFull) {
+  List names(4, sizeof(Name), 1, false, nullptr);
+  names.SetQuiet(true);
+  EXPECT_STREQ(names.Name(), "");
+  char type[32];
+  EXPECT_EQ(names.GetTypeName(type), kList);
+  EXPECT_STREQ(type, "List");
+  for (const char* n : {"a.wav", "b.wav", "c.wav", "d.wav"}) {
+    Name record = Make(n);
+    EXPECT_EQ(names.Append(&record), 0);
+  }
+  Name fifth = Make("e.wav");
+  EXPECT_EQ(names.Append(&fifth), 13);
+  EXPECT_EQ(names.LastError(), 13);
+  EXPECT_EQ(names.Count(), 4);
+  EXPECT_EQ(names.Capacity(), 4);
+  EXPECT_STREQ(At(names, 3), "d.wav");
+}
+
+TEST(ListContainer, RecordsAreCopiesOwnedByTheList) {
+  List names(2, sizeof(Name), 1, false, "dropped");
+  Name record = Make("first.wav");
+  ASSERT_EQ(names.Append(&record), 0);
+  strcpy(record.text, "changed");
+  EXPECT_STREQ(At(names, 0), "first.wav");
+  EXPECT_STREQ(names.Name(), "dropped");
+}
+
+TEST(ListContainer, RemoveAtClosesTheGap) {
+  List names(1, sizeof(Name), 1, true, nullptr);
+  names.SetQuiet(true);
+  Name one = Make("one");
+  ASSERT_EQ(names.Append(&one), 0);
+  EXPECT_EQ(names.RemoveAt(1), 13);
+  EXPECT_EQ(names.RemoveAt(-1), 13);
+  EXPECT_EQ(names.RemoveAt(0), 0);
+  EXPECT_EQ(names.Count(), 0);
+  EXPECT_EQ(names.GetAt(0), nullptr);
+
+  for (const char* n : {"a", "b", "c", "d"}) {
+    Name record = Make(n);
+    ASSERT_EQ(names.Append(&record), 0);
+  }
+  EXPECT_EQ(names.RemoveAt(1), 0);
+  EXPECT_EQ(names.Count(), 3);
+  EXPECT_STREQ(At(names, 0), "a");
+  EXPECT_STREQ(At(names, 1), "c");
+  EXPECT_STREQ(At(names, 2), "d");
+  EXPECT_EQ(names.GetAt(-1), nullptr);
+  EXPECT_EQ(names.GetAt(names.Count()), nullptr);
+}
+
+TEST(ListContainer, GrowingListTakesAnyNumberOneSlotAtATime) {
+  List section(1, 288, 1, true, "Orvan Sondrel");
+  unsigned char record[288];
+  for (int i = 0; i < 500; ++i) {
+    memset(record, i & 0xFF, sizeof record);
+    ASSERT_EQ(section.Append(record), 0);
+    EXPECT_EQ(section.Capacity(), i + 1);
+  }
+  EXPECT_EQ(static_cast<unsigned char*>(section.GetAt(321))[287], 321 & 0xFF);
+  section.Clear();
+  EXPECT_EQ(section.Count(), 0);
+  EXPECT_EQ(section.Capacity(), 500);
+  EXPECT_EQ(section.GetAt(0), nullptr);
+  ASSERT_EQ(section.Append(record), 0);
+  EXPECT_EQ(section.Count(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/common/TestKit.h"
+#include "util/PathText.h"
+
+namespace {
+
+std::string Duration(uint32_t ms) {
+  char text[kTextSize];
+  return FormatDuration(ms, text);
+}
+
+TEST(FormatDuration, HoursMinutesSecondsWithoutRounding) {
+  EXPECT_EQ(Duration(0), "00:00:00");
+  EXPECT_EQ(Duration(999), "00:00:00");
+  EXPECT_EQ(Duration(1000), "00:00:01");
+  EXPECT_EQ(Duration(61000), "00:01:01");
+  EXPECT_EQ(Duration(3599999), "00:59:59");
+  EXPECT_EQ(Duration(36000000), "10:00:00");
+  EXPECT_EQ(Duration(360000000), "100:00:00");
+  EXPECT_EQ(Duration(0xFFFFFFFFu), "1193:02:47");
+  char small[6];
+  EXPECT_STREQ(FormatDuration(61000, small, sizeof small), "00:01");
+}
+
+TEST(SplitAtChar, FirstSeparatorSplits) {
+  char left[kTextSize], right[kTextSize];
+  EXPECT_TRUE(SplitAtChar(left, right, "key=value=more", '='));
+  EXPECT_STREQ(left, "key");
+  EXPECT_STREQ(right, "value=more");
+  EXPECT_TRUE(SplitAtChar(left, right, "key=", '='));
+  EXPECT_STREQ(left, "key");
+  EXPECT_STREQ(right, "");
+  strcpy(right, "unchanged");
+  EXPECT_FALSE(SplitAtChar(left, right, "no separator", '='));
+  EXPECT_STREQ(left, "no separator");
+  EXPECT_STREQ(right, "unchanged");
+  EXPECT_FALSE(SplitAtChar(left, right, "", '|'));
+  EXPECT_STREQ(left, "");
+  EXPECT_TRUE(SplitAtChar(left, right, "Play|Starts the track", '|'));
+  EXPECT_STREQ(right, "Starts the track");
+  // Parts are cut to their buffers.
+  char l4[4], r4[4];
+  EXPECT_TRUE(SplitAtChar(l4, r4, "abcdef=ghijkl", '=', sizeof l4, sizeof r4));
+  EXPECT_STREQ(l4, "abc");
+  EXPECT_STREQ(r4, "ghi");
+}
+
+TEST(PathParts, FileNameAndDirectory) {
+  char out[kTextSize];
+  EXPECT_STREQ(FileNameOfPath("C:\\Music\\take.wav", out), "take.wav");
+  EXPECT_STREQ(FileNameOfPath("take.wav", out), "take.wav");
+  EXPECT_STREQ(FileNameOfPath("C:\\Music\\", out), "");
+  EXPECT_STREQ(FileNameOfPath("C:/Music/take.wav", out), "C:/Music/take.wav");
+  DirectoryOfPath("C:\\Music\\take.wav", out);
+  EXPECT_STREQ(out, "C:\\Music");
+  DirectoryOfPath("take.wav", out);
+  EXPECT_STREQ(out, "");
+  DirectoryOfPath("\\take.wav", out);
+  EXPECT_STREQ(out, "");
+  DirectoryOfPath("C:\\a\\b\\", out);
+  EXPECT_STREQ(out, "C:\\a\\b");
+}
+
+TEST(PathParts, ReplaceExtension) {
+  char out[kTextSize];
+  ReplaceExtension("take.1.wav", "owi", out);
+  EXPECT_STREQ(out, "take.1.owi");
+  ReplaceExtension("C:\\Music\\take.wav", "owi", out);
+  EXPECT_STREQ(out, "C:\\Music\\take.owi");
+  // The last dot may lie in a directory name.
+  ReplaceExtension("C:\\my.music\\take", "owi", out);
+  EXPECT_STREQ(out, "C:\\my.owi");
+  ReplaceExtension("take", "owi", out);
+  EXPECT_STREQ(out, "owi");
+  char small[8];
+  ReplaceExtension("abcdef.wav", "owi", small, sizeof small);
+  EXPECT_STREQ(small, "abcdef.");
+}
+
+TEST(CopyStringList, CopiesUpToTheEmptyString) {
+  const char filter[] = "PCM Wave Audio\0*.wav\0\0garbage";
+  char out[64];
+  memset(out, 'x', sizeof out);
+  EXPECT_TRUE(CopyStringList(out, filter, sizeof out));
+  EXPECT_EQ(memcmp(out, filter, sizeof "PCM Wave Audio\0*.wav\0"), 0);
+  EXPECT_EQ(out[sizeof "PCM Wave Audio\0*.wav\0"], 'x');
+  memset(out, 'x', sizeof out);
+  EXPECT_TRUE(CopyStringList(out, "\0\0", sizeof out));
+  EXPECT_EQ(out[0], '\0');
+  EXPECT_EQ(out[1], '\0');
+  EXPECT_EQ(out[2], 'x');
+  // A list that does not fit keeps its whole first strings and stays a list.
+  char small[20];
+  EXPECT_FALSE(CopyStringList(small, filter, sizeof small));
+  EXPECT_STREQ(small, "PCM Wave Audio");
+  EXPECT_EQ(small[15], '\0');
+}
+
+TEST(FileExists, FindsFilesAndTheirTimes) {
+  std::string dir = testkit::ScratchDir("pathtext_exists");
+  std::string file = dir + "\\present.wav";
+  ASSERT_TRUE(testkit::WriteFileBytes(file, {1, 2, 3}));
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof found);
+  EXPECT_TRUE(FileExists(file.c_str(), &found));
+  EXPECT_STREQ(found.cFileName, "present.wav");
+  EXPECT_EQ(found.nFileSizeLow, 3u);
+  EXPECT_NE(found.ftLastWriteTime.dwLowDateTime | found.ftLastWriteTime.dwHighDateTime, 0u);
+  EXPECT_TRUE(FileExists(file.c_str()));
+  EXPECT_FALSE(FileExists((dir + "\\absent.wav").c_str()));
+  // A pattern is not a file.
+  EXPECT_FALSE(FileExists((dir + "\\*.wav").c_str()));
+  EXPECT_FALSE(FileExists(""));
+}
+
+}  // namespace

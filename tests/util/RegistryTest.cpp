@@ -1,0 +1,209 @@
+// The settings store against the platform's real profile calls, on private ini files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/common/TestKit.h"
+#include "ui/framework/List.h"
+#include "util/Registry.h"
+
+namespace {
+
+const char kSection[] = "Orvan Sondrel";
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    ini_ = testkit::ScratchDir(std::string("registry_") + info->name()) + "\\settings.ini";
+    store_.SetQuiet(true);
+    store_.SetFileName(ini_.c_str());
+  }
+  void WriteIni(const std::string& text) {
+    ASSERT_TRUE(testkit::WriteFileBytes(ini_, std::vector<unsigned char>(text.begin(), text.end())));
+  }
+  std::string IniText() {
+    std::vector<unsigned char> bytes = testkit::ReadFileBytes(ini_);
+    std::string text(bytes.begin(), bytes.end());
+    std::string plain;
+    for (char c : text)
+      if (c != '\r') plain += c;
+    return plain;
+  }
+  std::string ini_;
+  Registry store_;
+};
+
+TEST_F(RegistryTest, MissingFileOrSectionGivesDefaults) {
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  ASSERT_NE(store_.CurrentSection(), nullptr);
+  EXPECT_EQ(store_.CurrentSection()->Count(), 0);
+  POINT p = store_.GetPoint("MainWndPos", 7, 9);
+  EXPECT_EQ(p.x, 7);
+  EXPECT_EQ(p.y, 9);
+
+  WriteIni("[Other]\nMainWndPos=1,2\n");
+  Registry other;
+  other.SetFileName(ini_.c_str());
+  ASSERT_EQ(other.SelectSection(kSection, true), 0);
+  EXPECT_EQ(other.CurrentSection()->Count(), 0);
+  EXPECT_EQ(other.GetPoint("MainWndPos", 0, 0).x, 0);
+}
+
+TEST_F(RegistryTest, PointsAreReadWithTheIntegerPattern) {
+  WriteIni("[Orvan Sondrel]\nMainWndPos=100,200\nOne=100\nWord=abc\nHex=0x10,010\nNeg=-5,-7\n"
+           "mainwndpos=5,5\nNoEquals\n=orphan\nEmpty=\n[Other]\nMainWndPos=1,2\n");
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  POINT p = store_.GetPoint("MainWndPos", 0, 0);
+  EXPECT_EQ(p.x, 100);
+  EXPECT_EQ(p.y, 200);
+  p = store_.GetPoint("One", 3, 4);
+  EXPECT_EQ(p.x, 3);
+  EXPECT_EQ(p.y, 4);
+  p = store_.GetPoint("Word", 3, 4);
+  EXPECT_EQ(p.x, 3);
+  p = store_.GetPoint("Hex", 0, 0);
+  EXPECT_EQ(p.x, 16);
+  EXPECT_EQ(p.y, 8);
+  p = store_.GetPoint("Neg", 0, 0);
+  EXPECT_EQ(p.x, -5);
+  EXPECT_EQ(p.y, -7);
+  // Keys match exactly: the lower-case spelling is another key, met after the first.
+  EXPECT_EQ(store_.FindKey("MainWndPos"), 0);
+  EXPECT_EQ(store_.FindKey("mainwndpos"), 5);
+  EXPECT_EQ(store_.FindKey("MAINWNDPOS"), -1);
+  // A line without "=" is a key with an empty value; an empty key is dropped.
+  ASSERT_NE(store_.GetValue("NoEquals"), nullptr);
+  EXPECT_STREQ(store_.GetValue("NoEquals"), "");
+  EXPECT_STREQ(store_.GetValue("Empty"), "");
+  EXPECT_EQ(store_.GetValue("orphan"), nullptr);
+  EXPECT_EQ(store_.CurrentSection()->Count(), 8);
+  EXPECT_STREQ(store_.CurrentSection()->Name(), kSection);
+}
+
+TEST_F(RegistryTest, ASectionIsReadOnlyAtItsFirstSelection) {
+  WriteIni("[Orvan Sondrel]\nMainWndPos=100,200\n");
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  ASSERT_EQ(store_.SelectSection("Other", false), 0);
+  // Someone else changes the file; the loaded section does not see it.
+  WriteIni("[Orvan Sondrel]\nMainWndPos=1,1\n");
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  EXPECT_EQ(store_.GetPoint("MainWndPos", 0, 0).x, 100);
+  EXPECT_EQ(store_.SectionCount(), 2);
+  // Section names compare exactly too.
+  ASSERT_EQ(store_.SelectSection("orvan sondrel", false), 0);
+  EXPECT_EQ(store_.SectionCount(), 3);
+  EXPECT_EQ(store_.CurrentSection()->Count(), 0);
+}
+
+TEST_F(RegistryTest, NewKeysAreAppendedAndSavedLast) {
+  WriteIni("[First]\na=1\n[Orvan Sondrel]\nVolume=7\nMainWndPos=100,200\n[Other]\nb=2\n");
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  ASSERT_EQ(store_.SetPoint("MainWndPos", -20, 30), 0);
+  ASSERT_EQ(store_.SetPoint("NewKey", 3, 4), 0);
+  EXPECT_EQ(store_.FindKey("NewKey"), 2);
+  ASSERT_EQ(store_.SaveSection(), 0);
+  EXPECT_EQ(IniText(), "[First]\na=1\n[Orvan Sondrel]\nVolume=7\nMainWndPos=-20,30\nNewKey=3,4\n[Other]\nb=2\n");
+
+  Registry again;
+  again.SetFileName(ini_.c_str());
+  ASSERT_EQ(again.SelectSection(kSection, true), 0);
+  POINT p = again.GetPoint("MainWndPos", 0, 0);
+  EXPECT_EQ(p.x, -20);
+  EXPECT_EQ(p.y, 30);
+}
+
+TEST_F(RegistryTest, EntryOperationsNeedASection) {
+  EXPECT_EQ(store_.SetValue("k", "v"), 16);
+  EXPECT_EQ(store_.AddEntry("k", "v"), 16);
+  EXPECT_EQ(store_.SetPoint("k", 1, 2), 16);
+  EXPECT_EQ(store_.SaveSection(), 16);
+  EXPECT_EQ(store_.FindKey("k"), -1);
+  EXPECT_EQ(store_.GetValue("k"), nullptr);
+  EXPECT_EQ(store_.GetPoint("k", 5, 6).y, 6);
+
+  ASSERT_EQ(store_.SelectSection(kSection, false), 0);
+  store_.SetAddMissingKeys(false);
+  EXPECT_EQ(store_.SetValue("k", "v"), 15);
+  EXPECT_EQ(store_.AddEntry("k", "v"), 0);
+  EXPECT_EQ(store_.SetValue("k", "w"), 0);
+  EXPECT_STREQ(store_.GetValue("k"), "w");
+  EXPECT_EQ(store_.LastError(), 0);
+}
+
+TEST_F(RegistryTest, OverlongKeysAreRefusedAndValuesCut) {
+  ASSERT_EQ(store_.SelectSection(kSection, false), 0);
+  std::string key31(31, 'k'), key32(32, 'k');
+  EXPECT_EQ(store_.SetValue(key31.c_str(), "x"), 0);
+  // A cut key would be another key: refused, nothing added.
+  EXPECT_EQ(store_.SetValue(key32.c_str(), "x"), 15);
+  EXPECT_EQ(store_.AddEntry("", "x"), 15);
+  EXPECT_EQ(store_.CurrentSection()->Count(), 1);
+  std::string value(300, 'v');
+  ASSERT_EQ(store_.SetValue("Long", value.c_str()), 0);
+  EXPECT_EQ(std::string(store_.GetValue("Long")), value.substr(0, 255));
+}
+
+TEST_F(RegistryTest, ASectionTooLongForTheBlockIsNotWritten) {
+  WriteIni("[Orvan Sondrel]\nMainWndPos=1,2\n");
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  std::string value(255, 'v');
+  // 64 lines of 31 + 1 + 255 characters and their zeros: more than 16384 bytes.
+  for (int i = 0; i < 64; ++i) {
+    char key[32];
+    snprintf(key, sizeof key, "%031d", i);
+    ASSERT_EQ(store_.AddEntry(key, value.c_str()), 0);
+  }
+  EXPECT_EQ(store_.SaveSection(), 13);
+  EXPECT_EQ(IniText(), "[Orvan Sondrel]\nMainWndPos=1,2\n");
+  // 56 of them fit: 15 + 56 × 288 + 1 = 16144 bytes.
+  while (store_.CurrentSection()->Count() > 57) store_.CurrentSection()->RemoveAt(1);
+  EXPECT_EQ(store_.SaveSection(), 0);
+  Registry again;
+  again.SetFileName(ini_.c_str());
+  ASSERT_EQ(again.SelectSection(kSection, true), 0);
+  EXPECT_EQ(again.CurrentSection()->Count(), 57);
+  EXPECT_EQ(std::string(again.GetValue(static_cast<SettingEntry*>(again.CurrentSection()->GetAt(56))->key)), value);
+}
+
+TEST_F(RegistryTest, RefusedWritesAreCode5) {
+  store_.SetFileName((ini_ + "\\no such folder\\x.ini").c_str());
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  ASSERT_EQ(store_.SetPoint("MainWndPos", 1, 2), 0);
+  EXPECT_EQ(store_.SaveSection(), 5);
+  // Without a file name nothing is loaded and nothing can be saved.
+  Registry nameless;
+  nameless.SetQuiet(true);
+  ASSERT_EQ(nameless.SelectSection(kSection, true), 0);
+  EXPECT_EQ(nameless.CurrentSection()->Count(), 0);
+  EXPECT_EQ(nameless.SaveSection(), 5);
+}
+
+// A bare file name lives in the Windows directory, as the host's own settings file does.
+TEST(RegistryBareName, LivesInTheWindowsDirectory) {
+  char name[64];
+  snprintf(name, sizeof name, "sondrel_test_%lu_%lu.ini", GetCurrentProcessId(), GetTickCount());
+  char windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+  std::string full = std::string(windows) + "\\" + name;
+  {
+    Registry store;
+    store.SetQuiet(true);
+    store.SetFileName(name);
+    ASSERT_EQ(store.SelectSection(kSection, true), 0);
+    ASSERT_EQ(store.SetPoint("MainWndPos", 12, 34), 0);
+    ASSERT_EQ(store.SaveSection(), 0);
+  }
+  EXPECT_NE(GetFileAttributesA(full.c_str()), INVALID_FILE_ATTRIBUTES);
+  Registry store;
+  store.SetFileName(name);
+  ASSERT_EQ(store.SelectSection(kSection, true), 0);
+  EXPECT_EQ(store.GetPoint("MainWndPos", 0, 0).y, 34);
+  // The profile calls may keep the file cached; flush before removing it.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, name);
+  EXPECT_TRUE(DeleteFileA(full.c_str()));
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# wavprobe's JSON lines for files of every kind, checked field by field.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+DATA="$1/wavedata"
+PROBE="$2"
+win() { echo "Z:${1//\//\\}"; }
+names=(mono16.wav stereo16.wav listfact.wav fmt18.wav mono8.wav otherform.wav emptydata.wav missing.wav
+       bad/no_data.wav bad/channels_200.wav bad/odd_id_bytes.wav bad/empty.wav)
+args=()
+for n in "${names[@]}"; do args+=("$(win "$DATA/$n")"); done
+out=$(bash "$ROOT/scripts/wine-run.sh" "$PROBE" "${args[@]}")
+status=0
+bash "$ROOT/scripts/wine-run.sh" "$PROBE" >/dev/null 2>&1 || status=$?
+PROBE_OUT="$out" python3 - "$status" "${names[@]}" <<'PY'
+import json, os, sys
+status = int(sys.argv[1])
+names = sys.argv[2:]
+lines = os.environ["PROBE_OUT"].strip().splitlines()
+assert status == 2, "no arguments must be a usage error, got %d" % status
+assert len(lines) == len(names), lines
+rows = [json.loads(l) for l in lines]
+by = {n: r for n, r in zip(names, rows)}
+full = ['path', 'open', 'header', 'fmtSize', 'formatTag', 'channels', 'rate', 'avgBytes', 'blockAlign',
+        'bits', 'dataSize', 'dataStart', 'skipped', 'lengthMs', 'frames', 'convert']
+def check(name, keys, **values):
+    r = by[name]
+    assert list(r.keys()) == keys, (name, list(r.keys()))
+    for k, v in values.items():
+        assert r[k] == v, (name, k, r[k], v)
+    assert r['path'].endswith(name.replace('/', '\\')), r['path']
+check('mono16.wav', full, open=0, header=0, channels=1, rate=44100, bits=16, dataSize=44100, dataStart=44,
+      skipped='', lengthMs=501, frames=22050, convert=202)
+check('stereo16.wav', full + ['readSize'], convert=0, readSize=8820, blockAlign=4, avgBytes=176400,
+      lengthMs=501, frames=22050)
+check('listfact.wav', full, dataStart=90, skipped="'LIST';'fact';", convert=202)
+check('fmt18.wav', full, fmtSize=18, dataStart=46)
+check('mono8.wav', full, bits=8, convert=17)
+check('otherform.wav', ['path', 'open', 'header'], header=8)
+check('emptydata.wav', full[:11] + ['skipped', 'lengthMs', 'frames'], header=9, dataSize=0, lengthMs=0)
+check('missing.wav', ['path', 'open'], open=1)
+check('bad/no_data.wav', full[:10] + ['skipped'], header=4, skipped='')
+check('bad/channels_200.wav', full, header=0, channels=200, convert=17)
+check('bad/odd_id_bytes.wav', full, skipped="'\x01\"\\\xff';")
+check('bad/empty.wav', ['path', 'open', 'header'], header=4)
+print('wavprobe output checked for %d files' % len(names))
+PY
