@@ -36,9 +36,21 @@ ChannelEngine::ChannelEngine(Object* reporter)
 }
 
 ChannelEngine::~ChannelEngine() {
-  // Detach: the host no longer reads. Close what is still open (partners first).
+  // Detach: the host reads no more and is not called back from here; the owner
+  // channels release their files and buffers.
   SetView(nullptr);
-  for (int c = 0; c < kNumChannels; ++c) EmptyChannelsFor(c, c);
+  for (Channel& channel : channels_) {
+    if (!channel.loaded || !channel.owner) continue;
+    if (channel.file) {
+      channel.file->Close();
+      delete channel.file;
+    }
+    if (channel.converter) {
+      channel.converter->FreeBuffers();
+      delete channel.converter;
+    }
+    delete[] channel.readBuffer;
+  }
   for (int c = 0; c < kNumChannels; ++c) {
     delete channels_[c].lock;
     channels_[c].lock = nullptr;
@@ -212,16 +224,14 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
   int code = Error::FileNotOpen;
   if (file) {
     // Reads end with the data chunk: what follows it (LIST, id3 and the like) is not audio.
+    // A data size beyond the file's end is harmless: the read then ends with the file.
     int32_t position = file->Tell();
-    uint32_t dataEnd = file->DataStart() + file->DataSize();
+    uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
     uint32_t count = channel.readSize;
-    if (position < 0) {
+    if (position < 0 || (uint64_t)position >= dataEnd)
       count = 0;
-    } else if ((uint32_t)position >= dataEnd) {
-      count = 0;
-    } else if (dataEnd - (uint32_t)position < count) {
-      count = dataEnd - (uint32_t)position;
-    }
+    else if (dataEnd - (uint64_t)position < count)
+      count = (uint32_t)(dataEnd - (uint64_t)position);
     code = position < 0 ? Error::Seek : file->Read(channel.readBuffer, count, &got);
     if (got == 0 && code == 0 && channel.loop) {
       file->Seek((int32_t)file->DataStart(), MultimediaFile::kFromStart);

@@ -100,11 +100,20 @@ TEST_F(StreamReadTest, StereoHalvesEqualSoxRemixAndEndTogether) {
   EXPECT_FALSE(Read(2).ok);
 }
 
-TEST_F(StreamReadTest, DataAfterTheDataChunkIsNotPlayed) {
+TEST_F(StreamReadTest, ReadsEndWithTheDataChunkOrWithTheFile) {
   ApplySetup(400);
-  ASSERT_EQ(Load(0, "trailing.wav"), 0);
-  engine->PlayStop(0);
-  EXPECT_EQ(ReadToEnd(0), Bytes("mono1000.raw"));
+  ASSERT_EQ(Load(0, "trailing.wav"), 0);  // a LIST chunk follows the samples
+  ASSERT_EQ(Load(1, "overlong.wav"), 0);  // announces 4 GB of samples
+  for (int c : {0, 1}) {
+    engine->PlayStop(c);
+    EXPECT_EQ(ReadToEnd(c), Bytes("mono1000.raw"));
+    EXPECT_EQ(State(c), kStopped);
+    engine->SetLoop(c, true);
+    engine->PlayStop(c);
+    std::vector<uint8_t> once = Bytes("mono1000.raw"), twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    EXPECT_EQ(ReadToEnd(c, 6), twice);
+  }
 }
 
 // One host period: every channel read once, in index order; which ones delivered.

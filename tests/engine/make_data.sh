@@ -26,7 +26,7 @@ for f in stereo stereoB; do
   sox "$f.wav" -t raw -e signed -b 16 -c 1 "$f.right.raw" remix 2
 done
 
-# The 1000-byte file followed by a LIST chunk, as many editors write it.
+# The 1000-byte file followed by a LIST chunk, as many editors write it, and cut short.
 python3 - <<'PY'
 import struct
 data = open("mono1000.wav", "rb").read()
@@ -35,6 +35,8 @@ info = b"INFOISFT" + struct.pack("<I", 10) + b"sondrel-t\0"
 extra = b"LIST" + struct.pack("<I", len(info)) + info
 body = data[8:] + extra
 open("trailing.wav", "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+# The same samples in a file that announces far more data than it holds.
+open("overlong.wav", "wb").write(data[:40] + struct.pack("<I", 0xFFFFFFF0) + data[44:])
 PY
 
 cmp -s stereo.left.raw stereo.right.raw && { echo "stereo halves are equal" >&2; exit 1; }
