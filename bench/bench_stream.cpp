@@ -127,6 +127,18 @@ struct Samples {
   }
 };
 
+// One round of kRound timed calls; the allocations made meanwhile are counted.
+template <typename Call>
+void TimeRound(Samples& samples, Call call) {
+  LONG before = g_allocations;
+  for (int i = 0; i < kRound; ++i) {
+    double t0 = NowUs();
+    call();
+    samples.us.push_back(NowUs() - t0);
+  }
+  samples.allocations += g_allocations - before;
+}
+
 // setupAllocations shows that the counter sees the engine's allocations at all.
 void Report(const char* name, Samples& engine, Samples& baseline, long setupAllocations) {
   double median = engine.Median(), baseMedian = baseline.Median();
@@ -183,31 +195,13 @@ int main() {
   int32_t count = 0;
   long undelivered = 0;
   while ((int)monoEngine.us.size() < kCallsPerMeasure) {
-    LONG before = g_allocations;
-    for (int i = 0; i < kRound; ++i) {
-      double t0 = NowUs();
-      undelivered += !engine.ReadStreamChannel(0, &out, &count);
-      monoEngine.us.push_back(NowUs() - t0);
-    }
-    monoEngine.allocations += g_allocations - before;
-    for (int i = 0; i < kRound; ++i) {
-      double t0 = NowUs();
-      monoBase.Call();
-      monoPlatform.us.push_back(NowUs() - t0);
-    }
-    before = g_allocations;
-    for (int i = 0; i < kRound; ++i) {
-      double t0 = NowUs();
+    TimeRound(monoEngine, [&] { undelivered += !engine.ReadStreamChannel(0, &out, &count); });
+    TimeRound(monoPlatform, [&] { monoBase.Call(); });
+    TimeRound(stereoEngine, [&] {
       undelivered += !engine.ReadStreamChannel(2, &out, &count);
       undelivered += !engine.ReadStreamChannel(3, &out, &count);
-      stereoEngine.us.push_back(NowUs() - t0);
-    }
-    stereoEngine.allocations += g_allocations - before;
-    for (int i = 0; i < kRound; ++i) {
-      double t0 = NowUs();
-      stereoBase.Call();
-      stereoPlatform.us.push_back(NowUs() - t0);
-    }
+    });
+    TimeRound(stereoPlatform, [&] { stereoBase.Call(); });
   }
   if (undelivered) return Fail("a playing channel did not deliver");
   Report("stream_mono", monoEngine, monoPlatform, loadAllocations);

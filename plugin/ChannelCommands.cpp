@@ -80,6 +80,13 @@ bool ChannelEngine::EmptyChannelsFor(int first, int last) {
   return false;
 }
 
+// Takes the locks of channel c and its partner; false when they could not be had or
+// the pair changed while they were awaited.
+bool ChannelEngine::LockPair(HeldLocks& locks, int c) {
+  uint32_t mask = PairMask(c);
+  return LockChannels(locks, mask) && PairMask(c) == mask;
+}
+
 // Play/stop switch: starts (with the host's consent) or stops and rewinds.
 bool ChannelEngine::PlayStop(int c) {
   if (!ValidIndex(c)) return true;
@@ -179,10 +186,8 @@ bool ChannelEngine::Pause(int c) {
   if (!ValidIndex(c)) return true;
   c = OwnerOf(c);
   if (!channels_[c].loaded) return true;
-  uint32_t mask = PairMask(c);
   HeldLocks locks;
-  if (!LockChannels(locks, mask)) return false;
-  if (PairMask(c) != mask) return false;
+  if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];
   if (!channel.loaded) return true;
   int p = channel.owner ? channel.partner : -1;
@@ -197,10 +202,8 @@ bool ChannelEngine::Pause(int c) {
 // Sync switch; switching it off ends a wait for a synchronised start.
 bool ChannelEngine::SetSync(int c, bool on) {
   if (!ValidIndex(c)) return true;
-  uint32_t mask = PairMask(c);
   HeldLocks locks;
-  if (!LockChannels(locks, mask)) return false;
-  if (PairMask(c) != mask) return false;
+  if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];
   channel.sync = on;
   if (!channel.loaded) return true;
@@ -220,10 +223,8 @@ bool ChannelEngine::SetSync(int c, bool on) {
 // Loop switch; takes effect at the next end of the data.
 bool ChannelEngine::SetLoop(int c, bool on) {
   if (!ValidIndex(c)) return true;
-  uint32_t mask = PairMask(c);
   HeldLocks locks;
-  if (!LockChannels(locks, mask)) return false;
-  if (PairMask(c) != mask) return false;
+  if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];
   channel.loop = on;
   int p = channel.loaded && channel.owner ? channel.partner : -1;

@@ -139,6 +139,7 @@ class ChannelEngine {
   // Bits of c and, for a stereo owner, its partner.
   uint32_t PairMask(int c) const;
   bool LockChannels(HeldLocks& locks, uint32_t mask);
+  bool LockPair(HeldLocks& locks, int c);
 
   // Stream reading of an owner: one block read, looped or ended, converted.
   bool ReadOwnerBlock(Channel& channel, int c);
