@@ -8,6 +8,7 @@
 #include "wavedata/WaveformatConverter.h"
 
 namespace {
+// Bits lo..hi: the channels a pair-aware empty must lock.
 uint32_t RangeBits(int lo, int hi) {
   uint32_t mask = 0;
   for (int c = lo; c <= hi; ++c) mask |= 1u << c;

@@ -57,6 +57,7 @@ ChannelEngine::~ChannelEngine() {
   }
 }
 
+// Called after construction: the engine is usable only with all four locks.
 bool ChannelEngine::Valid() const {
   for (const Channel& channel : channels_)
     if (!channel.lock || !channel.lock->Valid()) return false;
@@ -84,6 +85,7 @@ ChannelView* ChannelEngine::EnterView() {
   return nullptr;
 }
 
+// Ends a display call that EnterView let through.
 void ChannelEngine::LeaveView() { ReleaseSRWLockShared(&viewGate_); }
 
 // Called whenever channel c's state value changed: a stopped channel's marker returns to 0.
@@ -109,6 +111,7 @@ void ChannelEngine::RefreshStrip(int c) {
   }
 }
 
+// Called when channel c's marker moved to another pixel column.
 void ChannelEngine::InvalidatePosition(int c) {
   if (ChannelView* view = EnterView()) {
     view->InvalidatePosition(c);
@@ -116,6 +119,7 @@ void ChannelEngine::InvalidatePosition(int c) {
   }
 }
 
+// Called when the host refused a start: the play switch must not stay pressed.
 void ChannelEngine::ForgetPressedControl() {
   if (ChannelView* view = EnterView()) {
     view->ForgetPressedControl();
@@ -123,6 +127,7 @@ void ChannelEngine::ForgetPressedControl() {
   }
 }
 
+// Called for events 2 (start), 6 (channel opened) and 7 (channel closed).
 int32_t ChannelEngine::SendEvent(int32_t code, int32_t channel, int32_t partner) {
   EventRecord record;
   memset(&record, 0, sizeof record);
@@ -137,6 +142,7 @@ int32_t ChannelEngine::SendEvent(int32_t code, int32_t channel, int32_t partner)
   return callback ? callback(&record) : 1;
 }
 
+// Called by the window when the user asks to close it before the host does.
 void ChannelEngine::SendInternal(int32_t command) {
   InternalCallback callback = internalCallback_;
   if (!callback) return;
@@ -146,12 +152,14 @@ void ChannelEngine::SendInternal(int32_t command) {
   callback(&record, command);
 }
 
+// Commands on the right half of a stereo file act through its owner.
 int ChannelEngine::OwnerOf(int c) const {
   const Channel& channel = channels_[c];
   if (channel.loaded && !channel.owner && c > 0) return c - 1;
   return c;
 }
 
+// The channels a command on channel c changes together.
 uint32_t ChannelEngine::PairMask(int c) const {
   uint32_t mask = 1u << c;
   const Channel& channel = channels_[c];
@@ -159,6 +167,7 @@ uint32_t ChannelEngine::PairMask(int c) const {
   return mask;
 }
 
+// Takes the masked channels' locks in index order, each wait bounded at 50 ms.
 bool ChannelEngine::LockChannels(HeldLocks& locks, uint32_t mask) {
   MutexObject* all[kNumChannels];
   for (int c = 0; c < kNumChannels; ++c) all[c] = channels_[c].lock;

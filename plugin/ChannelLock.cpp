@@ -30,6 +30,7 @@ void HeldLock::Release() {
   lock_ = nullptr;
 }
 
+// Called by tests: a refused release means a lock was released by a thread not owning it.
 long HeldLock::ReleaseFailures() { return g_releaseFailures; }
 
 // Called by operations that change two or more channels together.

@@ -35,6 +35,7 @@ struct PendingLoad {
   }
 };
 
+// A failure of the load itself, shown through the window's error report.
 int Report(Object* reporter, int code) {
   if (!reporter) return code;
   return reporter->Fail(code);

@@ -54,6 +54,7 @@ void RetiredBuffers::Collect() {
   LeaveCriticalSection(&guard_);
 }
 
+// Called by tests and diagnostics.
 int RetiredBuffers::Pending() {
   EnterCriticalSection(&guard_);
   int n = count_;
@@ -72,6 +73,7 @@ bool RetiredBuffers::HostDoneWith(const Entry& entry, DWORD now) const {
   return true;
 }
 
+// Called once the host is done with an entry, and at destruction.
 void RetiredBuffers::Free(Entry& entry) {
   delete[] entry.readBuffer;
   if (entry.converter) {
