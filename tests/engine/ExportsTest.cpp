@@ -7,6 +7,12 @@
 
 namespace {
 
+// An export of the plug-in as the host's function type.
+template <typename Fn>
+Fn Export(HMODULE plugin, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(plugin, name)));
+}
+
 DWORD WINAPI HoldLock0(void* argument) {
   HANDLE* events = static_cast<HANDLE*>(argument);  // [0] taken, [1] let go
   HANDLE lock = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "ChannelLock0");
@@ -21,9 +27,9 @@ DWORD WINAPI HoldLock0(void* argument) {
 TEST(StreamingExports, ReachTheEngine) {
   HMODULE plugin = LoadLibraryA(testkit::BinPath("sondrel.oin").c_str());
   ASSERT_NE(plugin, nullptr);
-  auto setup = reinterpret_cast<SetupAudioSystemFn>(GetProcAddress(plugin, "setupAudioSystem"));
-  auto read = reinterpret_cast<ReadStreamChannelFn>(GetProcAddress(plugin, "readStreamChannel"));
-  auto streamingError = reinterpret_cast<OnStreamingErrorFn>(GetProcAddress(plugin, "onStreamingError"));
+  auto setup = Export<SetupAudioSystemFn>(plugin, "setupAudioSystem");
+  auto read = Export<ReadStreamChannelFn>(plugin, "readStreamChannel");
+  auto streamingError = Export<OnStreamingErrorFn>(plugin, "onStreamingError");
   ASSERT_TRUE(setup && read && streamingError);
 
   SetupRecord record = {{0, 4410, 0, 65536, 0, 0}};
