@@ -4,12 +4,29 @@
 #include <cstring>
 #include <new>
 
+#include "plugin/ChannelLock.h"
+#include "plugin/ErrorCodes.h"
 #include "recording/SyncObject.h"
+#include "wavedata/WaveFile.h"
+#include "wavedata/WaveformatConverter.h"
 
-ChannelEngine::ChannelEngine(Object* reporter) : reporter_(reporter) {
+namespace {
+constexpr uint32_t kHostRate = 44100;
+
+// A state change made without the channel's lock: only from the expected state.
+void ChangeState(volatile int32_t* state, int32_t from, int32_t to) {
+  InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(state), to, from);
+}
+}  // namespace
+
+ChannelEngine::ChannelEngine(Object* reporter)
+    : reporter_(reporter), reads_{0, 0, 0, 0}, retired_(reads_, kNumChannels) {
+  InitializeSRWLock(&viewGate_);
   memset(&setup_, 0, sizeof setup_);
+  MakePcmFormat(&hostFormat_, kHostRate, 1, 16);
   for (int c = 0; c < kNumChannels; ++c) {
     memset(&channels_[c], 0, sizeof channels_[c]);
+    channels_[c].partner = -1;
     memset(&positions_[c], 0, sizeof positions_[c]);
     positions_[c].width = kPositionViewWidth;
     char name[32];
@@ -19,18 +36,98 @@ ChannelEngine::ChannelEngine(Object* reporter) : reporter_(reporter) {
 }
 
 ChannelEngine::~ChannelEngine() {
+  // Detach: the host reads no more and is not called back from here; the owner
+  // channels release their files and buffers.
+  SetView(nullptr);
+  for (Channel& channel : channels_) {
+    if (!channel.loaded || !channel.owner) continue;
+    if (channel.file) {
+      channel.file->Close();
+      delete channel.file;
+    }
+    if (channel.converter) {
+      channel.converter->FreeBuffers();
+      delete channel.converter;
+    }
+    delete[] channel.readBuffer;
+  }
   for (int c = 0; c < kNumChannels; ++c) {
     delete channels_[c].lock;
     channels_[c].lock = nullptr;
   }
 }
 
+// Called after construction: the engine is usable only with all four locks.
 bool ChannelEngine::Valid() const {
   for (const Channel& channel : channels_)
     if (!channel.lock || !channel.lock->Valid()) return false;
   return true;
 }
 
+// Called by the window when it has been created (view) and before it frees its controls (null).
+void ChannelEngine::SetView(ChannelView* view) {
+  AcquireSRWLockExclusive(&viewGate_);
+  view_ = view;
+  ReleaseSRWLockExclusive(&viewGate_);
+  if (!view) return;
+  for (int c = 0; c < kNumChannels; ++c) {
+    RefreshStrip(c);
+    ShowChannelState(c);
+  }
+}
+
+// Display calls from any thread pass through here; while the view is being changed
+// they are skipped rather than waited for.
+ChannelView* ChannelEngine::EnterView() {
+  if (!TryAcquireSRWLockShared(&viewGate_)) return nullptr;
+  if (view_) return view_;
+  ReleaseSRWLockShared(&viewGate_);
+  return nullptr;
+}
+
+// Ends a display call that EnterView let through.
+void ChannelEngine::LeaveView() { ReleaseSRWLockShared(&viewGate_); }
+
+// Called whenever channel c's state value changed: a stopped channel's marker returns to 0.
+void ChannelEngine::ShowChannelState(int c) {
+  if (channels_[c].state == kStopped) {
+    PlayPosition& position = positions_[c];
+    position.previousMarkerX = position.markerX;
+    position.markerX = 0;
+    position.elapsed = 0;
+    position.needsRepaint = 1;
+  }
+  if (ChannelView* view = EnterView()) {
+    view->ShowChannelState(c);
+    LeaveView();
+  }
+}
+
+// Called after a load or a close of channel c.
+void ChannelEngine::RefreshStrip(int c) {
+  if (ChannelView* view = EnterView()) {
+    view->RefreshStrip(c);
+    LeaveView();
+  }
+}
+
+// Called when channel c's marker moved to another pixel column.
+void ChannelEngine::InvalidatePosition(int c) {
+  if (ChannelView* view = EnterView()) {
+    view->InvalidatePosition(c);
+    LeaveView();
+  }
+}
+
+// Called when the host refused a start: the play switch must not stay pressed.
+void ChannelEngine::ForgetPressedControl() {
+  if (ChannelView* view = EnterView()) {
+    view->ForgetPressedControl();
+    LeaveView();
+  }
+}
+
+// Called for events 2 (start), 6 (channel opened) and 7 (channel closed).
 int32_t ChannelEngine::SendEvent(int32_t code, int32_t channel, int32_t partner) {
   EventRecord record;
   memset(&record, 0, sizeof record);
@@ -45,6 +142,7 @@ int32_t ChannelEngine::SendEvent(int32_t code, int32_t channel, int32_t partner)
   return callback ? callback(&record) : 1;
 }
 
+// Called by the window when the user asks to close it before the host does.
 void ChannelEngine::SendInternal(int32_t command) {
   InternalCallback callback = internalCallback_;
   if (!callback) return;
@@ -54,27 +152,167 @@ void ChannelEngine::SendInternal(int32_t command) {
   callback(&record, command);
 }
 
+// Commands on the right half of a stereo file act through its owner.
+int ChannelEngine::OwnerOf(int c) const {
+  const Channel& channel = channels_[c];
+  if (channel.loaded && !channel.owner && c > 0) return c - 1;
+  return c;
+}
+
+// The channels a command on channel c changes together.
+uint32_t ChannelEngine::PairMask(int c) const {
+  uint32_t mask = 1u << c;
+  const Channel& channel = channels_[c];
+  if (channel.loaded && channel.owner && ValidIndex(channel.partner)) mask |= 1u << channel.partner;
+  return mask;
+}
+
+// Takes the masked channels' locks in index order, each wait bounded at 50 ms.
+bool ChannelEngine::LockChannels(HeldLocks& locks, uint32_t mask) {
+  MutexObject* all[kNumChannels];
+  for (int c = 0; c < kNumChannels; ++c) all[c] = channels_[c].lock;
+  return locks.Acquire(all, mask, kLockWaitMs);
+}
+
+// setupAudioSystem, on whatever thread the host calls it.
 int ChannelEngine::ApplySetup(const SetupRecord& record) {
   setup_ = record;
-  for (int c = 0; c < kNumChannels; ++c) {
-    if (!channels_[c].loaded) continue;
-    if (channels_[c].partner >= 0) CloseChannel(channels_[c].partner);
-    CloseChannel(c);
-  }
+  // Read buffers were sized from the old block size: empty every channel.
+  for (int c = 0; c < kNumChannels; ++c)
+    if (channels_[c].loaded) EmptyChannelsFor(c, c);
+  retired_.Collect();
   // 32-bit arithmetic as the host's own: the product wraps rather than overflowing.
   int32_t halfBlock = setup_.words[kSetupBlockSize] / 2;
-  int32_t increment = (int32_t)((uint32_t)halfBlock * 1000u) / 44100;
+  int32_t increment = (int32_t)((uint32_t)halfBlock * 1000u) / (int32_t)kHostRate;
   for (PlayPosition& position : positions_) position.increment = (uint32_t)increment;
   return 0;
 }
 
+// readStreamChannel, on the host's streaming thread: one block of channel c.
 bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
-  if (c < 0 || c >= kNumChannels) return false;
-  return false;
+  if (!ValidIndex(c)) return false;
+  // The host has finished with the block it was given by the previous call.
+  InterlockedIncrement(&reads_[c]);
+  HeldLock lock;
+  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
+  Channel& channel = channels_[c];
+  int32_t state = channel.state;
+  if (!channel.loaded || state == kStopped || state == kWaitingForSync) return false;
+  if (state == kPaused) {
+    *output = channel.output;
+    *count = 0;
+    return true;
+  }
+
+  bool wrapped = false;
+  if (channel.owner) {
+    // The partner's record changes with this read: take its lock first, so that a busy
+    // partner leaves both channels as they were for this period.
+    HeldLock partnerLock;
+    int p = channel.partner;
+    if (ValidIndex(p) && !partnerLock.Acquire(channels_[p].lock, kLockWaitMs)) return false;
+    wrapped = ReadOwnerBlock(channel, c);
+    if (ValidIndex(p)) CopyStateToPartner(channel, p);
+  }
+
+  if (channel.state != channel.previousState) {
+    ShowChannelState(c);
+    channel.previousState = channel.state;
+  }
+  if (channel.dataValid == 1) MovePosition(c, wrapped);
+  *output = channel.output;
+  *count = (int32_t)channel.outputCount;
+  return channel.dataValid == 1;
 }
 
-void ChannelEngine::StopAllChannels() {}
+// Reads the owner's next block, restarting a looping file at its end; true when it wrapped.
+bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
+  WaveFile* file = channel.file;
+  bool wrapped = false;
+  uint32_t got = 0;
+  int code = Error::FileNotOpen;
+  if (file) {
+    // Reads end with the data chunk: what follows it (LIST, id3 and the like) is not audio.
+    // A data size beyond the file's end is harmless: the read then ends with the file.
+    int32_t position = file->Tell();
+    uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
+    uint32_t count = channel.readSize;
+    if (position < 0 || (uint64_t)position >= dataEnd)
+      count = 0;
+    else if (dataEnd - (uint64_t)position < count)
+      count = (uint32_t)(dataEnd - (uint64_t)position);
+    code = position < 0 ? Error::Seek : file->Read(channel.readBuffer, count, &got);
+    if (got == 0 && code == 0 && channel.loop) {
+      file->Seek((int32_t)file->DataStart(), MultimediaFile::kFromStart);
+      count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
+      code = file->Read(channel.readBuffer, count, &got);
+      StartWaitingChannels(c);
+      wrapped = true;
+    }
+  }
+  if (got > 0 && code == 0) {
+    channel.dataValid = 1;
+  } else {
+    if (file) file->Seek((int32_t)file->DataStart(), MultimediaFile::kFromStart);
+    channel.dataValid = 0;
+    channel.state = kStopped;
+  }
+  if (!channel.converter)
+    channel.outputCount = got;
+  else
+    channel.outputCount = channel.dataValid ? channel.converter->Convert(channel.readBuffer, got) : 0;
+  return wrapped;
+}
 
-void ChannelEngine::CloseChannel(int c) {
-  if (c < 0 || c >= kNumChannels || !channels_[c].loaded) return;
+// The right half follows its owner's read, under the partner's lock held by the caller.
+void ChannelEngine::CopyStateToPartner(const Channel& owner, int p) {
+  Channel& partner = channels_[p];
+  partner.previousState = partner.state;
+  partner.state = owner.state;
+  partner.outputCount = owner.outputCount;
+  partner.dataValid = owner.dataValid;
+  if (partner.state != partner.previousState) ShowChannelState(p);
+}
+
+// Moves channel c's play-position marker by one block (or back to 0 when the file wrapped).
+void ChannelEngine::MovePosition(int c, bool wrapped) {
+  PlayPosition& position = positions_[c];
+  if (wrapped) {
+    position.previousMarkerX = position.markerX;
+    position.markerX = 0;
+    position.needsRepaint = 1;
+    InvalidatePosition(c);
+    return;
+  }
+  uint32_t e = position.elapsed + position.increment;
+  if (e >= position.length) e = 0;
+  position.needsRepaint = 1;
+  position.previousMarkerX = position.markerX;
+  position.elapsed = e;
+  uint32_t product = (uint32_t)position.width * e;
+  position.markerX = position.length ? (int32_t)(product / position.length) : 0;
+  if (position.markerX != position.previousMarkerX) InvalidatePosition(c);
+}
+
+// Called by channel c's read when its file wrapped; the other channels' locks are not
+// taken, so each change is one atomic exchange from the waiting state.
+void ChannelEngine::StartWaitingChannels(int c) {
+  if (!ValidIndex(c) || !channels_[c].sync) return;
+  for (Channel& channel : channels_) ChangeState(&channel.state, kWaitingForSync, kPlaying);
+}
+
+// onStreamingError: each channel is reset under its own lock, one at a time.
+void ChannelEngine::StopAllChannels() {
+  for (int c = 0; c < kNumChannels; ++c) {
+    if (!channels_[c].loaded) continue;
+    HeldLock lock;
+    if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) continue;
+    Channel& channel = channels_[c];
+    if (!channel.loaded) continue;
+    if (channel.owner && channel.file)
+      channel.file->Seek((int32_t)channel.file->DataStart(), MultimediaFile::kFromStart);
+    channel.state = kStopped;
+    channel.dataValid = 0;
+    ShowChannelState(c);
+  }
 }

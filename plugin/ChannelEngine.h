@@ -1,11 +1,16 @@
 // The four channels the host pulls audio from, with their locks, the host's
 // set-up copy and callbacks. Owned by the main window object; usable without a window.
 #pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
 #include <cstdint>
 
 #include "plugin/HostTypes.h"
 #include "plugin/Object.h"
+#include "plugin/RetiredBuffers.h"
 
+class HeldLocks;
 class MutexObject;
 class WaveFile;
 class WaveformatConverter;
@@ -45,19 +50,28 @@ struct PlayPosition {
 };
 
 // What the engine asks of the window that shows the channels; absent while there is none.
+// ShowChannelState, RefreshStrip and InvalidatePosition are also called on the host's
+// threads (the stream reading, the host's set-up): they only set flags and invalidate.
+// Once SetView(nullptr) has returned, no call into the former view is in progress or
+// will follow, so a window detaches itself before it frees its controls.
 class ChannelView {
  public:
   virtual void ShowChannelState(int c) = 0;
   virtual void RefreshStrip(int c) = 0;
   virtual void InvalidatePosition(int c) = 0;
   virtual void ForgetPressedControl() {}
+  // Loading, on the interface thread, after the host accepted the channel and before the
+  // channel is installed: draws the waveform picture of the still private file into
+  // strip c (and c + 1 for a stereo file). The file may be left anywhere; the engine
+  // rewinds it afterwards and sets the views' lengths itself.
+  virtual void BuildPicture(int c, WaveFile* file, bool stereo) {}
  protected:
   ~ChannelView() = default;
 };
 
 class ChannelEngine {
  public:
-  // reporter shows the engine's own errors (32, 34, 35): the main window object.
+  // reporter shows the engine's own errors (19, 32, 34, 35): the main window object.
   explicit ChannelEngine(Object* reporter);
   ~ChannelEngine();
   ChannelEngine(const ChannelEngine&) = delete;
@@ -68,7 +82,9 @@ class ChannelEngine {
 
   Channel& ChannelAt(int c) { return channels_[c]; }
   PlayPosition& Position(int c) { return positions_[c]; }
-  void SetView(ChannelView* view) { view_ = view; }
+  // Attaches the window (which then shows every strip's current state) or, with null,
+  // detaches it, waiting for display calls of other threads that are under way.
+  void SetView(ChannelView* view);
   ChannelView* View() const { return view_; }
 
   void SetPluginHandle(uint32_t handle) { pluginHandle_ = handle; }
@@ -76,6 +92,8 @@ class ChannelEngine {
   void SetEventCallback(EventCallback callback) { eventCallback_ = callback; }
   void SetInternalCallback(InternalCallback callback) { internalCallback_ = callback; }
   const SetupRecord& Setup() const { return setup_; }
+  // The format every channel delivers: PCM 44100 Hz, one channel, 16 bits.
+  const WAVEFORMATEX& HostFormat() const { return hostFormat_; }
 
   // Sends an event; a missing callback counts as acceptance. channel and partner count from 1.
   int32_t SendEvent(int32_t code, int32_t channel, int32_t partner);
@@ -84,20 +102,79 @@ class ChannelEngine {
 
   // setupAudioSystem: copy the record, close loaded channels, set the marker step.
   int ApplySetup(const SetupRecord& record);
-  // readStreamChannel; false for a channel number outside 0..3.
+  // readStreamChannel; false for a channel number outside 0..3, and for a period in
+  // which the channel's lock (or its partner's) could not be had within 50 ms.
   bool ReadStreamChannel(int c, uint8_t** output, int32_t* count);
-  // onStreamingError: every loaded channel stopped and rewound.
+  // Called by a looping channel's read: with c's sync flag set, waiting channels play.
+  void StartWaitingChannels(int c);
+  // onStreamingError: every loaded channel stopped and rewound, each under its own lock.
   void StopAllChannels();
-  // Empties a loaded channel (owner: closes its file and sends event 7).
+  // Empties channel c; a stereo pair is emptied as a whole, partner first (the owner
+  // closes the file and sends event 7 once).
   void CloseChannel(int c);
 
+  // Opens a wave file into channel c (and c + 1 for a stereo file). 0, or the code
+  // that has already been reported: the file's (1, 4, 6, 8, 9), the converter's (17,
+  // 19), 19, 32 (no room for a stereo file, or the channels' locks are busy), 35.
+  // *partner is -1, or c + 1 when a stereo file was loaded.
+  int LoadChannel(int c, const char* path, int32_t* partner);
+
+  // Channel commands of the interface thread. A command on the right half of a stereo
+  // file acts on the pair through its owner. Each returns false when it was ignored
+  // because a channel lock could not be had within 50 ms (the channels are unchanged),
+  // true otherwise (also when there was nothing to do).
+  bool PlayStop(int c);
+  bool Pause(int c);
+  bool SetSync(int c, bool on);
+  bool SetLoop(int c, bool on);
+  bool CloseFile(int c);
+
+  // Closed channels' output memory that the host may still be reading.
+  int RetiredPending() { return retired_.Pending(); }
+
  private:
+  static bool ValidIndex(int c) { return c >= 0 && c < kNumChannels; }
+  // The owner of a stereo pair's right half, else c itself.
+  int OwnerOf(int c) const;
+  // Bits of c and, for a stereo owner, its partner.
+  uint32_t PairMask(int c) const;
+  bool LockChannels(HeldLocks& locks, uint32_t mask);
+  bool LockPair(HeldLocks& locks, int c);
+
+  // Stream reading of an owner: one block read, looped or ended, converted.
+  bool ReadOwnerBlock(Channel& channel, int c);
+  void CopyStateToPartner(const Channel& owner, int p);
+  void MovePosition(int c, bool wrapped);
+
+  // Empties one channel whose lock this thread holds.
+  void EmptyChannel(int c);
+  // Empties every stereo pair or mono channel that touches channels first..last, each
+  // pair's partner before its owner. False when their locks could not be had.
+  bool EmptyChannelsFor(int first, int last);
+
+  // A synchronised start or wait of channel c (and partner p), with the locks held;
+  // false when the host refused the start.
+  bool StartSynchronised(int c, int p);
+
+  // Display steps: skipped without a view, never waiting on another thread.
+  void ShowChannelState(int c);
+  void RefreshStrip(int c);
+  void InvalidatePosition(int c);
+  void ForgetPressedControl();
+  ChannelView* EnterView();
+  void LeaveView();
+
   Object* reporter_;
   ChannelView* view_ = nullptr;
+  SRWLOCK viewGate_;
   Channel channels_[kNumChannels];
   PlayPosition positions_[kNumChannels];
   SetupRecord setup_;
+  WAVEFORMATEX hostFormat_;
   uint32_t pluginHandle_ = 0;
   EventCallback eventCallback_ = nullptr;
   InternalCallback internalCallback_ = nullptr;
+  // Calls of readStreamChannel per channel: a new call means the host is done with the last block.
+  volatile LONG reads_[kNumChannels];
+  RetiredBuffers retired_;
 };

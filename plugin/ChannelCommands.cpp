@@ -1,0 +1,242 @@
+// The user's channel commands: play/stop, pause, sync, loop, close, and the
+// emptying of channels that closes and loads share.
+#include "plugin/ChannelEngine.h"
+#include "plugin/ChannelLock.h"
+#include "plugin/ErrorCodes.h"
+#include "recording/SyncObject.h"
+#include "wavedata/WaveFile.h"
+#include "wavedata/WaveformatConverter.h"
+
+namespace {
+// Bits lo..hi: the channels a pair-aware empty must lock.
+uint32_t RangeBits(int lo, int hi) {
+  uint32_t mask = 0;
+  for (int c = lo; c <= hi; ++c) mask |= 1u << c;
+  return mask;
+}
+}  // namespace
+
+// Public close: used by the host's set-up, by loads and through CloseFile.
+void ChannelEngine::CloseChannel(int c) {
+  if (!ValidIndex(c) || !channels_[c].loaded) return;
+  EmptyChannelsFor(c, c);
+  retired_.Collect();
+}
+
+// Empties channel c; its lock is held by this thread.
+void ChannelEngine::EmptyChannel(int c) {
+  Channel& channel = channels_[c];
+  if (!channel.loaded) return;
+  if (channel.owner) {
+    int p = channel.partner;
+    if (channel.file) {
+      channel.file->Close();
+      delete channel.file;
+    }
+    // The host may still be copying the last block: the memory goes later.
+    retired_.Retire(channel.readBuffer, channel.converter, (1u << c) | (ValidIndex(p) ? 1u << p : 0));
+    channel.owner = false;
+    channel.readSize = 0;
+    SendEvent(kEventChannelClose, c + 1, ValidIndex(p) ? p + 1 : 0);
+  }
+  channel.file = nullptr;
+  channel.converter = nullptr;
+  channel.readBuffer = nullptr;
+  channel.partner = -1;
+  channel.output = nullptr;
+  channel.outputCount = 0;
+  channel.previousState = channel.state;
+  channel.state = kStopped;
+  channel.loaded = false;
+  channel.dataValid = 0;
+  RefreshStrip(c);
+  ShowChannelState(c);
+}
+
+// Called by closes, loads and the host's set-up. A half of a stereo file never stays
+// behind alone: the whole pair touching the range is emptied.
+bool ChannelEngine::EmptyChannelsFor(int first, int last) {
+  auto rangeMask = [&]() {
+    int lo = OwnerOf(first);
+    int hi = last;
+    const Channel& end = channels_[hi];
+    if (end.loaded && end.owner && ValidIndex(end.partner)) hi = end.partner;
+    return RangeBits(lo, hi);
+  };
+  // Only loads make pairs, on the interface thread; a mask that changed while its
+  // locks were awaited is taken again.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    uint32_t mask = rangeMask();
+    HeldLocks locks;
+    if (!LockChannels(locks, mask)) return false;
+    if (rangeMask() != mask) continue;
+    for (int c = 0; c < kNumChannels; ++c) {
+      if (!(mask & (1u << c))) continue;
+      Channel& channel = channels_[c];
+      if (channel.loaded && channel.owner && ValidIndex(channel.partner)) EmptyChannel(channel.partner);
+      EmptyChannel(c);
+    }
+    return true;
+  }
+  return false;
+}
+
+// Takes the locks of channel c and its partner; false when they could not be had or
+// the pair changed while they were awaited.
+bool ChannelEngine::LockPair(HeldLocks& locks, int c) {
+  uint32_t mask = PairMask(c);
+  return LockChannels(locks, mask) && PairMask(c) == mask;
+}
+
+// Play/stop switch: starts (with the host's consent) or stops and rewinds.
+bool ChannelEngine::PlayStop(int c) {
+  if (!ValidIndex(c)) return true;
+  c = OwnerOf(c);
+  if (!channels_[c].loaded) return true;
+  // A synchronised start may change every loaded synchronised channel and its partner.
+  auto lockMask = [&]() {
+    uint32_t mask = PairMask(c);
+    if (channels_[c].sync)
+      for (int k = 0; k < kNumChannels; ++k)
+        if (channels_[k].loaded && channels_[k].sync) mask |= PairMask(k);
+    return mask;
+  };
+  uint32_t mask = lockMask();
+  bool refused = false;
+  {
+    HeldLocks locks;
+    if (!LockChannels(locks, mask)) return false;
+    if (lockMask() != mask) return false;
+    Channel& channel = channels_[c];
+    if (!channel.loaded) return true;
+    int p = channel.owner ? channel.partner : -1;
+    Channel* partner = ValidIndex(p) ? &channels_[p] : nullptr;
+    switch (channel.state) {
+      case kStopped:
+        if (channel.sync) {
+          refused = !StartSynchronised(c, p);
+          break;
+        }
+        channel.state = kPlaying;
+        if (partner) partner->state = kPlaying;
+        if (SendEvent(kEventStart, 0, 0) == 0) {
+          channel.state = kStopped;
+          if (partner) partner->state = kStopped;
+          refused = true;
+        }
+        break;
+      case kPlaying:
+      case kPaused:
+        if (channel.file) channel.file->Seek((int32_t)channel.file->DataStart(), MultimediaFile::kFromStart);
+        channel.state = kStopped;
+        channel.dataValid = 0;
+        if (partner) {
+          partner->state = kStopped;
+          partner->dataValid = 0;
+        }
+        break;
+      default:  // waiting: only a looping synchronised channel or sync off ends it
+        break;
+    }
+    ShowChannelState(c);
+    if (partner) ShowChannelState(p);
+  }
+  // Shown once the locks are free: the message box must not hold up the host's reads.
+  if (refused) {
+    ForgetPressedControl();
+    if (reporter_) reporter_->ReportError(Error::HostRefusedStart);
+  }
+  return true;
+}
+
+// A stopped synchronised channel c: waits while a synchronised channel plays, else starts
+// every synchronised channel with one event 2. False when the host refused; the
+// channels it would have started are then back in the states they had.
+bool ChannelEngine::StartSynchronised(int c, int p) {
+  for (int k = 0; k < kNumChannels; ++k) {
+    const Channel& other = channels_[k];
+    if (other.loaded && other.sync && other.state == kPlaying) {
+      channels_[c].state = kWaitingForSync;
+      if (ValidIndex(p)) channels_[p].state = kWaitingForSync;
+      return true;
+    }
+  }
+  int32_t before[kNumChannels];
+  uint32_t changed = 0;
+  for (int k = 0; k < kNumChannels; ++k) before[k] = channels_[k].state;
+  for (int k = 0; k < kNumChannels; ++k) {
+    if (!channels_[k].loaded || !channels_[k].sync) continue;
+    uint32_t pair = PairMask(k);
+    for (int j = 0; j < kNumChannels; ++j)
+      if (pair & (1u << j)) {
+        channels_[j].state = kPlaying;
+        changed |= 1u << j;
+      }
+  }
+  bool accepted = SendEvent(kEventStart, 0, 0) != 0;
+  if (!accepted)
+    for (int k = 0; k < kNumChannels; ++k)
+      if (changed & (1u << k)) channels_[k].state = before[k];
+  for (int k = 0; k < kNumChannels; ++k)
+    if ((changed & (1u << k)) && k != c && k != p) ShowChannelState(k);
+  return accepted;
+}
+
+// Pause switch: playing and paused swap, for both halves of a stereo file.
+bool ChannelEngine::Pause(int c) {
+  if (!ValidIndex(c)) return true;
+  c = OwnerOf(c);
+  if (!channels_[c].loaded) return true;
+  HeldLocks locks;
+  if (!LockPair(locks, c)) return false;
+  Channel& channel = channels_[c];
+  if (!channel.loaded) return true;
+  int p = channel.owner ? channel.partner : -1;
+  int32_t next = channel.state == kPlaying ? kPaused : channel.state == kPaused ? kPlaying : channel.state;
+  channel.state = next;
+  if (ValidIndex(p)) channels_[p].state = next;
+  ShowChannelState(c);
+  if (ValidIndex(p)) ShowChannelState(p);
+  return true;
+}
+
+// Sync switch; switching it off ends a wait for a synchronised start.
+bool ChannelEngine::SetSync(int c, bool on) {
+  if (!ValidIndex(c)) return true;
+  HeldLocks locks;
+  if (!LockPair(locks, c)) return false;
+  Channel& channel = channels_[c];
+  channel.sync = on;
+  if (!channel.loaded) return true;
+  int p = channel.owner ? channel.partner : -1;
+  if (ValidIndex(p)) channels_[p].sync = on;
+  if (!on && channel.state == kWaitingForSync) {
+    channel.state = kStopped;
+    ShowChannelState(c);
+    if (ValidIndex(p)) {
+      channels_[p].state = kStopped;
+      ShowChannelState(p);
+    }
+  }
+  return true;
+}
+
+// Loop switch; takes effect at the next end of the data.
+bool ChannelEngine::SetLoop(int c, bool on) {
+  if (!ValidIndex(c)) return true;
+  HeldLocks locks;
+  if (!LockPair(locks, c)) return false;
+  Channel& channel = channels_[c];
+  channel.loop = on;
+  int p = channel.loaded && channel.owner ? channel.partner : -1;
+  if (ValidIndex(p)) channels_[p].loop = on;
+  return true;
+}
+
+// Close switch: empties the channel, and a stereo file's both channels.
+bool ChannelEngine::CloseFile(int c) {
+  if (!ValidIndex(c) || !channels_[c].loaded) return true;
+  bool done = EmptyChannelsFor(c, c);
+  retired_.Collect();
+  return done;
+}

@@ -1,0 +1,85 @@
+#include "plugin/RetiredBuffers.h"
+
+#include <cstring>
+
+#include "wavedata/WaveformatConverter.h"
+
+RetiredBuffers::RetiredBuffers(volatile LONG* readCounts, int channelCount)
+    : readCounts_(readCounts), channelCount_(channelCount > 4 ? 4 : channelCount) {
+  InitializeCriticalSection(&guard_);
+  memset(entries_, 0, sizeof entries_);
+}
+
+RetiredBuffers::~RetiredBuffers() {
+  for (int i = 0; i < count_; ++i) Free(entries_[i]);
+  count_ = 0;
+  DeleteCriticalSection(&guard_);
+}
+
+// Called by the close of an owner channel, with the channel's lock held.
+void RetiredBuffers::Retire(uint8_t* readBuffer, WaveformatConverter* converter, uint32_t channelMask) {
+  if (!readBuffer && !converter) return;
+  Entry entry;
+  memset(&entry, 0, sizeof entry);
+  entry.readBuffer = readBuffer;
+  entry.converter = converter;
+  entry.channelMask = channelMask;
+  for (int c = 0; c < channelCount_; ++c) entry.readsAt[c] = readCounts_[c];
+  entry.retiredAt = GetTickCount();
+
+  EnterCriticalSection(&guard_);
+  if (count_ == kCapacity) {
+    // So many closes within the grace period that the host cannot be streaming
+    // them all: the oldest entry has been out of its hands for longest.
+    Free(entries_[0]);
+    memmove(entries_, entries_ + 1, sizeof(Entry) * (kCapacity - 1));
+    --count_;
+  }
+  entries_[count_++] = entry;
+  LeaveCriticalSection(&guard_);
+}
+
+// Called on the interface thread (loads, closes) and by the host's set-up.
+void RetiredBuffers::Collect() {
+  DWORD now = GetTickCount();
+  EnterCriticalSection(&guard_);
+  int kept = 0;
+  for (int i = 0; i < count_; ++i) {
+    if (HostDoneWith(entries_[i], now))
+      Free(entries_[i]);
+    else
+      entries_[kept++] = entries_[i];
+  }
+  count_ = kept;
+  LeaveCriticalSection(&guard_);
+}
+
+// Called by tests and diagnostics.
+int RetiredBuffers::Pending() {
+  EnterCriticalSection(&guard_);
+  int n = count_;
+  LeaveCriticalSection(&guard_);
+  return n;
+}
+
+// The host has called again for every channel that could have handed the memory
+// out (calls on one channel follow each other), or the grace period has passed.
+bool RetiredBuffers::HostDoneWith(const Entry& entry, DWORD now) const {
+  if (now - entry.retiredAt >= kGraceMs) return true;
+  for (int c = 0; c < channelCount_; ++c) {
+    if (!(entry.channelMask & (1u << c))) continue;
+    if (readCounts_[c] == entry.readsAt[c]) return false;
+  }
+  return true;
+}
+
+// Called once the host is done with an entry, and at destruction.
+void RetiredBuffers::Free(Entry& entry) {
+  delete[] entry.readBuffer;
+  if (entry.converter) {
+    entry.converter->FreeBuffers();
+    delete entry.converter;
+  }
+  entry.readBuffer = nullptr;
+  entry.converter = nullptr;
+}

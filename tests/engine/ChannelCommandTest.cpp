@@ -1,0 +1,125 @@
+// The channel commands: starting with the host's consent, synchronised starts and
+// waits, pause, close, and commands on the right half of a stereo file.
+#include "tests/engine/EngineTestKit.h"
+
+namespace enginetest {
+namespace {
+
+using ChannelCommandTest = EngineTest;
+
+TEST_F(ChannelCommandTest, PlayAsksTheHostAndPlayAgainStopsAndRewinds) {
+  ASSERT_EQ(Load(0, "monoA.wav"), 0);
+  host.Clear();
+  ASSERT_TRUE(engine->PlayStop(0));
+  std::vector<EventRecord> events = host.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EventRecord expected = {kEventStart, 1, 0, 0, 0, 0, 0};
+  EXPECT_EQ(memcmp(&events[0], &expected, sizeof expected), 0);
+  EXPECT_EQ(State(0), kPlaying);
+  std::vector<uint8_t> first = Read(0).Bytes();
+  Read(0);
+  engine->PlayStop(0);
+  EXPECT_EQ(State(0), kStopped);
+  EXPECT_FALSE(Read(0).ok);
+  engine->PlayStop(0);
+  EXPECT_EQ(Read(0).Bytes(), first);
+}
+
+TEST_F(ChannelCommandTest, HostRefusingTheStartStopsTheChannelAgain) {
+  engine->SetView(&view);
+  ASSERT_EQ(Load(0, "stereo.wav"), 0);
+  host.Refuse(kEventStart, true);
+  engine->PlayStop(0);
+  EXPECT_EQ(State(0), kStopped);
+  EXPECT_EQ(State(1), kStopped);
+  EXPECT_EQ(errors.Codes().back(), 34);
+  EXPECT_EQ(view.Forgotten(), 1);
+  EXPECT_FALSE(Read(0).ok);
+  engine->SetView(nullptr);
+}
+
+TEST_F(ChannelCommandTest, SynchronisedChannelsStartTogetherOrWaitForALoop) {
+  ApplySetup(400);
+  ASSERT_EQ(Load(0, "mono1000.wav"), 0);
+  ASSERT_EQ(Load(2, "stereo.wav"), 0);
+  engine->SetSync(0, true);
+  engine->SetSync(2, true);
+  EXPECT_TRUE(engine->ChannelAt(3).sync);  // the partner follows its owner
+  host.Clear();
+  engine->PlayStop(0);
+  EXPECT_EQ(host.Count(kEventStart), 1);
+  for (int c : {0, 2, 3}) EXPECT_EQ(State(c), kPlaying);
+  EXPECT_EQ(State(1), kStopped);
+
+  // Stop channel 2; started again while channel 0 plays, it waits for channel 0's loop.
+  engine->PlayStop(2);
+  engine->PlayStop(2);
+  EXPECT_EQ(State(2), kWaitingForSync);
+  EXPECT_EQ(State(3), kWaitingForSync);
+  EXPECT_EQ(host.Count(kEventStart), 1);
+  engine->PlayStop(2);  // a waiting channel ignores play/stop
+  EXPECT_EQ(State(2), kWaitingForSync);
+  engine->SetLoop(0, true);
+  for (int i = 0; i < 4; ++i) Read(0);
+  EXPECT_EQ(State(2), kPlaying);
+
+  // Switching sync off ends a wait.
+  engine->PlayStop(2);
+  engine->PlayStop(2);
+  EXPECT_EQ(State(2), kWaitingForSync);
+  engine->SetSync(2, false);
+  EXPECT_EQ(State(2), kStopped);
+  EXPECT_EQ(State(3), kStopped);
+}
+
+TEST_F(ChannelCommandTest, RefusedSynchronisedStartStopsOnlyWhatItStarted) {
+  ASSERT_EQ(Load(0, "monoA.wav"), 0);
+  ASSERT_EQ(Load(1, "monoB.wav"), 0);
+  ASSERT_EQ(Load(3, "mono5s.wav"), 0);
+  engine->PlayStop(3);  // plays without sync, with the host's consent
+  engine->SetSync(0, true);
+  engine->SetSync(1, true);
+  host.Refuse(kEventStart, true);
+  errors.Clear();
+  engine->PlayStop(1);
+  EXPECT_EQ(State(0), kStopped);
+  EXPECT_EQ(State(1), kStopped);
+  EXPECT_EQ(State(3), kPlaying);
+  EXPECT_EQ(errors.Codes(), std::vector<int>{34});
+}
+
+TEST_F(ChannelCommandTest, PausePausesAndResumesBothHalvesOfAPair) {
+  std::vector<uint8_t> left = Bytes("stereo.left.raw");
+  ASSERT_EQ(Load(0, "stereo.wav"), 0);
+  engine->PlayStop(0);
+  Read(0), Read(1);
+  engine->Pause(0);
+  EXPECT_EQ(State(0), kPaused);
+  EXPECT_EQ(State(1), kPaused);
+  EXPECT_EQ(Read(1).count, 0);
+  engine->Pause(1);  // the right half's switch acts on the pair
+  EXPECT_EQ(State(0), kPlaying);
+  EXPECT_EQ(State(1), kPlaying);
+  EXPECT_EQ(Read(0).Bytes(), std::vector<uint8_t>(left.begin() + 4410, left.begin() + 8820));
+}
+
+TEST_F(ChannelCommandTest, ClosingAPairSendsOneEventAndClosingNothingSendsNone) {
+  ASSERT_EQ(Load(1, "stereo.wav"), 0);
+  engine->SetLoop(1, true);
+  host.Clear();
+  EXPECT_TRUE(engine->CloseFile(0));
+  EXPECT_TRUE(host.Events().empty());
+  EXPECT_TRUE(engine->CloseFile(2));  // the right half closes the whole file
+  std::vector<EventRecord> events = host.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].code, kEventChannelClose);
+  EXPECT_EQ(events[0].channel, 2);
+  EXPECT_EQ(events[0].partner, 3);
+  EXPECT_FALSE(engine->ChannelAt(1).loaded);
+  EXPECT_FALSE(engine->ChannelAt(2).loaded);
+  EXPECT_TRUE(engine->ChannelAt(1).loop);  // kept for the next file
+  EXPECT_FALSE(Read(1).ok);
+}
+
+}  // namespace
+}  // namespace enginetest

@@ -1,0 +1,140 @@
+// Another process holds "ChannelLock0": channel 0 gives nothing and ignores commands
+// without touching its record, the other channels go on, and no lock is released by
+// a thread that does not own it.
+#include <cstdio>
+#include <cstring>
+
+#include "plugin/ChannelLock.h"
+#include "tests/common/TestKit.h"
+#include "tests/engine/EngineTestKit.h"
+
+namespace enginetest {
+namespace {
+
+// A second process holding a named lock.
+class LockHolder {
+ public:
+  // Starts lock_holder and waits until it holds the lock.
+  bool Start(const char* lockName, DWORD holdMs, bool abandon) {
+    char eventName[64];
+    snprintf(eventName, sizeof eventName, "SondrelLockHolderReady%lu", GetCurrentProcessId());
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, eventName);
+    std::string command = "\"" + testkit::BinPath("lock_holder.exe") + "\" " + lockName + " " +
+                          std::to_string(holdMs) + " " + eventName + (abandon ? " abandon" : "");
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
+      return false;
+    HANDLE both[2] = {ready_, process_.hProcess};
+    return WaitForMultipleObjects(2, both, FALSE, 20000) == WAIT_OBJECT_0;
+  }
+  bool Running() { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+  // Waits for the helper's end; its exit status, or -1.
+  int Finish() {
+    if (WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) return -1;
+    DWORD status = 0;
+    GetExitCodeProcess(process_.hProcess, &status);
+    return (int)status;
+  }
+  ~LockHolder() {
+    if (process_.hProcess) {
+      CloseHandle(process_.hProcess);
+      CloseHandle(process_.hThread);
+    }
+    if (ready_) CloseHandle(ready_);
+  }
+
+ private:
+  HANDLE ready_ = nullptr;
+  PROCESS_INFORMATION process_ = {};
+};
+
+using ContentionTest = EngineTest;
+
+TEST_F(ContentionTest, ForeignHolderOfChannelLock0) {
+  std::vector<uint8_t> mono = Bytes("mono5s.raw"), monoA = Bytes("monoA.raw");
+  std::vector<uint8_t> left = Bytes("stereo.left.raw"), right = Bytes("stereo.right.raw");
+  ASSERT_EQ(Load(0, "mono5s.wav"), 0);
+  ASSERT_EQ(Load(1, "monoA.wav"), 0);
+  ASSERT_EQ(Load(2, "stereo.wav"), 0);
+  for (int c : {0, 1, 2}) engine->PlayStop(c);
+  Channel before;
+  memcpy(&before, &engine->ChannelAt(0), sizeof before);
+  PlayPosition positionBefore = engine->Position(0);
+  host.Clear();
+  errors.Clear();
+
+  LockHolder holder;
+  ASSERT_TRUE(holder.Start("ChannelLock0", 4000, false));
+  for (int period = 0; period < 4; ++period) {
+    uint8_t sentinel = 0;
+    uint8_t* out = &sentinel;
+    int32_t count = -7;
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(engine->ReadStreamChannel(0, &out, &count));
+    DWORD waited = GetTickCount() - start;
+    EXPECT_GE(waited, 40u);
+    EXPECT_LT(waited, 1000u);
+    EXPECT_EQ(out, &sentinel);
+    EXPECT_EQ(count, -7);
+    size_t offset = (size_t)period * 4410;
+    EXPECT_EQ(Read(1).Bytes(), std::vector<uint8_t>(monoA.begin() + offset, monoA.begin() + offset + 4410));
+    EXPECT_EQ(Read(2).Bytes(), std::vector<uint8_t>(left.begin() + offset, left.begin() + offset + 4410));
+    EXPECT_EQ(Read(3).Bytes(), std::vector<uint8_t>(right.begin() + offset, right.begin() + offset + 4410));
+  }
+  EXPECT_FALSE(engine->PlayStop(0));
+  EXPECT_FALSE(engine->Pause(0));
+  EXPECT_FALSE(engine->SetLoop(0, true));
+  EXPECT_FALSE(engine->SetSync(0, true));
+  EXPECT_FALSE(engine->CloseFile(0));
+  EXPECT_EQ(Load(0, "monoB.wav"), 32);
+  engine->StopAllChannels();  // stops 1 to 3; channel 0 cannot be touched
+  EXPECT_EQ(memcmp(&before, &engine->ChannelAt(0), sizeof before), 0);
+  EXPECT_EQ(memcmp(&positionBefore, &engine->Position(0), sizeof positionBefore), 0);
+  EXPECT_EQ(State(1), kStopped);
+  EXPECT_TRUE(host.Events().empty());
+  EXPECT_EQ(errors.Codes(), std::vector<int>{32});
+  EXPECT_TRUE(holder.Running()) << "the holder let go before the checks were done";
+
+  // Its own release succeeded: nobody released the lock in its place.
+  EXPECT_EQ(holder.Finish(), 0);
+  EXPECT_EQ(Read(0).Bytes(), std::vector<uint8_t>(mono.begin(), mono.begin() + 4410));
+  EXPECT_TRUE(engine->PlayStop(0));
+  EXPECT_EQ(State(0), kStopped);
+  EXPECT_EQ(HeldLock::ReleaseFailures(), 0);
+}
+
+TEST_F(ContentionTest, AbandonedLockCountsAsObtained) {
+  ASSERT_EQ(Load(0, "monoA.wav"), 0);
+  engine->PlayStop(0);
+  LockHolder holder;
+  ASSERT_TRUE(holder.Start("ChannelLock0", 50, true));
+  EXPECT_EQ(holder.Finish(), 0);
+  std::vector<uint8_t> monoA = Bytes("monoA.raw");
+  EXPECT_EQ(Read(0).Bytes(), std::vector<uint8_t>(monoA.begin(), monoA.begin() + 4410));
+  EXPECT_EQ(Read(0).count, 4410);
+  // Taken over and released again: another thread can have it.
+  HANDLE lock = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "ChannelLock0");
+  ASSERT_NE(lock, nullptr);
+  DWORD result = WAIT_FAILED;
+  HANDLE probe = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        HANDLE* h = static_cast<HANDLE*>(p);
+        DWORD r = WaitForSingleObject(h[0], 0);
+        if (r == WAIT_OBJECT_0) ReleaseMutex(h[0]);
+        return r;
+      },
+      &lock, 0, nullptr);
+  WaitForSingleObject(probe, INFINITE);
+  GetExitCodeThread(probe, &result);
+  CloseHandle(probe);
+  CloseHandle(lock);
+  EXPECT_EQ(result, WAIT_OBJECT_0);
+}
+
+}  // namespace
+}  // namespace enginetest

@@ -1,0 +1,285 @@
+// Stream reading: what the host receives from mono and stereo channels, at the end
+// of the data, looping, paused, synchronised, and the play-position arithmetic.
+#include <cstring>
+
+#include "plugin/ChannelLock.h"
+#include "tests/engine/EngineTestKit.h"
+#include "wavedata/WaveFile.h"
+
+namespace enginetest {
+namespace {
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t offset, size_t count) {
+  return std::vector<uint8_t>(bytes.begin() + offset, bytes.begin() + offset + count);
+}
+
+using StreamReadTest = EngineTest;
+
+TEST_F(StreamReadTest, StoppedChannelLeavesOutValuesPausedOneDeliversNoBytes) {
+  ASSERT_EQ(Load(0, "mono1000.wav"), 0);
+  uint8_t sentinel = 0;
+  uint8_t* out = &sentinel;
+  int32_t count = 12345;
+  EXPECT_FALSE(engine->ReadStreamChannel(0, &out, &count));
+  EXPECT_EQ(out, &sentinel);
+  EXPECT_EQ(count, 12345);
+  EXPECT_FALSE(engine->ReadStreamChannel(1, &out, &count));  // empty
+  EXPECT_FALSE(engine->ReadStreamChannel(4, &out, &count));  // no such channel
+  EXPECT_FALSE(engine->ReadStreamChannel(-1, &out, &count));
+  EXPECT_EQ(count, 12345);
+
+  ASSERT_TRUE(engine->PlayStop(0));
+  ASSERT_TRUE(engine->Pause(0));
+  Block paused = Read(0);
+  EXPECT_TRUE(paused.ok);
+  EXPECT_EQ(paused.count, 0);
+  EXPECT_EQ(paused.data, engine->ChannelAt(0).output);
+  // Resuming continues where the pause left the file: here at its start.
+  engine->Pause(0);
+  EXPECT_EQ(Read(0).Bytes(), Slice(Bytes("mono1000.raw"), 0, 1000 < 4410 ? 1000 : 4410));
+}
+
+TEST_F(StreamReadTest, MonoFileEndsStopsRewindsAndLoopsBackToItsStart) {
+  ApplySetup(400);
+  engine->SetView(&view);
+  std::vector<uint8_t> data = Bytes("mono1000.raw");
+  ASSERT_EQ(Load(0, "mono1000.wav"), 0);
+  engine->PlayStop(0);
+  Block a = Read(0), b = Read(0), c = Read(0);
+  view.Reset();
+  Block d = Read(0);
+  EXPECT_TRUE(a.ok && b.ok && c.ok);
+  EXPECT_EQ(a.count, 400);
+  EXPECT_EQ(b.count, 400);
+  EXPECT_EQ(c.count, 200);
+  EXPECT_EQ(c.Bytes(), Slice(data, 800, 200));
+  EXPECT_FALSE(d.ok);
+  EXPECT_EQ(State(0), kStopped);
+  EXPECT_EQ(view.Shown(0), 1);
+  EXPECT_EQ(engine->Position(0).markerX, 0);
+  engine->PlayStop(0);
+  EXPECT_EQ(Read(0).Bytes(), Slice(data, 0, 400));  // rewound
+
+  engine->PlayStop(0);  // stop
+  engine->SetLoop(0, true);
+  engine->PlayStop(0);
+  Read(0), Read(0);
+  EXPECT_EQ(Read(0).count, 200);
+  Block wrapped = Read(0);
+  EXPECT_TRUE(wrapped.ok);
+  EXPECT_EQ(wrapped.Bytes(), Slice(data, 0, 400));
+  EXPECT_EQ(engine->Position(0).markerX, 0);
+  EXPECT_EQ(State(0), kPlaying);
+}
+
+TEST_F(StreamReadTest, StereoHalvesEqualSoxRemixAndEndTogether) {
+  int32_t partner = -1;
+  ASSERT_EQ(Load(1, "stereo.wav", &partner), 0);
+  ASSERT_EQ(partner, 2);
+  engine->PlayStop(1);
+  // The partner never reads the file: before its owner's first read it has nothing.
+  EXPECT_FALSE(Read(2).ok);
+  std::vector<uint8_t> left, right;
+  for (int period = 0; period < 100; ++period) {
+    Block l = Read(1);
+    if (!l.ok) {
+      // The owner's last read stopped both halves in the same call.
+      EXPECT_EQ(State(1), kStopped);
+      EXPECT_EQ(State(2), kStopped);
+      break;
+    }
+    Block r = Read(2);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(l.count, r.count);
+    std::vector<uint8_t> lb = l.Bytes(), rb = r.Bytes();
+    left.insert(left.end(), lb.begin(), lb.end());
+    right.insert(right.end(), rb.begin(), rb.end());
+  }
+  EXPECT_EQ(left, Bytes("stereo.left.raw"));
+  EXPECT_EQ(right, Bytes("stereo.right.raw"));
+  EXPECT_FALSE(Read(2).ok);
+}
+
+TEST_F(StreamReadTest, ReadsEndWithTheDataChunkOrWithTheFile) {
+  ApplySetup(400);
+  ASSERT_EQ(Load(0, "trailing.wav"), 0);  // a LIST chunk follows the samples
+  ASSERT_EQ(Load(1, "overlong.wav"), 0);  // announces 4 GB of samples
+  for (int c : {0, 1}) {
+    engine->PlayStop(c);
+    EXPECT_EQ(ReadToEnd(c), Bytes("mono1000.raw"));
+    EXPECT_EQ(State(c), kStopped);
+    engine->SetLoop(c, true);
+    engine->PlayStop(c);
+    std::vector<uint8_t> once = Bytes("mono1000.raw"), twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    EXPECT_EQ(ReadToEnd(c, 6), twice);
+  }
+}
+
+// One host period: every channel read once, in index order; which ones delivered.
+std::vector<bool> Period(ChannelEngine& engine) {
+  std::vector<bool> delivered;
+  for (int c = 0; c < kNumChannels; ++c) {
+    uint8_t* out = nullptr;
+    int32_t count = 0;
+    delivered.push_back(engine.ReadStreamChannel(c, &out, &count));
+  }
+  return delivered;
+}
+
+TEST_F(StreamReadTest, WaitingChannelStartsInTheLoopingPeriodOrTheNext) {
+  ApplySetup(400);
+  // Channel 0 loops with sync set; channel 2 waits: it plays in the period of the wrap.
+  ASSERT_EQ(Load(0, "mono1000.wav"), 0);
+  ASSERT_EQ(Load(2, "monoA.wav"), 0);
+  engine->SetLoop(0, true);
+  engine->SetSync(0, true);
+  engine->PlayStop(0);
+  engine->SetSync(2, true);
+  engine->PlayStop(2);
+  EXPECT_EQ(State(2), kWaitingForSync);
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(Period(*engine)[2]);
+  std::vector<bool> wrap = Period(*engine);
+  EXPECT_TRUE(wrap[0]);
+  EXPECT_TRUE(wrap[2]);
+
+  // Channel 3 loops with sync set; channel 0 waits: it plays one period later.
+  ApplySetup(400);
+  ASSERT_EQ(Load(0, "monoA.wav"), 0);
+  ASSERT_EQ(Load(3, "mono1000.wav"), 0);
+  engine->SetSync(0, false);  // switches outlive their files
+  engine->SetLoop(3, true);
+  engine->SetSync(3, true);
+  engine->PlayStop(3);
+  engine->SetSync(0, true);
+  engine->PlayStop(0);
+  EXPECT_EQ(State(0), kWaitingForSync);
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(Period(*engine)[0]);
+  EXPECT_FALSE(Period(*engine)[0]);  // channel 3 wraps after channel 0 was read
+  EXPECT_EQ(State(0), kPlaying);
+  std::vector<bool> next = Period(*engine);
+  EXPECT_TRUE(next[0]);
+  EXPECT_EQ(host.Count(kEventStart), 2);
+}
+
+TEST_F(StreamReadTest, MarkerFollowsElapsedTimeWithOrWithoutAView) {
+  EXPECT_EQ(engine->Position(0).increment, 50u);  // 4410-byte blocks
+  ASSERT_EQ(Load(0, "mono5s.wav"), 0);
+  EXPECT_EQ(engine->Position(0).length, 441000u / 88u);
+  engine->Position(0).length = 10000;
+  engine->PlayStop(0);
+  for (int i = 0; i < 60; ++i) ASSERT_TRUE(Read(0).ok);
+  // A window created now shows every strip's current state, and the marker goes on.
+  engine->SetView(&view);
+  for (int c = 0; c < kNumChannels; ++c) {
+    EXPECT_EQ(view.Refreshed(c), 1);
+    EXPECT_EQ(view.Shown(c), 1);
+  }
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(Read(0).ok);
+  EXPECT_EQ(engine->Position(0).elapsed, 5000u);
+  EXPECT_EQ(engine->Position(0).markerX, 157);
+  EXPECT_GT(view.Invalidated(0), 20);
+  // Stopping returns the marker to 0.
+  engine->PlayStop(0);
+  EXPECT_EQ(engine->Position(0).markerX, 0);
+  EXPECT_EQ(engine->Position(0).elapsed, 0u);
+  engine->SetView(nullptr);
+}
+
+TEST_F(StreamReadTest, StreamingErrorStopsPlayingAndPausedChannelsKeepingTheirSwitches) {
+  ASSERT_EQ(Load(0, "monoA.wav"), 0);
+  ASSERT_EQ(Load(1, "monoB.wav"), 0);
+  engine->SetLoop(0, true);
+  engine->SetSync(1, true);
+  engine->PlayStop(0);
+  engine->PlayStop(1);
+  Read(0), Read(0), Read(1);
+  engine->Pause(1);
+  engine->StopAllChannels();
+  EXPECT_EQ(State(0), kStopped);
+  EXPECT_EQ(State(1), kStopped);
+  EXPECT_TRUE(engine->ChannelAt(0).loop);
+  EXPECT_TRUE(engine->ChannelAt(1).sync);
+  engine->PlayStop(0);
+  EXPECT_EQ(Read(0).Bytes(), Slice(Bytes("monoA.raw"), 0, 4410));
+}
+
+TEST_F(StreamReadTest, SetupClosesEveryChannelAndSetsTheMarkerStep) {
+  ASSERT_EQ(Load(0, "stereo.wav"), 0);
+  ASSERT_EQ(Load(2, "monoA.wav"), 0);
+  engine->PlayStop(0);
+  Read(0), Read(1);
+  engine->SetView(&view);
+  view.Reset();
+  host.Clear();
+  ApplySetup(1);
+  for (int c = 0; c < kNumChannels; ++c) EXPECT_FALSE(engine->ChannelAt(c).loaded);
+  std::vector<EventRecord> events = host.Events();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].code, kEventChannelClose);
+  EXPECT_EQ(events[0].channel, 1);
+  EXPECT_EQ(events[0].partner, 2);
+  EXPECT_EQ(events[0].handle, 0x5A5Au);
+  EXPECT_EQ(events[1].channel, 3);
+  EXPECT_EQ(events[1].partner, 0);
+  EXPECT_EQ(view.Refreshed(0) + view.Refreshed(1) + view.Refreshed(2), 3);
+  for (int c = 0; c < kNumChannels; ++c) EXPECT_EQ(engine->Position(c).increment, 0u);
+  ApplySetup(4410);
+  EXPECT_EQ(engine->Position(3).increment, 50u);
+  engine->SetView(nullptr);
+}
+
+TEST_F(StreamReadTest, DeliveredBlockOutlivesACloseUntilTheNextRead) {
+  ASSERT_EQ(Load(0, "stereo.wav"), 0);
+  engine->PlayStop(0);
+  Read(0);
+  Block right = Read(1);
+  ASSERT_TRUE(right.ok);
+  std::vector<uint8_t> expected = right.Bytes();
+  ASSERT_TRUE(engine->CloseFile(0));
+  ASSERT_EQ(Load(0, "monoB.wav"), 0);
+  // Memory freed now would be handed out again by these allocations.
+  std::vector<std::vector<uint8_t>> churn;
+  for (int i = 0; i < 64; ++i) churn.emplace_back(4410, 0xEE);
+  EXPECT_EQ(std::vector<uint8_t>(right.data, right.data + right.count), expected);
+  EXPECT_EQ(engine->RetiredPending(), 1);
+  Read(0), Read(1);  // the host has moved on
+  ASSERT_TRUE(engine->CloseFile(0));
+  EXPECT_EQ(engine->RetiredPending(), 1);  // monoB's buffer, just closed
+}
+
+TEST_F(StreamReadTest, DisplayCallsEndWhenTheViewDetaches) {
+  ApplySetup(400);
+  ASSERT_EQ(Load(0, "mono1000.wav"), 0);
+  engine->SetLoop(0, true);
+  engine->PlayStop(0);
+  engine->SetView(&view);
+  volatile LONG stop = 0;
+  struct Args {
+    ChannelEngine* engine;
+    volatile LONG* stop;
+  } args = {engine.get(), &stop};
+  HANDLE reader = CreateThread(
+      nullptr, 0,
+      [](void* p) -> DWORD {
+        Args* a = static_cast<Args*>(p);
+        uint8_t* out;
+        int32_t count;
+        while (!*a->stop) a->engine->ReadStreamChannel(0, &out, &count);
+        return 0;
+      },
+      &args, 0, nullptr);
+  ASSERT_NE(reader, nullptr);
+  while (view.Invalidated(0) < 50) Sleep(1);
+  engine->SetView(nullptr);
+  view.Retire();  // from here on the window's controls would be gone
+  Sleep(200);
+  InterlockedExchange(&stop, 1);
+  WaitForSingleObject(reader, INFINITE);
+  CloseHandle(reader);
+  EXPECT_EQ(view.CallsAfterRetire(), 0);
+  EXPECT_EQ(State(0), kPlaying);
+}
+
+}  // namespace
+}  // namespace enginetest
