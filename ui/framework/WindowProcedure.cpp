@@ -16,7 +16,15 @@ class WindowRouter {
   static LRESULT Default(Window* window, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool dialogProc);
   static LRESULT Close(Window* window, HWND hwnd);
   static LRESULT Command(Window* window, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT Result(Window* window, HWND hwnd, LRESULT result);
 };
+
+// A value for the sender: a dialog procedure hands it over through DWLP_MSGRESULT.
+LRESULT WindowRouter::Result(Window* window, HWND hwnd, LRESULT result) {
+  if (!window->isDialog_) return result;
+  SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+  return TRUE;
+}
 
 // What a message nobody handled gets: nothing in a dialog, the default elsewhere.
 LRESULT WindowRouter::Default(Window* window, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -102,12 +110,12 @@ LRESULT WindowRouter::Route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CLOSE:
       return Close(window, hwnd);
     case WM_COPYDATA:
-      return window->OnCopyData(wParam, lParam);
+      return Result(window, hwnd, window->OnCopyData(wParam, lParam));
     case WM_NOTIFY:
       window->OnNotify(wParam, lParam);
       return 0;
     case WM_HELP:
-      return window->OnHelp(reinterpret_cast<const HELPINFO*>(lParam)) ? 1 : 0;
+      return Result(window, hwnd, window->OnHelp(reinterpret_cast<const HELPINFO*>(lParam)) ? 1 : 0);
     case WM_CONTEXTMENU:
       // Signed coordinates: screens left of or above the primary one are negative.
       if (window->OnContextMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) return 0;
@@ -144,7 +152,7 @@ LRESULT WindowRouter::Route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DROPFILES:
       return window->HandleDroppedFiles(reinterpret_cast<HDROP>(wParam));
     default:
-      if (message > WM_APP) return window->OnUserMessage(message, lParam, wParam);
+      if (message > WM_APP) return Result(window, hwnd, window->OnUserMessage(message, lParam, wParam));
       return Default(window, hwnd, message, wParam, lParam, dialogProc);
   }
 }
