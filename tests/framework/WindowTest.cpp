@@ -6,29 +6,14 @@
 #include <vector>
 
 #include "plugin/ErrorCodes.h"
+#include "tests/common/ErrorRecorder.h"
 #include "tests/framework/TestWindow.h"
 #include "ui/framework/GdiHandles.h"
 #include "util/Registry.h"
 
 namespace {
 
-// Records error reports and help requests instead of showing them.
-class RecordingHandler : public ErrorHandler {
- public:
-  RecordingHandler() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
-  ~RecordingHandler() { SetErrorHandler(previous_); }
-  void ShowError(int code, const char* text) override {
-    codes.push_back(code);
-    texts.push_back(text ? text : "");
-  }
-  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
-  std::vector<int> codes;
-  std::vector<std::string> texts;
-  std::vector<std::pair<intptr_t, intptr_t>> help;
-
- private:
-  ErrorHandler* previous_;
-};
+using RecordingHandler = testkit::ErrorRecorder;
 
 bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
