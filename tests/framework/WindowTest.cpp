@@ -191,6 +191,19 @@ TEST(OwnThreadWindow, DestroyReturningTwoEndsItsThreadsLoop) {
   window.UnregisterWindowClass();
 }
 
+TEST(OwnThreadWindow, DeletingTheObjectEndsAWindowLeftOpen) {
+  TestWindow* window = new TestWindow;
+  ASSERT_EQ(window->CreateOnOwnThread(TestDescription("SondrelLeftOpen"), TestModule(), SW_SHOW), 0);
+  HWND hwnd = window->Handle();
+  HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(hwnd, nullptr));
+  ASSERT_TRUE(thread);
+  delete window;
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_FALSE(IsWindow(hwnd));
+  UnregisterClassA("SondrelLeftOpen", TestModule());
+}
+
 TEST(OwnThreadWindow, FailureReportsAndSignalsClosed) {
   RecordingHandler errors;
   TestWindow window;
