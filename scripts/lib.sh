@@ -32,6 +32,7 @@ sondrel_deps() {
 sondrel_build() {
   local t=$1 dir="$BUILD/$1" tests=ON
   case "$t" in i686) tests=OFF ;; x86_64) ;; *) echo "unknown target $t" >&2; return 2 ;; esac
+  mkdir -p "$BUILD"
   # Configure every time: folders and tests join the build as they appear.
   cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" -DSONDREL_TESTS=$tests >"$dir.configure.log" 2>&1 \
