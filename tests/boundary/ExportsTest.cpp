@@ -12,14 +12,6 @@
 
 namespace {
 
-bool LockExists(int c) {
-  char name[32];
-  snprintf(name, sizeof name, "ChannelLock%d", c);
-  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, name);
-  if (lock) CloseHandle(lock);
-  return lock != nullptr;
-}
-
 // Bytes in use in every heap of the process.
 size_t HeapBytesInUse() {
   HANDLE heaps[64];
@@ -124,7 +116,7 @@ TEST_F(ExportsTest, SwitchingAndEndingAWindowThatWasNeverMadeDoNothing) {
 TEST(ExportsCycles, TwoHundredLoadsAndUnloadsLeaveNothingBehind) {
   testkit::MessageBoxWatcher watcher;
   const std::string path = testkit::BinPath("sondrel.oin");
-  for (int c = 0; c < 4; ++c) ASSERT_FALSE(LockExists(c)) << "another holder has ChannelLock" << c;
+  for (int c = 0; c < 4; ++c) ASSERT_FALSE(testkit::ChannelLockExists(c)) << "another holder has ChannelLock" << c;
   size_t heapAfterWarmUp = 0;
   const int kCycles = 200, kWarmUp = 20;
   for (int cycle = 0; cycle < kCycles; ++cycle) {
@@ -135,12 +127,12 @@ TEST(ExportsCycles, TwoHundredLoadsAndUnloadsLeaveNothingBehind) {
         reinterpret_cast<void*>(GetProcAddress(module, "getInterfaceVersion")));
     ASSERT_NE(version, nullptr);
     ASSERT_EQ(version(), 257);
-    for (int c = 0; c < 4; ++c) ASSERT_TRUE(LockExists(c)) << "cycle " << cycle << " lock " << c;
+    for (int c = 0; c < 4; ++c) ASSERT_TRUE(testkit::ChannelLockExists(c)) << "cycle " << cycle << " lock " << c;
     ASSERT_NE(GetModuleHandleA("VKLShared.dll"), nullptr);
     ASSERT_TRUE(FreeLibrary(module));
     ASSERT_EQ(GetModuleHandleA("sondrel.oin"), nullptr) << "cycle " << cycle;
     ASSERT_EQ(GetModuleHandleA("VKLShared.dll"), nullptr) << "cycle " << cycle;
-    for (int c = 0; c < 4; ++c) ASSERT_FALSE(LockExists(c)) << "cycle " << cycle << " lock " << c;
+    for (int c = 0; c < 4; ++c) ASSERT_FALSE(testkit::ChannelLockExists(c)) << "cycle " << cycle << " lock " << c;
   }
   long long growth = (long long)HeapBytesInUse() - (long long)heapAfterWarmUp;
   // One cycle's plug-in, settings store, main window object and library table

@@ -13,14 +13,6 @@ namespace {
 
 using testkit::JsonFields;
 
-bool LockExists(int c) {
-  char name[32];
-  snprintf(name, sizeof name, "ChannelLock%d", c);
-  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, name);
-  if (lock) CloseHandle(lock);
-  return lock != nullptr;
-}
-
 // A session's folder with its script written.
 struct Session {
   std::string dir, script, out;
@@ -228,10 +220,10 @@ TEST(HostWithSondrel, WithoutTheSharedLibraryTheUserIsToldAndErrorsShowInPlainBo
 }
 
 TEST(HostWithSondrel, ASecondProcessOpensTheSameFourLocks) {
-  for (int c = 0; c < 4; ++c) ASSERT_FALSE(LockExists(c)) << "another holder has ChannelLock" << c;
+  for (int c = 0; c < 4; ++c) ASSERT_FALSE(testkit::ChannelLockExists(c)) << "another holder has ChannelLock" << c;
   HMODULE first = LoadLibraryA(testkit::BinPath("sondrel.oin").c_str());
   ASSERT_NE(first, nullptr);
-  for (int c = 0; c < 4; ++c) EXPECT_TRUE(LockExists(c));
+  for (int c = 0; c < 4; ++c) EXPECT_TRUE(testkit::ChannelLockExists(c));
 
   Session session("host_second_process", "setup 4410 65536\nwait 3000\n");
   testkit::ChildProcess second;
@@ -246,10 +238,10 @@ TEST(HostWithSondrel, ASecondProcessOpensTheSameFourLocks) {
 
   // With this process's copy gone the locks live on, held by the second process's.
   ASSERT_TRUE(FreeLibrary(first));
-  for (int c = 0; c < 4; ++c) EXPECT_TRUE(LockExists(c)) << c;
+  for (int c = 0; c < 4; ++c) EXPECT_TRUE(testkit::ChannelLockExists(c)) << c;
   ASSERT_TRUE(second.Wait(30000));
   EXPECT_EQ(second.ExitCode(), 0u) << second.Err();
-  for (int c = 0; c < 4; ++c) EXPECT_FALSE(LockExists(c)) << c;
+  for (int c = 0; c < 4; ++c) EXPECT_FALSE(testkit::ChannelLockExists(c)) << c;
 }
 
 }  // namespace

@@ -21,14 +21,6 @@ class Probe : public Object {
   explicit Probe(int32_t id) { classId_ = id; }
 };
 
-bool LockExists(int c) {
-  char name[32];
-  snprintf(name, sizeof name, "ChannelLock%d", c);
-  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, name);
-  if (lock) CloseHandle(lock);
-  return lock != nullptr;
-}
-
 std::string Expected(const char* source, int code, const char* text) {
   return std::string(source) + "\n\nError " + std::to_string(code) + ": " + text;
 }
@@ -95,11 +87,11 @@ TEST_F(PluginTest, QuietObjectShowsNothing) {
 }
 
 TEST_F(PluginTest, FourNamedChannelLocksLiveFromInitializeToTerminate) {
-  for (int c = 0; c < kNumChannels; ++c) EXPECT_TRUE(LockExists(c)) << c;
-  EXPECT_FALSE(LockExists(kNumChannels));
+  for (int c = 0; c < kNumChannels; ++c) EXPECT_TRUE(testkit::ChannelLockExists(c)) << c;
+  EXPECT_FALSE(testkit::ChannelLockExists(kNumChannels));
   EXPECT_TRUE(plugin_.Terminate());
   EXPECT_EQ(plugin_.Main(), nullptr);
-  for (int c = 0; c < kNumChannels; ++c) EXPECT_FALSE(LockExists(c)) << c;
+  for (int c = 0; c < kNumChannels; ++c) EXPECT_FALSE(testkit::ChannelLockExists(c)) << c;
   ASSERT_TRUE(plugin_.Initialize());
 }
 
@@ -114,6 +106,17 @@ int32_t RecordEvent(EventRecord* record) {
 int32_t RecordCommand(InternalRecord* record, int32_t command) {
   g_commands.push_back({*record, command});
   return 0;
+}
+
+// A whole event record: flag 1 and the two unused words 0 beside the given fields.
+void ExpectEvent(const EventRecord& record, int32_t code, uint32_t handle, int32_t channel, int32_t partner) {
+  EXPECT_EQ(record.code, code);
+  EXPECT_EQ(record.flag, 1);
+  EXPECT_EQ(record.handle, handle);
+  EXPECT_EQ(record.channel, channel);
+  EXPECT_EQ(record.reserved16, 0);
+  EXPECT_EQ(record.reserved20, 0);
+  EXPECT_EQ(record.partner, partner);
 }
 
 TEST_F(PluginTest, CallbacksSetBeforeAnyWindowReachTheChannelsWithWholeRecords) {
@@ -131,21 +134,9 @@ TEST_F(PluginTest, CallbacksSetBeforeAnyWindowReachTheChannelsWithWholeRecords) 
   engine.SendInternal(kCommandCloseWindow);
 
   ASSERT_EQ(g_events.size(), 2u);
-  const EventRecord& open = g_events[0];
-  EXPECT_EQ(open.code, 6);
-  EXPECT_EQ(open.flag, 1);
-  EXPECT_EQ(open.handle, 0xCAFEu);
-  EXPECT_EQ(open.channel, 3);
-  EXPECT_EQ(open.reserved16, 0);
-  EXPECT_EQ(open.reserved20, 0);
-  EXPECT_EQ(open.partner, 4);
+  ExpectEvent(g_events[0], 6, 0xCAFE, 3, 4);
   // The start event carries neither handle nor channels.
-  const EventRecord& start = g_events[1];
-  EXPECT_EQ(start.code, 2);
-  EXPECT_EQ(start.flag, 1);
-  EXPECT_EQ(start.handle, 0u);
-  EXPECT_EQ(start.channel, 0);
-  EXPECT_EQ(start.partner, 0);
+  ExpectEvent(g_events[1], 2, 0, 0, 0);
 
   ASSERT_EQ(g_commands.size(), 1u);
   EXPECT_EQ(g_commands[0].second, 15);

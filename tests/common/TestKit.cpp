@@ -181,6 +181,13 @@ ProcessResult RunHost(const std::vector<std::string>& args, DWORD timeoutMs) {
   return RunProgram(HostCommandLine(args), "", timeoutMs);
 }
 
+bool ChannelLockExists(int c) {
+  std::string name = "ChannelLock" + std::to_string(c);
+  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+  if (lock) CloseHandle(lock);
+  return lock != nullptr;
+}
+
 bool WriteTextFile(const std::string& path, const std::string& text) {
   return WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
 }

@@ -62,6 +62,9 @@ std::string HostCommandLine(const std::vector<std::string>& args, const std::str
 // Runs orvan-host.exe of the build with these arguments.
 ProcessResult RunHost(const std::vector<std::string>& args, DWORD timeoutMs = 60000);
 
+// True when the named mutex "ChannelLock<c>" exists on the machine (some process holds it).
+bool ChannelLockExists(int c);
+
 // Writes text to a file (a session script, say); false on failure.
 bool WriteTextFile(const std::string& path, const std::string& text);
 // The lines of a text file, without line ends.
