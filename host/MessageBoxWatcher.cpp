@@ -5,9 +5,25 @@
 namespace hostkit {
 
 MessageBoxWatcher::MessageBoxWatcher(const char* title, std::function<void(const std::string&)> onBox)
+    : title_(title) {
+  if (onBox) onBox_ = [onBox](const MessageBoxInfo& box) { onBox(box.text); };
+  Start();
+}
+
+MessageBoxWatcher::MessageBoxWatcher(const char* title, std::function<void(const MessageBoxInfo&)> onBox)
     : title_(title), onBox_(std::move(onBox)) {
+  Start();
+}
+
+void MessageBoxWatcher::Start() {
   InitializeCriticalSection(&lock_);
+  running_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, &MessageBoxWatcher::Run, this, 0, nullptr);
+  // A new thread first runs the libraries' thread attach, and its first window
+  // call sets up its window state, both under the loader's lock. Were a library
+  // attaching on the creating thread (holding that lock) to show a box before
+  // then, the watcher could never start to dismiss it: wait for its first round.
+  if (thread_ && running_) WaitForSingleObject(running_, 10000);
 }
 
 MessageBoxWatcher::~MessageBoxWatcher() {
@@ -16,12 +32,19 @@ MessageBoxWatcher::~MessageBoxWatcher() {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
   }
+  if (running_) CloseHandle(running_);
   DeleteCriticalSection(&lock_);
 }
 
 std::vector<std::string> MessageBoxWatcher::Texts() {
+  std::vector<std::string> texts;
+  for (const MessageBoxInfo& box : Boxes()) texts.push_back(box.text);
+  return texts;
+}
+
+std::vector<MessageBoxInfo> MessageBoxWatcher::Boxes() {
   EnterCriticalSection(&lock_);
-  std::vector<std::string> copy = texts_;
+  std::vector<MessageBoxInfo> copy = boxes_;
   LeaveCriticalSection(&lock_);
   return copy;
 }
@@ -30,7 +53,7 @@ bool MessageBoxWatcher::WaitFor(size_t count, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
     EnterCriticalSection(&lock_);
-    size_t seen = texts_.size();
+    size_t seen = boxes_.size();
     LeaveCriticalSection(&lock_);
     if (seen >= count) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
@@ -40,7 +63,7 @@ bool MessageBoxWatcher::WaitFor(size_t count, DWORD timeoutMs) {
 
 void MessageBoxWatcher::Clear() {
   EnterCriticalSection(&lock_);
-  texts_.clear();
+  boxes_.clear();
   LeaveCriticalSection(&lock_);
 }
 
@@ -49,6 +72,7 @@ struct TextSearch {
   std::string best;
 };
 
+// The box's text is its longest static control (the icon is a static without text).
 BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {
   char cls[32];
   GetClassNameA(child, cls, sizeof cls);
@@ -82,36 +106,30 @@ void MessageBoxWatcher::Dismiss(HWND box) {
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return;
   }
+  MessageBoxInfo info;
   TextSearch search;
   EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&search));
+  info.text = search.best;
+  info.threadId = GetWindowThreadProcessId(box, nullptr);
   handled_.push_back(box);
   if (handled_.size() > 64) handled_.erase(handled_.begin());
   EnterCriticalSection(&lock_);
-  texts_.push_back(search.best);
+  boxes_.push_back(info);
   LeaveCriticalSection(&lock_);
-  if (onBox_) onBox_(search.best);
+  if (onBox_) onBox_(info);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
 DWORD WINAPI MessageBoxWatcher::Run(void* self) {
   MessageBoxWatcher* watcher = static_cast<MessageBoxWatcher*>(self);
+  bool first = true;
   while (!watcher->stop_) {
     EnumWindows(&MessageBoxWatcher::Visit, reinterpret_cast<LPARAM>(watcher));
+    if (first) SetEvent(watcher->running_);
+    first = false;
     Sleep(15);
   }
   return 0;
-}
-
-void PumpMessages(DWORD ms) {
-  DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  } while (GetTickCount() - start < ms);
 }
 
 }  // namespace hostkit
