@@ -219,6 +219,24 @@ TEST(HostWithSondrel, WithoutTheSharedLibraryTheUserIsToldAndErrorsShowInPlainBo
       << boxes.back()["text"];
 }
 
+TEST(HostWithSondrel, TheSharedLibraryBesideThePluginIsFoundWhenTheHostHasNone) {
+  std::string dir = testkit::ScratchDir("host_plugin_elsewhere");
+  std::string hostDir = dir + "\\host", pluginDir = dir + "\\plugin";
+  ASSERT_TRUE(CreateDirectoryA(hostDir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(CreateDirectoryA(pluginDir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(CopyFileA(testkit::BinPath("orvan-host.exe").c_str(), (hostDir + "\\orvan-host.exe").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(testkit::BinPath("sondrel.oin").c_str(), (pluginDir + "\\sondrel.oin").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(testkit::BinPath("VKLShared.dll").c_str(), (pluginDir + "\\VKLShared.dll").c_str(), FALSE));
+  ASSERT_TRUE(testkit::WriteTextFile(dir + "\\session.txt", "setup 4410 65536\n"));
+  std::string out = dir + "\\out";
+  testkit::ProcessResult run = testkit::RunProgram(
+      testkit::HostCommandLine({"run", dir + "\\session.txt", "--out", out, "--plugin", pluginDir + "\\sondrel.oin"},
+                               hostDir + "\\orvan-host.exe"),
+      hostDir);
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_TRUE(testkit::ReadJsonLines(out + "\\events.jsonl", "messagebox").empty());
+}
+
 TEST(HostWithSondrel, ASecondProcessOpensTheSameFourLocks) {
   for (int c = 0; c < 4; ++c) ASSERT_FALSE(testkit::ChannelLockExists(c)) << "another holder has ChannelLock" << c;
   HMODULE first = LoadLibraryA(testkit::BinPath("sondrel.oin").c_str());

@@ -5,6 +5,7 @@
 
 #include "plugin/ErrorCodes.h"
 #include "plugin/HostTypes.h"
+#include "util/ModulePath.h"
 
 namespace {
 HMODULE g_module = nullptr;
@@ -19,8 +20,18 @@ const char* const kEntryNames[7] = {"GetErrorText",     "ShowVKLError",  "ShowSp
 int LoadSharedLibrary() {
   if (g_module) return g_complete ? 0 : Error::EntryMissing;
   g_module = LoadLibraryA("VKLShared.dll");
+  DWORD failure = g_module ? 0 : GetLastError();
+  if (!g_module && failure == ERROR_MOD_NOT_FOUND) {
+    // The host's search path holds its own folder; a plug-in installed elsewhere
+    // keeps the library beside itself.
+    char beside[MAX_PATH];
+    if (PathBesideModule(ModuleOfAddress((const void*)&LoadSharedLibrary), "VKLShared.dll", beside, sizeof beside)) {
+      g_module = LoadLibraryA(beside);
+      if (!g_module && GetLastError() != ERROR_MOD_NOT_FOUND) failure = GetLastError();
+    }
+  }
   if (!g_module) {
-    if (GetLastError() == ERROR_MOD_NOT_FOUND) {
+    if (failure == ERROR_MOD_NOT_FOUND) {
       char text[256];
       snprintf(text, sizeof text, "VKL Shared Library %s not found.\n%s cannot run without this file!",
                "VKLShared.dll", kEngineTitle);
