@@ -1,5 +1,6 @@
 // Helpers shared by the test programs: test data paths, Linux paths as Windows
-// paths, and recording and dismissing message boxes.
+// paths, recording and dismissing message boxes, real input and dialogs
+// (Input.h), and pixels read back from windows (Pixels.h).
 #pragma once
 #include <windows.h>
 
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "host/MessageBoxWatcher.h"
+#include "tests/common/Input.h"
+#include "tests/common/Pixels.h"
 
 namespace testkit {
 

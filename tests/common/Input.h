@@ -1,0 +1,36 @@
+// Driving windows as a user would: real mouse input at a window's client point,
+// keys, finding and answering dialogs by title, dropping files.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testkit {
+
+// Real mouse input (SendInput) at a client point of hwnd; each call then runs
+// this thread's messages for a moment so that a window on this thread reacts.
+void MoveMouseTo(HWND hwnd, int x, int y);
+void PressAt(HWND hwnd, int x, int y);
+void ReleaseAt(HWND hwnd, int x, int y);
+void ClickAt(HWND hwnd, int x, int y);
+void RightClickAt(HWND hwnd, int x, int y);
+// A real key press and release (to the window that has the keyboard focus).
+void PressKey(WORD virtualKey);
+// Posts a key press and release to a window (for windows that may not have the focus).
+void PostKey(HWND hwnd, WORD virtualKey);
+
+// This process's visible dialog (class "#32770") with exactly this title, waiting
+// up to timeoutMs while running this thread's messages; null when none came.
+HWND FindDialog(const char* title, DWORD timeoutMs = 5000);
+// Finds the common open or save dialog by title, enters path as the file name and
+// confirms it. Call it on another thread than the one showing the dialog.
+bool AnswerFileDialog(const char* title, const std::string& path, DWORD timeoutMs = 10000);
+// Finds a dialog by title and cancels it (IDCANCEL).
+bool CancelDialog(const char* title, DWORD timeoutMs = 10000);
+
+// A drop handle as the shell makes it: the names and the drop point (client coordinates).
+// Post it with WM_DROPFILES; the receiver frees it (DragFinish).
+HDROP MakeDrop(const std::vector<std::string>& names, POINT point);
+
+}  // namespace testkit

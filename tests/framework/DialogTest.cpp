@@ -1,0 +1,240 @@
+// Template dialogs, the progress dialog driven by a worker thread, and the real
+// common open and save dialogs answered by test code.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/common/TestKit.h"
+#include "tests/framework/SkinColours.h"
+#include "ui/framework/Dialog.h"
+#include "ui/framework/FileDialog.h"
+#include "ui/framework/ProgressDialog.h"
+
+namespace {
+
+HINSTANCE Module() { return GetModuleHandleA(nullptr); }
+constexpr const char* kPlainTitle = "Plain test dialog";
+constexpr const char* kProgressTitle = "Working, please wait...";
+
+class HelpRecorder : public ErrorHandler {
+ public:
+  HelpRecorder() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
+  ~HelpRecorder() { SetErrorHandler(previous_); }
+  void ShowError(int code, const char* text) override {}
+  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
+  std::vector<std::pair<intptr_t, intptr_t>> help;
+
+ private:
+  ErrorHandler* previous_;
+};
+
+class PlainDialog : public Dialog {
+ public:
+  PlainDialog() : Dialog(kPlainDialog) { SetInstance(Module()); }
+  void OnInitDialog() override { ++inits; }
+  bool CanClose() override { return allowClose; }
+  void OnClosed() override { ++closed; }
+  std::atomic<bool> allowClose{true};
+  int inits = 0;
+  int closed = 0;
+};
+
+TEST(Dialog, ButtonsAndCloseEndTheModalLoopWithTheirCodes) {
+  PlainDialog dialog;
+  std::thread user([] {
+    HWND hwnd = testkit::FindDialog(kPlainTitle);
+    PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(dialog.RunModal(), IDOK);
+  user.join();
+  EXPECT_EQ(dialog.inits, 1);
+  EXPECT_EQ(dialog.closed, 0);  // the buttons end it without OnClosed
+  EXPECT_EQ(dialog.Handle(), nullptr);
+
+  // The same object runs again; the close box (WM_CLOSE) gives 2 and OnClosed.
+  user = std::thread([] { PostMessageA(testkit::FindDialog(kPlainTitle), WM_CLOSE, 0, 0); });
+  EXPECT_EQ(dialog.RunModal(), IDCANCEL);
+  user.join();
+  EXPECT_EQ(dialog.inits, 2);
+  EXPECT_EQ(dialog.closed, 1);
+}
+
+TEST(Dialog, RefusingCanCloseKeepsItOpen) {
+  PlainDialog dialog;
+  dialog.allowClose = false;
+  std::atomic<bool> stillOpen{false};
+  std::thread user([&] {
+    HWND hwnd = testkit::FindDialog(kPlainTitle);
+    PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    Sleep(200);
+    stillOpen = IsWindowVisible(hwnd) != 0;
+    dialog.allowClose = true;
+    PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(dialog.RunModal(), IDCANCEL);
+  user.join();
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(dialog.closed, 0);
+}
+
+TEST(Dialog, MissingTemplateGivesMinusOne) {
+  Dialog dialog(kMissingDialog);
+  dialog.SetInstance(Module());
+  EXPECT_EQ(dialog.RunModal(), -1);
+}
+
+TEST(Dialog, HelpOnlyForAWindowContextAndAHelpId) {
+  HelpRecorder recorder;
+  PlainDialog dialog;
+  std::vector<LRESULT> results;
+  std::thread user([&] {
+    HWND hwnd = testkit::FindDialog(kPlainTitle);
+    HELPINFO help = {};
+    help.cbSize = sizeof help;
+    help.iContextType = HELPINFO_WINDOW;
+    help.dwContextId = 55;
+    dialog.SetHelpId(kNoHelp);
+    results.push_back(SendMessageA(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)));
+    dialog.SetHelpId(9);
+    results.push_back(SendMessageA(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)));
+    help.iContextType = HELPINFO_MENUITEM;
+    results.push_back(SendMessageA(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)));
+    PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+  });
+  dialog.RunModal();
+  user.join();
+  EXPECT_EQ(results, (std::vector<LRESULT>{0, 1, 0}));
+  EXPECT_EQ(recorder.help, (std::vector<std::pair<intptr_t, intptr_t>>{{9, 55}}));
+}
+
+// The bar's position and the caption as the dialog shows them.
+int BarPosition(HWND dialog) { return (int)SendMessageA(GetDlgItem(dialog, kProgressBarItem), PBM_GETPOS, 0, 0); }
+
+TEST(ProgressDialog, WorkerDrivesTheBarAndOnlyItsFinishCloses) {
+  ProgressDialog progress;
+  progress.SetInstance(Module());
+  progress.SetCaption("Building waveform of take.wav");
+  std::vector<int> positions;
+  std::string caption;
+  std::atomic<bool> openAfterEscape{false};
+  std::thread worker([&] {
+    HWND hwnd = testkit::FindDialog(kProgressTitle);
+    char text[256] = {};
+    GetDlgItemTextA(hwnd, kProgressCaptionItem, text, sizeof text);
+    caption = text;
+    for (int value : {10, 50, 40}) {
+      progress.SetProgress(value);
+      positions.push_back(BarPosition(hwnd));
+    }
+    // Esc, by the keyboard and as a message, and the close box before the job is done.
+    SetForegroundWindow(hwnd);
+    testkit::PressKey(VK_ESCAPE);
+    testkit::PostKey(hwnd, VK_ESCAPE);
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    Sleep(300);
+    openAfterEscape = IsWindowVisible(hwnd) != 0;
+    progress.Finish();
+  });
+  EXPECT_EQ(progress.RunModal(), IDCANCEL);
+  worker.join();
+  EXPECT_EQ(caption, "Building waveform of take.wav");
+  EXPECT_EQ(positions, (std::vector<int>{10, 50, 90}));
+  EXPECT_EQ(progress.LastValue(), 40);
+  EXPECT_TRUE(openAfterEscape);
+}
+
+TEST(ProgressDialog, EscapeClosesOnceClosingIsAllowed) {
+  ProgressDialog progress;
+  progress.SetInstance(Module());
+  std::thread user([&] {
+    HWND hwnd = testkit::FindDialog(kProgressTitle);
+    progress.AllowClose();
+    testkit::PostKey(hwnd, VK_ESCAPE);
+  });
+  EXPECT_EQ(progress.RunModal(), IDCANCEL);
+  user.join();
+}
+
+TEST(ProgressDialog, AJobFinishedBeforeTheDialogAppearedStillClosesIt) {
+  ProgressDialog progress;
+  progress.SetInstance(Module());
+  progress.SetProgress(30);
+  progress.Finish();  // no window yet: nothing to send to
+  DWORD start = GetTickCount();
+  EXPECT_EQ(progress.RunModal(), IDCANCEL);
+  EXPECT_LT(GetTickCount() - start, 3000u);
+}
+
+// Files the common dialogs are pointed at.
+class CommonDialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = testkit::ScratchDir("file_dialog");
+    existing_ = dir_ + "\\take.wav";
+    testkit::WriteFileBytes(existing_, {'R', 'I', 'F', 'F'});
+  }
+  std::string dir_;
+  std::string existing_;
+};
+
+TEST_F(CommonDialogs, OpenDialogReturnsTheChosenPathAndTitle) {
+  FileDialog open(nullptr);
+  open.SetInstance(Module());
+  open.SetTitle("Open Wave Ch1...");
+  open.SetFilter("Wave files\0*.wav\0All files\0*.*\0");
+  std::atomic<bool> answered{false};
+  std::thread user([&] { answered = testkit::AnswerFileDialog("Open Wave Ch1...", existing_, 20000); });
+  EXPECT_TRUE(open.ShowFileDialog());
+  user.join();
+  EXPECT_TRUE(answered);
+  EXPECT_STREQ(open.FileName(), existing_.c_str());
+  EXPECT_STREQ(open.FileTitle(), "take.wav");
+  DWORD asked = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;  // the dialog may add its own
+  EXPECT_EQ(open.Record().Flags & asked, asked);
+  EXPECT_EQ(open.Record().nFilterIndex, 1u);
+
+  // A cancel after a success leaves no stale name behind.
+  user = std::thread([&] { testkit::CancelDialog("Open Wave Ch1...", 20000); });
+  EXPECT_FALSE(open.ShowFileDialog());
+  user.join();
+  EXPECT_STREQ(open.FileName(), "");
+  EXPECT_STREQ(open.FileTitle(), "");
+}
+
+TEST_F(CommonDialogs, SaveDialogAcceptsANewFile) {
+  FileDialog save(nullptr);
+  save.SetInstance(Module());
+  save.SetOpen(false);
+  save.SetTitle("Save take as...");
+  std::string fresh = dir_ + "\\new take.wav";
+  std::thread user([&] { testkit::AnswerFileDialog("Save take as...", fresh, 20000); });
+  // Only the save dialog takes a name that does not exist (the open one insists it does).
+  EXPECT_TRUE(save.ShowFileDialog());
+  user.join();
+  EXPECT_STREQ(save.FileName(), fresh.c_str());
+  EXPECT_STREQ(save.FileTitle(), "new take.wav");
+}
+
+TEST(FileDialogFilter, CopiedUpToTheDoubleNulAndCutWhenTooLong) {
+  FileDialog dialog(nullptr);
+  const char filter[] = "Wave\0*.wav\0All\0*.*\0\0garbage";
+  dialog.SetFilter(filter);
+  EXPECT_EQ(memcmp(dialog.Filter(), filter, 20), 0);  // up to and including the second NUL
+  std::string endless(20000, 'x');
+  dialog.SetFilter(endless.c_str());
+  EXPECT_EQ(strlen(dialog.Filter()), (size_t)kFilterSize - 2);
+  EXPECT_EQ(dialog.Filter()[kFilterSize - 1], '\0');
+  dialog.InitFileDialog();
+  EXPECT_EQ(memcmp(dialog.Filter(), "All files\0*.*\0\0", 16), 0);
+  EXPECT_STREQ(dialog.Title(), "");
+  EXPECT_TRUE(dialog.IsOpen());
+}
+
+}  // namespace

@@ -1,0 +1,552 @@
+// Input routing and painting of a skinned window, driven with real mouse input
+// and read back from the window's pixels.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "plugin/ErrorCodes.h"
+#include "tests/framework/TestWindow.h"
+#include "ui/framework/ImageSwitch.h"
+#include "ui/framework/PositionView.h"
+#include "ui/framework/PushButton.h"
+#include "ui/framework/TextDisplay.h"
+#include "ui/framework/ToggleButton.h"
+
+using testkit::CaptureWindow;
+using testkit::ClickAt;
+using testkit::Image;
+using testkit::MoveMouseTo;
+using testkit::PressAt;
+using testkit::ReleaseAt;
+
+namespace {
+
+// A push button that records what the window routes to it.
+class ProbeButton : public PushButton {
+ public:
+  using PushButton::PushButton;
+  void OnKeyEvent(bool isUp, WPARAM key, bool cursorOver) override {
+    keys.push_back({isUp, key, cursorOver});
+  }
+  void OnWheel(WORD delta, WPARAM wParam) override { wheel.push_back(static_cast<short>(delta)); }
+  void OnDoubleClick(LPARAM relative, WPARAM keys) override { doubleClicks.push_back(relative); }
+  void PrepareToolTip() override { ++prepared; }
+  struct Key {
+    bool isUp;
+    WPARAM key;
+    bool cursorOver;
+  };
+  std::vector<Key> keys;
+  std::vector<short> wheel;
+  std::vector<LPARAM> doubleClicks;
+  int prepared = 0;
+};
+
+class ErrorRecorder : public ErrorHandler {
+ public:
+  ErrorRecorder() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
+  ~ErrorRecorder() { SetErrorHandler(previous_); }
+  void ShowError(int code, const char* text) override { codes.push_back(code); }
+  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
+  std::vector<int> codes;
+  std::vector<std::pair<intptr_t, intptr_t>> help;
+
+ private:
+  ErrorHandler* previous_;
+};
+
+// Table indices of the controls the skinned test window is built with.
+enum Index { kA, kB, kToggle, kDisabled, kOnPress, kSilent, kDisplay, kSwitch, kView, kEmpty, kFirst, kSecond };
+constexpr POINT kOutside = {180, 135};  // client point over no control
+
+class SkinnedWindow : public WindowFixture {
+ protected:
+  void SetUp() override {
+    window.backgroundId = kBackgroundBitmap;
+    window.build = [this](TestWindow& w) { return Build(w); };
+    ASSERT_EQ(Open(), 0);
+    // Tooltips popping up under the pointer would take its clicks.
+    SendMessageA(window.ToolTipWindow(), TTM_ACTIVATE, FALSE, 0);
+  }
+  void TearDown() override {
+    WindowFixture::TearDown();
+    delete frames_;
+  }
+
+  static ProbeButton* Button(HWND parent, int x, int y, UINT id, const Surface* frames) {
+    ProbeButton* button = new ProbeButton(parent);
+    button->SetFrames(x, y, frames);
+    button->SetCommand(id);
+    return button;
+  }
+
+  int Build(TestWindow& w) {
+    HWND h = w.Handle();
+    frames_ = new Surface(TestModule(), kFramesBitmap);
+    int r = 0;
+    r |= w.AddControl(Button(h, 10, 10, 101, frames_));   // A
+    r |= w.AddControl(Button(h, 60, 10, 102, frames_));   // B
+    ToggleButton* toggle = new ToggleButton(h);
+    r |= toggle->LoadFrames(110, 10, TestModule(), kToggleBitmap);
+    toggle->SetCommand(103);
+    r |= w.AddControl(toggle);
+    ProbeButton* disabled = Button(h, 10, 40, 104, frames_);
+    disabled->SetEnabled(false);
+    disabled->SetToolTipText("disabled tip");
+    r |= w.AddControl(disabled);
+    ProbeButton* onPress = Button(h, 60, 40, 105, frames_);
+    onPress->SetNotifyOnPress(true);
+    r |= w.AddControl(onPress);
+    ProbeButton* silent = Button(h, 110, 40, 0, frames_);
+    silent->SetNotify(0, 106, 0);
+    r |= w.AddControl(silent);
+    TextDisplay* display = new TextDisplay(h);
+    display->SetBounds(10, 70, 80, 16);
+    display->SetText("HHHH");
+    r |= w.AddControl(display);
+    ImageSwitch* lamp = new ImageSwitch(h);
+    on_ = new Surface(TestModule(), kOnBitmap);
+    off_ = new Surface(TestModule(), kOffBitmap);
+    lamp->BindSurface(100, 70, on_, off_);
+    r |= w.AddControl(lamp);
+    PositionView* view = new PositionView(h);
+    r |= view->Create(10, 100, 60, 20);
+    picture_ = new Surface(TestModule(), kPictureBitmap);
+    view->SetImage(picture_);
+    r |= w.AddControl(view);
+    Picture* empty = new Picture(h);
+    empty->SetBounds(80, 100, 30, 20);
+    empty->SetTransparentWhenEmpty(true);
+    r |= w.AddControl(empty);
+    // Two overlapping buttons: the first gets the events, the second is drawn on top.
+    r |= w.AddControl(Button(h, 120, 95, 111, frames_));
+    ProbeButton* second = Button(h, 140, 105, 112, frames_);
+    second->SetEnabled(false);
+    r |= w.AddControl(second);
+    return r;
+  }
+
+  // The centre of a control's rectangle.
+  static POINT Centre(const Control* c) {
+    return {(c->Rect().left + c->Rect().right) / 2, (c->Rect().top + c->Rect().bottom) / 2};
+  }
+  void Move(const Control* c) { MoveMouseTo(Hwnd(), Centre(c).x, Centre(c).y); }
+  void MoveOutside() { MoveMouseTo(Hwnd(), kOutside.x, kOutside.y); }
+  ProbeButton* Probe(int index) { return window.At<ProbeButton>(index); }
+  std::vector<WPARAM> Commands() {
+    std::vector<WPARAM> ids;
+    for (auto& c : window.commands) ids.push_back(c.wParam);
+    return ids;
+  }
+
+  Surface* frames_ = nullptr;
+  Surface* on_ = nullptr;
+  Surface* off_ = nullptr;
+  Surface* picture_ = nullptr;
+
+ public:
+  ~SkinnedWindow() override {
+    delete on_;
+    delete off_;
+    delete picture_;
+  }
+};
+
+TEST_F(SkinnedWindow, RealMouseInputReachesTheWindowWhereExpected) {
+  // The helpers' screen arithmetic: the pointer lands on the client point asked for.
+  MoveMouseTo(Hwnd(), 33, 44);
+  POINT p;
+  GetCursorPos(&p);
+  ScreenToClient(Hwnd(), &p);
+  EXPECT_EQ(p.x, 33);
+  EXPECT_EQ(p.y, 44);
+  EXPECT_EQ(window.HoveredControl(), nullptr);
+}
+
+TEST_F(SkinnedWindow, ClickCompletesOnlyOverTheControlThatShowsItselfPressed) {
+  ProbeButton* a = Probe(kA);
+  ProbeButton* b = Probe(kB);
+  Move(a);
+  EXPECT_EQ(a->State(), kStateHover);
+  PressAt(Hwnd(), Centre(a).x, Centre(a).y);
+  EXPECT_EQ(window.PressedControl(), a);
+  EXPECT_EQ(a->State(), kStatePressed);
+  EXPECT_EQ(GetCapture(), nullptr);  // no capture for control presses
+  MoveOutside();
+  EXPECT_EQ(a->State(), kStateNormal);
+  Move(a);
+  EXPECT_EQ(a->State(), kStatePressed);
+  ReleaseAt(Hwnd(), Centre(a).x, Centre(a).y);
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{101});
+  EXPECT_EQ(window.PressedControl(), nullptr);
+  EXPECT_EQ(a->State(), kStateNormal);
+
+  // Pressed on A, released on B: B hears the release, nobody clicks.
+  PressAt(Hwnd(), Centre(a).x + 6, Centre(a).y);
+  Move(b);
+  EXPECT_EQ(a->State(), kStateNormal);
+  EXPECT_EQ(b->State(), kStateHover);
+  ReleaseAt(Hwnd(), Centre(b).x, Centre(b).y);
+  EXPECT_EQ(b->PreviousState(), kStateHover);
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{101});
+  EXPECT_EQ(window.PressedControl(), nullptr);
+}
+
+TEST_F(SkinnedWindow, ReleaseOutsideTheWindowLeavesTheControlPressed) {
+  ProbeButton* a = Probe(kA);
+  PressAt(Hwnd(), Centre(a).x, Centre(a).y);
+  MoveMouseTo(Hwnd(), 400, 400);  // far outside the 200 x 150 window
+  ReleaseAt(Hwnd(), 400, 400);
+  EXPECT_EQ(window.PressedControl(), a);
+  EXPECT_TRUE(window.commands.empty());
+  ReleaseAt(Hwnd(), kOutside.x, kOutside.y);
+  EXPECT_EQ(window.PressedControl(), nullptr);
+}
+
+TEST_F(SkinnedWindow, PressOutsideEveryControlDragsTheWindowAndReleasesTheCapture) {
+  RECT before;
+  GetWindowRect(Hwnd(), &before);
+  PressAt(Hwnd(), kOutside.x, kOutside.y);
+  EXPECT_TRUE(window.Dragging());
+  EXPECT_EQ(GetCapture(), Hwnd());
+  MoveMouseTo(Hwnd(), kOutside.x + 15, kOutside.y + 10);
+  MoveMouseTo(Hwnd(), kOutside.x + 30, kOutside.y + 20);  // the window followed: still the same offset
+  RECT after;
+  GetWindowRect(Hwnd(), &after);
+  // The pointer moved 45 x 30 pixels on the screen; Wine's X11 pointer sync may add a pixel.
+  EXPECT_NEAR(after.left - before.left, 45, 2);
+  EXPECT_NEAR(after.top - before.top, 30, 2);
+  ReleaseAt(Hwnd(), kOutside.x, kOutside.y);
+  EXPECT_FALSE(window.Dragging());
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_TRUE(window.commands.empty());
+}
+
+TEST_F(SkinnedWindow, HoverLookFollowsThePointer) {
+  ProbeButton* a = Probe(kA);
+  ProbeButton* b = Probe(kB);
+  Move(a);
+  EXPECT_EQ(window.HoveredControl(), a);
+  Move(b);
+  EXPECT_EQ(a->State(), kStateNormal);
+  EXPECT_EQ(b->State(), kStateHover);
+  EXPECT_EQ(window.HoveredControl(), b);
+  MoveOutside();
+  EXPECT_EQ(b->State(), kStateNormal);
+  EXPECT_EQ(window.HoveredControl(), nullptr);
+}
+
+TEST_F(SkinnedWindow, NotifyOnPressSendsOnButtonDownAndSilentControlsNeverSend) {
+  ProbeButton* onPress = Probe(kOnPress);
+  PressAt(Hwnd(), Centre(onPress).x, Centre(onPress).y);
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{105});
+  ReleaseAt(Hwnd(), Centre(onPress).x, Centre(onPress).y);
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{105});
+  ClickAt(Hwnd(), Centre(Probe(kSilent)).x, Centre(Probe(kSilent)).y);
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{105});
+  EXPECT_EQ(Probe(kSilent)->PreviousState(), kStatePressed);  // it was pressed, but says nothing
+}
+
+TEST_F(SkinnedWindow, DisabledControlIsNotHitButDrawnWithItsFrameAndTooltip) {
+  ProbeButton* disabled = Probe(kDisabled);
+  ClickAt(Hwnd(), Centre(disabled).x, Centre(disabled).y);
+  EXPECT_TRUE(window.commands.empty());
+  EXPECT_EQ(window.ControlAt(Centre(disabled).x, Centre(disabled).y), nullptr);
+  Image image = CaptureWindow(Hwnd());
+  EXPECT_TRUE(image.Filled(disabled->Rect(), kPushFrames[1]));
+  EXPECT_TRUE(image.Filled(Probe(kA)->Rect(), kPushFrames[0]));
+
+  // The tooltip asks for the text of the control under the cursor, disabled or not.
+  NMTTDISPINFOA info = {};
+  info.hdr.hwndFrom = window.ToolTipWindow();
+  info.hdr.code = TTN_NEEDTEXTA;
+  SendMessageA(Hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_STREQ(info.lpszText, "disabled tip");
+  EXPECT_EQ(disabled->prepared, 1);
+  MoveOutside();
+  info.lpszText = nullptr;
+  SendMessageA(Hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.lpszText, nullptr);
+  // Every control was registered with the tooltip window under its table index.
+  EXPECT_EQ(SendMessageA(window.ToolTipWindow(), TTM_GETTOOLCOUNT, 0, 0), window.ControlCount());
+}
+
+TEST_F(SkinnedWindow, TheEightToggleFramesAppearAtTheToggleRectangle) {
+  ToggleButton* toggle = window.At<ToggleButton>(kToggle);
+  const RECT& r = toggle->Rect();
+  EXPECT_EQ(r.right - r.left, 30);
+  EXPECT_EQ(r.bottom - r.top, 20);
+  auto shows = [&](int frame) { return CaptureWindow(Hwnd()).Filled(r, kToggleFrames[frame]); };
+  POINT c = Centre(toggle);
+  EXPECT_TRUE(shows(0));
+  toggle->SetEnabled(false);
+  toggle->Invalidate();
+  EXPECT_TRUE(shows(1));
+  toggle->SetEnabled(true);
+  MoveMouseTo(Hwnd(), c.x, c.y);
+  EXPECT_TRUE(shows(2));
+  PressAt(Hwnd(), c.x, c.y);
+  EXPECT_TRUE(shows(3));
+  ReleaseAt(Hwnd(), c.x, c.y);
+  EXPECT_TRUE(toggle->On());
+  EXPECT_TRUE(shows(4));  // on and normal until the pointer moves again
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{103});
+  MoveMouseTo(Hwnd(), c.x + 1, c.y);
+  EXPECT_TRUE(shows(6));
+  PressAt(Hwnd(), c.x + 8, c.y);
+  EXPECT_TRUE(shows(7));
+  MoveOutside();
+  toggle->SetEnabled(false);
+  toggle->Invalidate();
+  EXPECT_TRUE(shows(5));
+  toggle->SetEnabled(true);
+  // A press that began elsewhere and ends over the toggle flips it without a click.
+  ReleaseAt(Hwnd(), kOutside.x, kOutside.y);
+  PressAt(Hwnd(), Centre(Probe(kA)).x, Centre(Probe(kA)).y);
+  MoveMouseTo(Hwnd(), c.x - 5, c.y);
+  ReleaseAt(Hwnd(), c.x - 5, c.y);
+  EXPECT_FALSE(toggle->On());
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{103});
+}
+
+TEST_F(SkinnedWindow, OnlyTheInvalidRectangleIsRepainted) {
+  ProbeButton* a = Probe(kA);
+  ProbeButton* b = Probe(kB);
+  CaptureWindow(Hwnd());
+  // Paint over the whole window behind the framework's back.
+  {
+    HDC dc = GetDC(Hwnd());
+    HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+    RECT all = {0, 0, 200, 150};
+    FillRect(dc, &all, magenta);
+    DeleteObject(magenta);
+    ReleaseDC(Hwnd(), dc);
+  }
+  int paints = window.paints;
+  b->SetEnabled(false);  // changes B's look without invalidating it
+  a->SetState(kStatePressed);
+  Image image = CaptureWindow(Hwnd());
+  EXPECT_EQ(window.paints, paints + 1);
+  EXPECT_TRUE(image.Filled(a->Rect(), kPushFrames[3]));
+  EXPECT_TRUE(image.Filled(b->Rect(), 0xFF00FF));
+  EXPECT_EQ(image.Count({0, 0, 200, 150}, 0xFF00FF), 200 * 150 - 40 * 20);
+  b->Invalidate();
+  image = CaptureWindow(Hwnd());
+  EXPECT_TRUE(image.Filled(b->Rect(), kPushFrames[1]));
+  // Between the controls the skin is restored from the background.
+  RECT gap = {50, 10, 60, 30};
+  InvalidateRect(Hwnd(), &gap, TRUE);
+  image = CaptureWindow(Hwnd());
+  EXPECT_TRUE(image.Filled(gap, kBackground));
+  a->SetState(kStatePressed);  // unchanged: no repaint at all
+  EXPECT_EQ(window.paints, paints + 3);
+}
+
+TEST_F(SkinnedWindow, DisplaysPicturesAndMarkersDrawWhereTheyBelong) {
+  Image image = CaptureWindow(Hwnd());
+  TextDisplay* display = window.At<TextDisplay>(kDisplay);
+  RECT field = display->Rect();
+  int black = image.Count(field, 0x000000);
+  int green = image.Count(field, 0x00FF00);
+  EXPECT_GT(green, 10);  // green text on a black field
+  EXPECT_GT(black, 80 * 16 / 2);
+  EXPECT_TRUE(image.Filled({field.left, field.top, field.left + 15, field.bottom}, 0x000000));  // centred
+  display->SetBorder(true);
+  display->Invalidate();
+  EXPECT_FALSE(CaptureWindow(Hwnd()).Filled({field.left, field.top, field.right, field.top + 1}, 0x000000));
+  ImageSwitch* lamp = window.At<ImageSwitch>(kSwitch);
+  EXPECT_TRUE(image.Filled(lamp->Rect(), kOffImage));
+  lamp->SetOn(true);
+  lamp->Invalidate();
+
+  PositionView* view = window.At<PositionView>(kView);
+  PlayPosition position = {};
+  view->BindPosition(&position);
+  position.markerX = 10;
+  position.needsRepaint = 1;
+  view->Invalidate();
+  image = CaptureWindow(Hwnd());
+  EXPECT_TRUE(image.Filled(lamp->Rect(), kOnImage));
+  const RECT& v = view->Rect();
+  EXPECT_TRUE(image.Filled({v.left + 10, v.top, v.left + 11, v.bottom}, 0xFF0000));
+  EXPECT_EQ(image.At(v.left + 9, v.top + 5), (uint32_t)((9 * 4 << 16) | (5 * 10 << 8) | 0x40));
+  EXPECT_EQ(position.needsRepaint, 0);
+  position.markerX = 0;
+  view->Invalidate();
+  image = CaptureWindow(Hwnd());
+  EXPECT_EQ(image.Count(v, 0xFF0000), 0);
+  view->BindPosition(nullptr);
+  EXPECT_EQ(view->Position().width, 60);
+
+  // Kept for a person to look at when something here fails.
+  std::string shots = testkit::ScratchDir("framework_input");
+  EXPECT_TRUE(image.SavePng(shots + "\\skinned_window.png"));
+  EXPECT_TRUE(image.SaveBmp(shots + "\\skinned_window.bmp"));
+
+  // The empty, transparent picture leaves the skin visible; without the flag it is black.
+  Picture* empty = window.At<Picture>(kEmpty);
+  EXPECT_TRUE(image.Filled(empty->Rect(), kBackground));
+  empty->SetTransparentWhenEmpty(false);
+  empty->Invalidate();
+  EXPECT_TRUE(CaptureWindow(Hwnd()).Filled(empty->Rect(), 0x000000));
+}
+
+TEST_F(SkinnedWindow, OverlappingControlsFirstGetsEventsLaterDrawnOnTop) {
+  ProbeButton* first = Probe(kFirst);
+  ProbeButton* second = Probe(kSecond);
+  RECT overlap;
+  IntersectRect(&overlap, &first->Rect(), &second->Rect());
+  ClickAt(Hwnd(), overlap.left + 2, overlap.top + 2);
+  EXPECT_EQ(Commands(), std::vector<WPARAM>{111});
+  second->SetEnabled(true);  // now hit-testable too, still second in the table
+  ClickAt(Hwnd(), overlap.left + 9, overlap.top + 5);
+  EXPECT_EQ(Commands(), (std::vector<WPARAM>{111, 111}));
+  Image image = CaptureWindow(Hwnd());
+  EXPECT_TRUE(image.Filled(overlap, kPushFrames[0]));
+  EXPECT_TRUE(image.Filled({first->Rect().left, first->Rect().top, overlap.left, overlap.bottom}, kPushFrames[0]));
+}
+
+TEST_F(SkinnedWindow, KeysGoToEveryEnabledVisibleControlThatAcceptsThem) {
+  ProbeButton* a = Probe(kA);
+  ProbeButton* b = Probe(kB);
+  ProbeButton* disabled = Probe(kDisabled);
+  a->SetAcceptsKeys(true);
+  b->SetAcceptsKeys(true);
+  disabled->SetAcceptsKeys(true);
+  Move(b);
+  SetForegroundWindow(Hwnd());
+  SetFocus(Hwnd());
+  testkit::PressKey(VK_F5);
+  ASSERT_EQ(a->keys.size(), 2u);
+  ASSERT_EQ(b->keys.size(), 2u);
+  EXPECT_TRUE(disabled->keys.empty());
+  EXPECT_TRUE(Probe(kOnPress)->keys.empty());
+  EXPECT_FALSE(a->keys[0].isUp);
+  EXPECT_TRUE(a->keys[1].isUp);
+  EXPECT_EQ(a->keys[0].key, (WPARAM)VK_F5);
+  EXPECT_FALSE(a->keys[0].cursorOver);
+  EXPECT_TRUE(b->keys[0].cursorOver);
+}
+
+TEST_F(SkinnedWindow, WheelAndDoubleClickReachTheControlUnderThePoint) {
+  ProbeButton* b = Probe(kB);
+  POINT screen = Centre(b);
+  ClientToScreen(Hwnd(), &screen);
+  SendMessageA(Hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)-WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+  EXPECT_EQ(b->wheel, std::vector<short>{-WHEEL_DELTA});
+  ClickAt(Hwnd(), Centre(b).x, Centre(b).y);
+  ClickAt(Hwnd(), Centre(b).x, Centre(b).y);  // within the double-click time
+  ASSERT_EQ(b->doubleClicks.size(), 1u);
+  EXPECT_EQ(b->doubleClicks[0], MAKELPARAM(20, 10));
+}
+
+TEST_F(SkinnedWindow, DroppedFilesArriveWithTheirNamesAndPoint) {
+  ErrorRecorder errors;
+  std::vector<std::string> names = {"C:\\one.wav", "C:\\two.wav", "Z:\\tmp\\three.wav"};
+  PostMessageA(Hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(testkit::MakeDrop(names, {65, 15})), 0);
+  testkit::PumpMessages(50);
+  ASSERT_EQ(window.drops.size(), 1u);
+  EXPECT_EQ(window.drops[0].control, Probe(kB));
+  EXPECT_EQ(window.drops[0].names, names);
+  EXPECT_TRUE(errors.codes.empty());
+
+  window.acceptDrops = false;
+  PostMessageA(Hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(testkit::MakeDrop({"C:\\x.wav"}, kOutside)), 0);
+  testkit::PumpMessages(50);
+  ASSERT_EQ(window.drops.size(), 2u);
+  EXPECT_EQ(window.drops[1].control, nullptr);
+  EXPECT_EQ(errors.codes, std::vector<int>{Error::DropNotAccepted});
+}
+
+// Watches for the context menu on another thread, reads its item and answers it.
+struct MenuAnswer {
+  std::atomic<bool> seen{false};
+  std::atomic<bool> greyed{false};
+  char text[64] = {};
+};
+
+std::thread AnswerMenu(MenuAnswer* answer, bool choose) {
+  return std::thread([answer, choose] {
+    for (int i = 0; i < 300 && !answer->seen; ++i) {
+      HWND menuWindow = FindWindowA("#32768", nullptr);
+      if (menuWindow && IsWindowVisible(menuWindow)) {
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+        if (!menu) continue;
+        answer->greyed = (GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED) != 0;
+        GetMenuStringA(menu, 0, answer->text, sizeof answer->text, MF_BYPOSITION);
+        answer->seen = true;
+        if (choose) {
+          testkit::PostKey(menuWindow, VK_DOWN);
+          testkit::PostKey(menuWindow, VK_RETURN);
+        } else {
+          testkit::PostKey(menuWindow, VK_ESCAPE);
+        }
+        return;
+      }
+      Sleep(10);
+    }
+  });
+}
+
+TEST_F(SkinnedWindow, DirectHelpItemIsGreyedWithoutAHelpId) {
+  ErrorRecorder errors;
+  window.SetHelpId(kNoHelp);
+  ProbeButton* a = Probe(kA);
+  MenuAnswer answer;
+  std::thread watcher = AnswerMenu(&answer, true);
+  testkit::RightClickAt(Hwnd(), Centre(a).x, Centre(a).y);
+  testkit::PumpMessages(100);
+  watcher.join();
+  EXPECT_TRUE(answer.seen);
+  EXPECT_TRUE(answer.greyed);
+  EXPECT_STREQ(answer.text, "direct help");
+  EXPECT_TRUE(errors.help.empty());
+}
+
+TEST_F(SkinnedWindow, ChosenDirectHelpAsksForHelpAtTheMenuPoint) {
+  ErrorRecorder errors;
+  window.SetHelpId(7);
+  ProbeButton* a = Probe(kA);
+  a->SetHelpId(42);
+  MenuAnswer answer;
+  std::thread watcher = AnswerMenu(&answer, true);
+  testkit::RightClickAt(Hwnd(), Centre(a).x, Centre(a).y);
+  testkit::PumpMessages(100);
+  watcher.join();
+  EXPECT_TRUE(answer.seen);
+  EXPECT_FALSE(answer.greyed);
+  ASSERT_EQ(errors.help.size(), 1u);
+  EXPECT_EQ(errors.help[0], (std::pair<intptr_t, intptr_t>(7, 42)));
+}
+
+TEST_F(SkinnedWindow, ContextMenuWithoutDirectHelpGoesToTheWindowsHook) {
+  ProbeButton* b = Probe(kB);
+  b->SetDirectHelp(false);
+  testkit::RightClickAt(Hwnd(), Centre(b).x, Centre(b).y);
+  testkit::RightClickAt(Hwnd(), kOutside.x, kOutside.y);
+  testkit::RightClickAt(Hwnd(), Centre(Probe(kDisabled)).x, Centre(Probe(kDisabled)).y);
+  EXPECT_EQ(window.contextMenus, (std::vector<Control*>{b, nullptr, nullptr}));
+}
+
+TEST_F(SkinnedWindow, HelpNamesTheControlUnderThePoint) {
+  ErrorRecorder errors;
+  Probe(kDisabled)->SetHelpId(5);
+  HELPINFO help = {};
+  help.cbSize = sizeof help;
+  POINT p = Centre(Probe(kDisabled));
+  ClientToScreen(Hwnd(), &p);
+  help.MousePos = p;
+  window.SetHelpId(kNoHelp);
+  EXPECT_EQ(SendMessageA(Hwnd(), WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), 0);
+  EXPECT_TRUE(errors.help.empty());
+  window.SetHelpId(3);
+  EXPECT_EQ(SendMessageA(Hwnd(), WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), 1);  // visible, though disabled
+  p = kOutside;
+  ClientToScreen(Hwnd(), &p);
+  help.MousePos = p;
+  EXPECT_EQ(SendMessageA(Hwnd(), WM_HELP, 0, reinterpret_cast<LPARAM>(&help)), 0);
+  EXPECT_EQ(errors.help, (std::vector<std::pair<intptr_t, intptr_t>>{{3, 5}, {3, -1}}));
+}
+
+}  // namespace

@@ -1,0 +1,287 @@
+// Window objects: message dispatch, closing, creation on the calling thread and
+// on a thread of the window's own, failure paths, type names and placement.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/ErrorCodes.h"
+#include "tests/framework/TestWindow.h"
+#include "ui/framework/GdiHandles.h"
+#include "util/Registry.h"
+
+namespace {
+
+// Records error reports and help requests instead of showing them.
+class RecordingHandler : public ErrorHandler {
+ public:
+  RecordingHandler() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
+  ~RecordingHandler() { SetErrorHandler(previous_); }
+  void ShowError(int code, const char* text) override {
+    codes.push_back(code);
+    texts.push_back(text ? text : "");
+  }
+  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
+  std::vector<int> codes;
+  std::vector<std::string> texts;
+  std::vector<std::pair<intptr_t, intptr_t>> help;
+
+ private:
+  ErrorHandler* previous_;
+};
+
+bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+bool QuitPosted() {
+  MSG msg;
+  return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+using WindowDispatch = WindowFixture;
+
+TEST_F(WindowDispatch, OkOrCancelCommandOnAPlainWindowClosesIt) {
+  ASSERT_EQ(Open(), 0);
+  HWND hwnd = Hwnd();
+  EXPECT_EQ(SendMessageA(hwnd, WM_COMMAND, IDOK, 0), 1);
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_EQ(window.Handle(), nullptr);
+  EXPECT_EQ(window.closeAsked, 1);
+  EXPECT_EQ(window.closedCalls, 1);
+  EXPECT_TRUE(Signalled(window.ClosedEvent()));
+  EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(WindowDispatch, RefusedCloseKeepsTheWindowAndStillSignalsClosed) {
+  ASSERT_EQ(Open(), 0);
+  window.allowClose = false;
+  EXPECT_EQ(SendMessageA(Hwnd(), WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(IsWindow(Hwnd()));
+  EXPECT_EQ(window.closedCalls, 1);
+  EXPECT_TRUE(Signalled(window.ClosedEvent()));
+  EXPECT_FALSE(Signalled(window.ClosedEvent()));  // auto-reset
+  SendMessageA(Hwnd(), WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(IsWindow(Hwnd()));
+  EXPECT_EQ(window.closeAsked, 2);
+}
+
+TEST_F(WindowDispatch, MessagesAboveAppReachOnUserMessageAppItselfDoesNot) {
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(SendMessageA(Hwnd(), WM_APP, 0, 0), 0);
+  EXPECT_EQ(SendMessageA(Hwnd(), WM_APP + 1, 0, 0), 77);
+  EXPECT_EQ(SendMessageA(Hwnd(), 0xC123, 0, 0), 77);
+  ASSERT_EQ(window.userMessages.size(), 2u);
+  EXPECT_EQ(window.userMessages[0], 0x8001u);
+
+  SendMessageA(Hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+  SendMessageA(Hwnd(), WM_ACTIVATE, WA_CLICKACTIVE, 0);
+  EXPECT_EQ(window.deactivations, 0);
+  SendMessageA(Hwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
+  EXPECT_EQ(window.deactivations, 1);
+}
+
+TEST_F(WindowDispatch, ControlCommandsReachOnCommandWithTheControl) {
+  Control* sent = nullptr;
+  window.build = [&](TestWindow& w) {
+    sent = new Control(w.Handle());
+    sent->SetBounds(0, 0, 10, 10);
+    sent->SetCommand(0x4321);
+    return w.AddControl(sent);
+  };
+  ASSERT_EQ(Open(), 0);
+  sent->Notify();
+  ASSERT_EQ(window.commands.size(), 1u);
+  EXPECT_EQ(window.commands[0].wParam, 0x4321u);
+  EXPECT_EQ(window.commands[0].lParam, reinterpret_cast<LPARAM>(sent));
+}
+
+using WindowCreation = WindowFixture;
+
+TEST_F(WindowCreation, ShapesPlacesAndStylesTheWindow) {
+  Surface mask(TestModule(), kMaskBitmap);
+  WindowDescription d = TestDescription();
+  d.region = mask.MakeColourKeyRegion();
+  d.centre = 1;
+  d.taskbar = 0;
+  ASSERT_EQ(Open(d), 0);
+  EXPECT_EQ(window.LastError(), 0);
+  EXPECT_TRUE(window.ClassRegistered());
+
+  ScopedRegion expected(mask.MakeColourKeyRegion());
+  ScopedRegion actual(CreateRectRgn(0, 0, 0, 0));
+  ASSERT_NE(GetWindowRgn(Hwnd(), actual.Get()), ERROR);
+  EXPECT_TRUE(EqualRgn(expected.Get(), actual.Get()));
+
+  RECT r;
+  GetWindowRect(Hwnd(), &r);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 200) / 2);
+  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 150) / 2);
+  LONG_PTR ex = GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
+  EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+  EXPECT_TRUE(ex & WS_EX_ACCEPTFILES);
+  EXPECT_FALSE(ex & WS_EX_APPWINDOW);
+  EXPECT_TRUE(IsWindowVisible(Hwnd()));
+  EXPECT_EQ(GetWindowLongPtrA(Hwnd(), GWL_STYLE) & (WS_POPUP | WS_SYSMENU), WS_POPUP | WS_SYSMENU);
+}
+
+TEST_F(WindowCreation, RefusedOnCreateUnregistersReportsAndShowsNothing) {
+  RecordingHandler errors;
+  window.failBeforeCreate = true;
+  WindowDescription d = TestDescription();
+  d.region = CreateRectRgn(0, 0, 10, 10);
+  EXPECT_EQ(Open(d), Error::WindowCreate);
+  EXPECT_EQ(window.Handle(), nullptr);
+  EXPECT_FALSE(window.ClassRegistered());
+  WNDCLASSEXA wc = {sizeof wc};
+  EXPECT_FALSE(GetClassInfoExA(TestModule(), "SondrelTestWindow", &wc));
+  EXPECT_EQ(errors.codes, std::vector<int>{Error::WindowCreate});
+  EXPECT_FALSE(QuitPosted());  // the failed creation's WM_DESTROY must not end the caller's loop
+}
+
+TEST_F(WindowCreation, UnregisteredClassWithoutRegisteringFails) {
+  EXPECT_EQ(window.Create(false, TestDescription("NoSuchSondrelClass"), TestModule(), SW_HIDE),
+            Error::WindowCreate);
+  EXPECT_FALSE(window.ClassRegistered());
+  window.UnregisterWindowClass();  // nothing to do
+  // A second window of an already registered class, created hidden.
+  TestWindow first;
+  ASSERT_EQ(first.Create(true, TestDescription("SondrelShared"), TestModule(), SW_HIDE), 0);
+  TestWindow second;
+  ASSERT_EQ(second.Create(false, TestDescription("SondrelShared"), TestModule(), SW_HIDE), 0);
+  EXPECT_FALSE(IsWindowVisible(second.Handle()));
+  SendMessageA(second.Handle(), WM_CLOSE, 0, 0);
+  SendMessageA(first.Handle(), WM_CLOSE, 0, 0);
+  first.UnregisterWindowClass();
+}
+
+TEST_F(WindowCreation, DestroyingTheObjectDestroysAnOpenWindow) {
+  TestWindow* w = new TestWindow;
+  ASSERT_EQ(w->Create(true, TestDescription("SondrelDoomed"), TestModule(), SW_SHOW), 0);
+  HWND hwnd = w->Handle();
+  delete w;
+  EXPECT_FALSE(IsWindow(hwnd));
+  UnregisterClassA("SondrelDoomed", TestModule());
+}
+
+TEST(OwnThreadWindow, DestroyReturningTwoEndsItsThreadsLoop) {
+  TestWindow window;
+  window.destroyResult = 2;
+  ASSERT_EQ(window.CreateOnOwnThread(TestDescription("SondrelOwnThread"), TestModule(), SW_SHOW), 0);
+  HWND hwnd = window.Handle();
+  ASSERT_TRUE(IsWindow(hwnd));
+  DWORD threadId = GetWindowThreadProcessId(hwnd, nullptr);
+  EXPECT_NE(threadId, GetCurrentThreadId());
+  HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
+  ASSERT_TRUE(thread);
+  EXPECT_EQ(WaitForSingleObject(thread, 200), (DWORD)WAIT_TIMEOUT);  // its loop runs
+  SendMessageA(hwnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_TRUE(Signalled(window.ClosedEvent()));
+  window.UnregisterWindowClass();
+}
+
+TEST(OwnThreadWindow, FailureReportsAndSignalsClosed) {
+  RecordingHandler errors;
+  TestWindow window;
+  window.failBeforeCreate = true;
+  EXPECT_EQ(window.CreateOnOwnThread(TestDescription("SondrelOwnFail"), TestModule(), SW_SHOW),
+            Error::WindowCreate);
+  EXPECT_EQ(window.Handle(), nullptr);
+  EXPECT_TRUE(Signalled(window.ClosedEvent()));
+  EXPECT_EQ(errors.codes, std::vector<int>{Error::WindowCreate});
+  WNDCLASSEXA wc = {sizeof wc};
+  EXPECT_FALSE(GetClassInfoExA(TestModule(), "SondrelOwnFail", &wc));
+}
+
+using WindowNames = WindowFixture;
+
+TEST_F(WindowNames, TypeNameIsTheTitleCutToTheCallersBuffer) {
+  char name[64];
+  EXPECT_EQ(window.GetTypeName(name, sizeof name), kUserInterface);
+  EXPECT_STREQ(name, "User Interface");
+  EXPECT_EQ(window.GetTypeName(nullptr), kUserInterface);
+
+  WindowDescription d = TestDescription();
+  std::string title(120, 'T');
+  d.SetTitle(title.c_str());
+  ASSERT_EQ(Open(d), 0);
+  char small[20];
+  memset(small, '#', sizeof small);
+  window.GetTypeName(small, 16);
+  EXPECT_EQ(std::string(small), std::string(15, 'T'));
+  EXPECT_EQ(small[16], '#');
+
+  RecordingHandler errors;
+  window.ReportError(Error::ControlCreate);
+  ASSERT_EQ(errors.texts.size(), 1u);
+  EXPECT_EQ(errors.texts[0], title);
+}
+
+TEST_F(WindowNames, AddControlOwnsEvenWhatItRefuses) {
+  ASSERT_EQ(Open(), 0);
+  EXPECT_EQ(window.AddControl(nullptr), Error::OutOfMemory);
+  EXPECT_EQ(window.ControlCount(), 0);
+  EXPECT_EQ(window.GetControl(0), nullptr);
+}
+
+class WindowPlacement : public WindowFixture {
+ protected:
+  void SetUp() override {
+    std::string dir = testkit::ScratchDir("placement");
+    settings.SetFileName((dir + "\\placement.ini").c_str());
+    ASSERT_EQ(settings.SelectSection("Orvan Sondrel", true), 0);
+    ASSERT_EQ(Open(), 0);
+  }
+  POINT Where() {
+    RECT r;
+    GetWindowRect(Hwnd(), &r);
+    return {r.left, r.top};
+  }
+  Registry settings;
+};
+
+TEST_F(WindowPlacement, RestoreMovesOnlyToASavedPointOnTheScreen) {
+  EXPECT_FALSE(window.RestoreWindowPosition(&settings, "MainWndPos"));  // never saved
+  settings.SetPoint("MainWndPos", 0, 0);
+  EXPECT_FALSE(window.RestoreWindowPosition(&settings, "MainWndPos"));
+  EXPECT_EQ(Where().x, 120);
+  settings.SetPoint("MainWndPos", GetSystemMetrics(SM_CXFULLSCREEN) + 1, 10);
+  EXPECT_FALSE(window.RestoreWindowPosition(&settings, "MainWndPos"));
+  EXPECT_EQ(Where().x, 120);
+  settings.SetPoint("MainWndPos", 300, 200);
+  EXPECT_TRUE(window.RestoreWindowPosition(&settings, "MainWndPos"));
+  EXPECT_EQ(Where().x, 300);
+  EXPECT_EQ(Where().y, 200);
+  settings.SetPoint("MainWndPos", -20, 30);
+  EXPECT_TRUE(window.RestoreWindowPosition(&settings, "MainWndPos"));
+  EXPECT_EQ(Where().x, -20);
+}
+
+TEST_F(WindowPlacement, SaveStoresTheTopLeftAndCentringPlacesTheWindow) {
+  SetWindowPos(Hwnd(), nullptr, 77, 66, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  window.SaveWindowPosition(&settings, "MainWndPos");
+  POINT saved = settings.GetPoint("MainWndPos", -1, -1);
+  EXPECT_EQ(saved.x, 77);
+  EXPECT_EQ(saved.y, 66);
+
+  TestWindow other;
+  WindowDescription d = TestDescription("SondrelOther");
+  d.x = 400;
+  d.y = 300;
+  d.width = 301;
+  d.height = 101;
+  ASSERT_EQ(other.Create(true, d, TestModule(), SW_SHOW), 0);
+  window.CenterOverWindow(other.Handle());
+  // 400 + 301/2 - 200/2 = 450; 300 + 101/2 - 150/2 = 275 (divisions truncate).
+  EXPECT_EQ(Where().x, 450);
+  EXPECT_EQ(Where().y, 275);
+  CenterOnScreen(other.Handle());
+  RECT r;
+  GetWindowRect(other.Handle(), &r);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 301) / 2);
+  SendMessageA(other.Handle(), WM_CLOSE, 0, 0);
+  other.UnregisterWindowClass();
+}
+
+}  // namespace

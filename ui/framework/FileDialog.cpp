@@ -1,0 +1,62 @@
+#include "ui/framework/FileDialog.h"
+
+FileDialog::FileDialog(HWND parent) : CommonDialog(parent), record_() {
+  filter_[0] = filter_[1] = '\0';
+  fileName_[0] = fileTitle_[0] = initialDirectory_[0] = defaultExtension_[0] = '\0';
+}
+
+void FileDialog::InitFileDialog() {
+  CommonDialog::InitFileDialog();
+  open_ = true;
+  record_ = OPENFILENAMEA();
+  SetFilter("All files\0*.*\0");
+  filterIndex_ = 1;
+  fileName_[0] = fileTitle_[0] = defaultExtension_[0] = '\0';
+  lstrcpynA(initialDirectory_, "\\", sizeof initialDirectory_);
+}
+
+// Copies up to and including the first pair of NULs. A filter longer than the
+// field is cut and still ends with two NULs.
+void FileDialog::SetFilter(const char* filter) {
+  int i = 0;
+  for (; filter && i < kFilterSize - 2; ++i) {
+    filter_[i] = filter[i];
+    if (filter[i] == '\0' && (i == 0 || filter[i - 1] == '\0')) break;
+  }
+  filter_[i] = '\0';
+  filter_[i + 1] = '\0';
+}
+
+void FileDialog::SetInitialDirectory(const char* directory) {
+  lstrcpynA(initialDirectory_, directory ? directory : "", sizeof initialDirectory_);
+}
+
+void FileDialog::SetDefaultExtension(const char* extension) {
+  lstrcpynA(defaultExtension_, extension ? extension : "", sizeof defaultExtension_);
+}
+
+void FileDialog::FillOpenFileName() {
+  fileName_[0] = fileTitle_[0] = '\0';
+  record_ = OPENFILENAMEA();
+  // The record without the Windows 2000 additions, as the dialog has always been asked for.
+  record_.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  record_.hwndOwner = parent_;
+  record_.hInstance = instance_;
+  record_.lpstrFilter = filter_[0] ? filter_ : nullptr;
+  record_.nFilterIndex = filterIndex_;
+  record_.lpstrFile = fileName_;
+  record_.nMaxFile = sizeof fileName_;
+  record_.lpstrFileTitle = fileTitle_;
+  record_.nMaxFileTitle = sizeof fileTitle_;
+  record_.lpstrInitialDir = initialDirectory_[0] ? initialDirectory_ : nullptr;
+  record_.lpstrTitle = title_[0] ? title_ : nullptr;
+  record_.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+  record_.lpstrDefExt = defaultExtension_[0] ? defaultExtension_ : nullptr;
+}
+
+bool FileDialog::ShowFileDialog() {
+  FillOpenFileName();
+  BOOL chosen = open_ ? GetOpenFileNameA(&record_) : GetSaveFileNameA(&record_);
+  if (!chosen) fileName_[0] = fileTitle_[0] = '\0';
+  return chosen != 0;
+}

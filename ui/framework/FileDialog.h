@@ -1,0 +1,51 @@
+// The common open or save dialog over one file name.
+//
+//   FileDialog open(Handle());  open.SetInstance(module);  open.SetTitle("Open Wave Ch1...");
+//   open.SetFilter("Wave files\0*.wav\0All files\0*.*\0\0");
+//   if (open.ShowFileDialog()) use open.FileName() (full path) and open.FileTitle().
+#pragma once
+#include <windows.h>
+#include <commdlg.h>
+
+#include "ui/framework/CommonDialog.h"
+
+constexpr int kFilterSize = 16387;
+
+class FileDialog : public CommonDialog {
+ public:
+  // An open dialog with no filter, filter index 1, no initial directory (the
+  // dialog's own default) and no default extension.
+  explicit FileDialog(HWND parent);
+
+  // Open dialog, "All files" filter, filter index 1, initial directory "\".
+  void InitFileDialog() override;
+  // Empties the file name and title and fills the record from the settings.
+  void FillOpenFileName() override;
+  // GetOpenFileNameA or GetSaveFileNameA: true when a file was chosen.
+  bool ShowFileDialog() override;
+
+  bool IsOpen() const { return open_; }
+  // true: the open dialog (the file must exist); false: the save dialog.
+  void SetOpen(bool open) { open_ = open; }
+  // Description/pattern pairs, each NUL-terminated, ended by a second NUL.
+  void SetFilter(const char* filter);
+  const char* Filter() const { return filter_; }
+  void SetFilterIndex(DWORD index) { filterIndex_ = index; }
+  void SetInitialDirectory(const char* directory);
+  void SetDefaultExtension(const char* extension);
+
+  // The chosen path and its file name part, after a successful ShowFileDialog.
+  const char* FileName() const { return fileName_; }
+  const char* FileTitle() const { return fileTitle_; }
+  const OPENFILENAMEA& Record() const { return record_; }
+
+ private:
+  bool open_ = true;
+  OPENFILENAMEA record_;
+  char filter_[kFilterSize];
+  DWORD filterIndex_ = 1;
+  char fileName_[256];
+  char fileTitle_[128];
+  char initialDirectory_[256];
+  char defaultExtension_[256];
+};

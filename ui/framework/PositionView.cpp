@@ -1,0 +1,35 @@
+#include "ui/framework/PositionView.h"
+
+#include "plugin/ErrorCodes.h"
+#include "ui/framework/GdiHandles.h"
+
+constexpr COLORREF kMarkerColour = RGB(255, 0, 0);
+
+PositionView::PositionView(HWND parent) : Picture(parent), position_(&own_) {}
+
+PositionView::~PositionView() {
+  if (markerPen_) DeleteObject(markerPen_);
+}
+
+int PositionView::Create(int x, int y, int width, int height) {
+  SetBounds(x, y, width, height);
+  own_.width = width;
+  if (!markerPen_) markerPen_ = CreatePen(PS_SOLID, 1, kMarkerColour);
+  return lastError_ = markerPen_ ? 0 : Error::OutOfMemory;
+}
+
+void PositionView::SetMarkerOffset(int32_t offset) {
+  position_->previousMarkerX = position_->markerX;
+  position_->markerX = offset;
+}
+
+void PositionView::Draw(HDC dc) {
+  Picture::Draw(dc);
+  int32_t offset = position_->markerX;
+  if (offset != 0 && markerPen_) {
+    SelectionScope pen(dc, markerPen_);
+    MoveToEx(dc, rect_.left + offset, rect_.top, nullptr);
+    LineTo(dc, rect_.left + offset, rect_.bottom);
+  }
+  position_->needsRepaint = 0;
+}

@@ -1,0 +1,44 @@
+// A bitmap selected into its own memory DC for its whole life, ready to be
+// copied anywhere; the skin of every window and control is made of these.
+#pragma once
+#include <windows.h>
+
+class Surface {
+ public:
+  // A screen-compatible bitmap of the given size, white with a black one-pixel frame.
+  Surface(int width, int height);
+  // The bitmap resource id of instance, unchanged. Valid() tells whether it loaded.
+  Surface(HINSTANCE instance, int resourceId);
+  ~Surface();
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+
+  bool Valid() const { return bitmap_ != nullptr && dc_ != nullptr; }
+  int Width() const { return info_.bmWidth; }
+  int Height() const { return info_.bmHeight; }
+  HDC Dc() const { return dc_; }
+  HBITMAP Bitmap() const { return bitmap_; }
+
+  // Copies the whole surface to (x, y) of target.
+  void BlitWhole(HDC target, int x, int y) const;
+  // Copies the source rectangle (right and bottom exclusive) to (x, y) of target.
+  void BlitRect(HDC target, int x, int y, int left, int top, int right, int bottom) const;
+  // Fills the whole surface with one colour.
+  void FillSurface(COLORREF colour);
+  // The region of every pixel that is not pure white (0xFFFFFF), in the surface's
+  // coordinates. The caller owns it (or hands it to SetWindowRgn). Null on failure.
+  HRGN MakeColourKeyRegion() const;
+
+ private:
+  void Attach(HBITMAP bitmap);
+
+  HBITMAP bitmap_ = nullptr;
+  HDC dc_ = nullptr;
+  HGDIOBJ previousBitmap_ = nullptr;
+  BITMAP info_ = {};
+  DWORD rasterOperation_ = SRCCOPY;
+};
+
+// The region of the non-white pixels of a bitmap held in dc (width x height).
+// Reads the pixels once and builds the region from row runs in a few calls.
+HRGN MakeColourKeyRegion(HDC dc, int width, int height);

@@ -1,0 +1,267 @@
+#include "ui/framework/UserInterface.h"
+
+#include <new>
+
+#include "plugin/ErrorCodes.h"
+#include "ui/framework/Control.h"
+#include "ui/framework/GdiHandles.h"
+#include "ui/framework/Surface.h"
+
+namespace {
+constexpr UINT kClassStyle = CS_OWNDC | CS_DBLCLKS;
+constexpr DWORD kWindowStyle = WS_POPUP | WS_SYSMENU;
+constexpr DWORD kOwnThreadEndWaitMs = 5000;
+}  // namespace
+
+UserInterface::UserInterface() : closed_(false, false) { classId_ = kUserInterface; }
+
+UserInterface::~UserInterface() {
+  // A window still open on this thread would keep calling a deleted object.
+  if (hwnd_ && GetWindowThreadProcessId(hwnd_, nullptr) == GetCurrentThreadId()) DestroyWindow(hwnd_);
+  if (thread_) {
+    thread_->Wait(kOwnThreadEndWaitMs);
+    delete thread_;
+  }
+  delete created_;
+  delete failed_;
+}
+
+int UserInterface::RegisterWindowClass() {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = kClassStyle;
+  wc.lpfnWndProc = WindowProcedure;
+  wc.hInstance = instance_;
+  wc.hIcon = description_.icon;
+  wc.hCursor = description_.cursor;
+  wc.hIconSm = description_.smallIcon;
+  wc.lpszClassName = description_.className;
+  if (!RegisterClassExA(&wc)) return lastError_ = Error::WindowCreate;
+  classRegistered_ = true;
+  return lastError_ = 0;
+}
+
+void UserInterface::UnregisterWindowClass() {
+  if (!classRegistered_) return;
+  UnregisterClassA(description_.className, instance_);
+  classRegistered_ = false;
+}
+
+bool UserInterface::CreateWindowHandle() {
+  DWORD exStyle = WS_EX_ACCEPTFILES | (description_.taskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW);
+  HWND hwnd = CreateWindowExA(exStyle, description_.className, description_.title, kWindowStyle, description_.x,
+                              description_.y, description_.width, description_.height, parent_, nullptr,
+                              instance_, this);
+  // WM_CREATE stored the handle already; a failed creation has cleared it again.
+  hwnd_ = hwnd;
+  return hwnd != nullptr;
+}
+
+void UserInterface::PlaceAndShape() {
+  if (description_.centre) CenterOnScreen(hwnd_);
+  if (description_.region) {
+    // From here on the region belongs to the window.
+    SetWindowRgn(hwnd_, description_.region, FALSE);
+    description_.region = nullptr;
+  }
+}
+
+// A window that was never made still owns the outline it was given.
+void UserInterface::DiscardRegion() {
+  if (description_.region) DeleteObject(description_.region);
+  description_.region = nullptr;
+}
+
+void UserInterface::ShowFirstTime() {
+  BeforeShow();
+  ShowWindow(hwnd_, showCommand_);
+  UpdateWindow(hwnd_);
+}
+
+int UserInterface::Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
+                          int showCommand) {
+  description_ = description;
+  instance_ = instance;
+  showCommand_ = showCommand;
+  classRegistered_ = false;
+  if (registerClass && RegisterWindowClass() != 0) {
+    DiscardRegion();
+    return Fail(Error::WindowCreate);
+  }
+  if (!CreateWindowHandle()) {
+    UnregisterWindowClass();
+    DiscardRegion();
+    return Fail(Error::WindowCreate);
+  }
+  PlaceAndShape();
+  ShowFirstTime();
+  return lastError_ = 0;
+}
+
+int UserInterface::CreateOnOwnThread(const WindowDescription& description, HINSTANCE instance, int showCommand) {
+  description_ = description;
+  instance_ = instance;
+  showCommand_ = showCommand;
+  classRegistered_ = false;
+  delete created_;
+  delete failed_;
+  created_ = new (std::nothrow) EventObject(false, false);
+  failed_ = new (std::nothrow) EventObject(false, false);
+  ThreadObject* thread = nullptr;
+  int ended = 0;  // 0: failed, 1: created
+  if (created_ && failed_ && created_->Valid() && failed_->Valid())
+    thread = new (std::nothrow) ThreadObject(&UserInterface::ThreadProcedure, this);
+  if (thread && thread->Valid()) {
+    if (thread->Resume())
+      ended = WaitForTwo(failed_->Handle(), created_->Handle(), false, INFINITE);
+    else
+      TerminateThread(thread->Handle(), 0);  // never ran
+  }
+  if (thread && ended != 1) {
+    // The thread has given up and is returning; it must be gone before the object can go.
+    thread->Wait(kOwnThreadEndWaitMs);
+    delete thread;
+    thread = nullptr;
+  }
+  delete thread_;
+  thread_ = thread;
+  delete created_;
+  delete failed_;
+  created_ = failed_ = nullptr;
+  if (ended != 1) {
+    DiscardRegion();
+    SetEvent(closed_.Handle());
+    return Fail(Error::WindowCreate);
+  }
+  return lastError_ = 0;
+}
+
+// Runs on the window's own thread: create, report back, then pump its messages.
+DWORD WINAPI UserInterface::ThreadProcedure(void* self) {
+  UserInterface* window = static_cast<UserInterface*>(self);
+  if (window->RegisterWindowClass() != 0) {
+    SetEvent(window->failed_->Handle());
+    return 0;
+  }
+  if (!window->CreateWindowHandle()) {
+    window->UnregisterWindowClass();
+    SetEvent(window->failed_->Handle());
+    return 0;
+  }
+  window->PlaceAndShape();
+  // The creator may delete the events as soon as it wakes up: nothing of them after this.
+  SetEvent(window->created_->Handle());
+  window->ShowFirstTime();
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 1;
+}
+
+bool UserInterface::OnCreate() {
+  if (!BeforeCreate()) return false;
+  CreateToolTipWindow();
+  CreateSkinFont(7);
+  if (!LoadBitmaps() || !AfterLoadBitmaps()) return false;
+  offscreenDc_ = CreateCompatibleDC(nullptr);
+  {
+    WindowDC screen(GetDesktopWindow());
+    offscreenBitmap_ = CreateCompatibleBitmap(screen.Get(), description_.width, description_.height);
+  }
+  if (!offscreenDc_ || !offscreenBitmap_) return false;
+  previousBitmap_ = SelectObject(offscreenDc_, offscreenBitmap_);
+  if (background_)
+    background_->BlitWhole(offscreenDc_, 0, 0);
+  else
+    Rectangle(offscreenDc_, 0, 0, description_.width, description_.height);
+  if (font_) previousFont_ = SelectObject(offscreenDc_, font_);
+  return CreateControls() == 0;
+}
+
+void UserInterface::FreeDrawingObjects() {
+  if (offscreenDc_) {
+    if (previousFont_) SelectObject(offscreenDc_, previousFont_);
+    if (previousBitmap_) SelectObject(offscreenDc_, previousBitmap_);
+    DeleteDC(offscreenDc_);
+  }
+  if (offscreenBitmap_) DeleteObject(offscreenBitmap_);
+  if (font_) DeleteObject(font_);
+  offscreenDc_ = nullptr;
+  offscreenBitmap_ = nullptr;
+  previousBitmap_ = previousFont_ = nullptr;
+  font_ = nullptr;
+}
+
+int UserInterface::OnDestroy() {
+  FreeBitmaps();
+  for (int i = 0; i < controlCount_; ++i) delete controls_[i];
+  delete[] controls_;
+  controls_ = nullptr;
+  controlCount_ = 0;
+  pressed_ = hovered_ = nullptr;
+  dragging_ = false;
+  if (capture_) ReleaseCapture();
+  capture_ = false;
+  FreeDrawingObjects();
+  return 2;
+}
+
+void UserInterface::OnClosed() { SetEvent(closed_.Handle()); }
+
+int UserInterface::AddControl(Control* control) {
+  Control** grown = control ? new (std::nothrow) Control*[controlCount_ + 1] : nullptr;
+  if (!grown) {
+    delete control;
+    return Fail(Error::OutOfMemory);
+  }
+  for (int i = 0; i < controlCount_; ++i) grown[i] = controls_[i];
+  grown[controlCount_] = control;
+  delete[] controls_;
+  controls_ = grown;
+  int index = controlCount_++;
+  if (!control->Instance()) control->SetInstance(instance_);
+  if (control->HasToolTip()) AddControlToolTip(control, index);
+  return lastError_ = 0;
+}
+
+Control* UserInterface::GetControl(int index) const {
+  return index >= 0 && index < controlCount_ ? controls_[index] : nullptr;
+}
+
+void UserInterface::ForgetPressedControl() {
+  if (pressed_) pressed_->SetState(kStateNormal);
+  pressed_ = nullptr;
+}
+
+void UserInterface::AddControlToolTip(Control* control, int index) {
+  if (!toolTip_) return;
+  TOOLINFOA info = {};
+  info.cbSize = TTTOOLINFOA_V1_SIZE;
+  info.uFlags = TTF_SUBCLASS;
+  info.hwnd = hwnd_;
+  info.uId = index;
+  info.rect = control->Rect();
+  info.hinst = instance_;
+  info.lpszText = LPSTR_TEXTCALLBACKA;
+  SendMessageA(toolTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+bool UserInterface::CreateSkinFont(int points) {
+  int height;
+  {
+    WindowDC dc(hwnd_);
+    height = MulDiv(points, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
+  }
+  HFONT font = CreateFontA(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_ROMAN | DEFAULT_PITCH, "Small Fonts");
+  if (!font) return false;
+  if (offscreenDc_) {
+    HGDIOBJ old = SelectObject(offscreenDc_, font);
+    if (!previousFont_) previousFont_ = old;
+  }
+  if (font_) DeleteObject(font_);
+  font_ = font;
+  return true;
+}
