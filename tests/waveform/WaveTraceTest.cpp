@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/common/TestKit.h"
+#include "ui/framework/Surface.h"
+#include "ui/plugin/WaveTrace.h"
+#include "wavedata/WaveFile.h"
+
+using testkit::DataPath;
+
+namespace {
+
+const COLORREF kCyan = RGB(0, 255, 255);
+
+// Opens and parses a wave file; the test fails when it cannot.
+struct OpenWave {
+  explicit OpenWave(const std::string& path) {
+    EXPECT_EQ(file.Open(path.c_str(), 0), 0) << path;
+    EXPECT_EQ(file.ReadHeader(), 0) << path;
+  }
+  ~OpenWave() { file.Close(); }
+  WaveFile file;
+};
+
+// Copies a fixture into a scratch folder so that its cache file starts absent.
+std::string Fresh(const std::string& name, const std::string& scratch) {
+  std::string dir = testkit::ScratchDir(scratch);
+  std::string path = dir + "\\" + name;
+  EXPECT_TRUE(CopyFileA(DataPath("waveform\\" + name).c_str(), path.c_str(), FALSE));
+  return path;
+}
+
+std::string CachePathOf(const std::string& wav) { return wav.substr(0, wav.size() - 3) + "owi"; }
+
+void SetWriteTime(const std::string& path, const FILETIME& time) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  SetFileTime(h, nullptr, nullptr, &time);
+  CloseHandle(h);
+}
+
+FILETIME WriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+void CountProgress(int, void* context) { ++*static_cast<int*>(context); }
+
+std::vector<int16_t> ColumnsOf(const WaveTrace& trace) {
+  return std::vector<int16_t>(trace.Columns(), trace.Columns() + trace.TableSize() / 2);
+}
+
+TEST(ColumnValue, SixteenAndEightBitSamplesScaleTowardZero) {
+  WAVEFORMATEX f16 = {WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
+  WAVEFORMATEX f8 = {WAVE_FORMAT_PCM, 1, 44100, 44100, 1, 8, 0};
+  int16_t s;
+  s = 32767;
+  EXPECT_EQ(WaveTrace::ColumnValue(reinterpret_cast<uint8_t*>(&s), f16, 0, 13), 12);
+  s = -32768;
+  EXPECT_EQ(WaveTrace::ColumnValue(reinterpret_cast<uint8_t*>(&s), f16, 0, 13), -13);
+  s = -100;  // -100 * 13 / 32768 truncates to 0, not -1
+  EXPECT_EQ(WaveTrace::ColumnValue(reinterpret_cast<uint8_t*>(&s), f16, 0, 13), 0);
+  uint8_t b = 128;
+  EXPECT_EQ(WaveTrace::ColumnValue(&b, f8, 0, 13), 0);
+  b = 255;
+  EXPECT_EQ(WaveTrace::ColumnValue(&b, f8, 0, 13), 12);
+  b = 0;
+  EXPECT_EQ(WaveTrace::ColumnValue(&b, f8, 0, 13), -13);
+}
+
+TEST(Picture, SilentMonoFileIsABlackCentreLineOnCyan) {
+  OpenWave wave(Fresh("silence.wav", "trace_silence"));
+  WaveTrace trace(315, 26, WaveTrace::kBars, false);
+  ASSERT_TRUE(trace.Valid());
+  ASSERT_EQ(trace.BuildWaveImage(&wave.file, nullptr, nullptr), 0);
+  trace.DrawTrace(nullptr);
+  HDC dc = trace.GetSurface()->Dc();
+  for (int x = 0; x < 315; ++x) {
+    for (int y = 0; y < 26; ++y) {
+      COLORREF expected = y == 13 ? RGB(0, 0, 0) : kCyan;
+      ASSERT_EQ(GetPixel(dc, x, y), expected) << x << "," << y;
+    }
+  }
+}
+
+TEST(Picture, StereoChannelsGoToTheirOwnHalvesInRedAndBlue) {
+  OpenWave wave(Fresh("stereo_const.wav", "trace_stereo"));
+  WaveTrace trace(315, 52, WaveTrace::kBars, false);
+  ASSERT_EQ(trace.BuildWaveImage(&wave.file, nullptr, nullptr), 0);
+  EXPECT_EQ(trace.Amplitude(), 13);
+  EXPECT_EQ(trace.Columns()[0], 6);   // 16384 * 13 / 32768
+  EXPECT_EQ(trace.Columns()[1], -6);  // toward zero, not -7
+  trace.DrawTrace(nullptr);
+  HDC dc = trace.GetSurface()->Dc();
+  // Bars run from m + v up to (not including) m - v.
+  EXPECT_EQ(GetPixel(dc, 100, 13 + 6), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 100, 13 - 5), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 100, 13 + 8), kCyan);
+  EXPECT_EQ(GetPixel(dc, 100, 39 - 6), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 100, 39 + 5), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dc, 100, 39 - 8), kCyan);
+}
+
+TEST(Picture, EachColumnShowsItsOwnFrameAndTheFileReturnsToItsData) {
+  OpenWave wave(Fresh("picked.wav", "trace_picked"));
+  WaveTrace trace(315, 26, WaveTrace::kBars, false);
+  int calls = 0;
+  ASSERT_EQ(trace.BuildWaveImage(&wave.file, CountProgress, &calls), 0);
+  for (int x = 0; x < 315; ++x) ASSERT_EQ(trace.Columns()[x * 2], 12) << "column " << x;
+  EXPECT_EQ(calls, 99);  // percents 1 to 99, each once
+  EXPECT_EQ((uint32_t)wave.file.Tell(), wave.file.DataStart());
+}
+
+TEST(Picture, ShortFileNeverShowsBytesAfterItsData) {
+  OpenWave wave(Fresh("short_trailer.wav", "trace_short"));
+  WaveTrace trace(315, 26, WaveTrace::kBars, false);
+  ASSERT_EQ(trace.BuildWaveImage(&wave.file, nullptr, nullptr), 0);
+  for (int x = 0; x < 315; ++x) ASSERT_EQ(trace.Columns()[x * 2], 0) << "column " << x;
+}
+
+TEST(Cache, SecondLoadTakesTheCacheUntilTheWaveFileIsTouched) {
+  std::string wav = Fresh("picked.wav", "cache_fresh");
+  std::vector<int16_t> computed;
+  {
+    OpenWave wave(wav);
+    WaveTrace trace(315, 26, WaveTrace::kBars, true);
+    ASSERT_EQ(trace.BuildWaveImage(&wave.file, nullptr, nullptr), 0);
+    computed = ColumnsOf(trace);
+  }
+  auto cacheBytes = testkit::ReadFileBytes(CachePathOf(wav));
+  ASSERT_EQ(cacheBytes.size(), 12u + 1260u);
+  EXPECT_EQ(std::string(cacheBytes.begin(), cacheBytes.begin() + 4), "OWI ");
+
+  // Same time stamp as the wave file: taken, no progress at all.
+  SetWriteTime(CachePathOf(wav), WriteTime(wav));
+  {
+    OpenWave wave(wav);
+    WaveTrace trace(315, 26, WaveTrace::kBars, true);
+    int calls = 0;
+    ASSERT_EQ(trace.BuildWaveImage(&wave.file, CountProgress, &calls), 0);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(ColumnsOf(trace), computed);
+  }
+  // The wave file is newer: computed again.
+  FILETIME later = WriteTime(CachePathOf(wav));
+  ULARGE_INTEGER t;
+  t.LowPart = later.dwLowDateTime;
+  t.HighPart = later.dwHighDateTime;
+  t.QuadPart += 10000000ULL * 60;
+  later.dwLowDateTime = t.LowPart;
+  later.dwHighDateTime = t.HighPart;
+  SetWriteTime(wav, later);
+  {
+    OpenWave wave(wav);
+    WaveTrace trace(315, 26, WaveTrace::kBars, true);
+    int calls = 0;
+    ASSERT_EQ(trace.BuildWaveImage(&wave.file, CountProgress, &calls), 0);
+    EXPECT_GT(calls, 0);
+  }
+}
+
+TEST(Cache, MismatchingOrCutShortCacheIsIgnoredAndRewritten) {
+  std::string wav = Fresh("picked.wav", "cache_bad");
+  std::string owi = CachePathOf(wav);
+  struct Case {
+    const char* what;
+    std::vector<unsigned char> bytes;
+    int code;
+  };
+  std::vector<unsigned char> narrow = {'O', 'W', 'I', ' ', 100, 0, 26, 0, 1, 0, 0, 0};
+  narrow.resize(12 + 400);
+  std::vector<unsigned char> cut = {'O', 'W', 'I', ' ', 0x3B, 1, 26, 0, 1, 0, 0, 0};
+  cut.resize(12 + 600);
+  std::vector<unsigned char> badId = {'R', 'I', 'F', 'F', 0x3B, 1, 26, 0, 1, 0, 0, 0};
+  badId.resize(12 + 1260);
+  std::vector<unsigned char> stereo = {'O', 'W', 'I', ' ', 0x3B, 1, 52, 0, 2, 0, 0, 0};
+  stereo.resize(12 + 1260);
+  std::vector<unsigned char> headerOnly = {'O', 'W', 'I', ' ', 0x3B};
+  for (const Case& c : {Case{"width 100", narrow, 201}, Case{"cut short", cut, 9}, Case{"identifier", badId, 201},
+                        Case{"stereo height", stereo, 201}, Case{"header cut", headerOnly, 4}}) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(testkit::WriteFileBytes(owi, c.bytes));
+    SetWriteTime(owi, WriteTime(wav));
+    WaveTrace probe(315, 26, WaveTrace::kBars, false);
+    EXPECT_EQ(probe.ReadImageCache(owi.c_str()), c.code);
+
+    OpenWave wave(wav);
+    WaveTrace trace(315, 26, WaveTrace::kBars, true);
+    int calls = 0;
+    ASSERT_EQ(trace.BuildWaveImage(&wave.file, CountProgress, &calls), 0);
+    EXPECT_GT(calls, 0);
+    for (int x = 0; x < 315; ++x) ASSERT_EQ(trace.Columns()[x * 2], 12);
+    EXPECT_EQ(testkit::ReadFileBytes(owi).size(), 12u + 1260u);
+  }
+}
+
+TEST(Cache, MonoAndStereoPicturesReadBackExactly) {
+  for (int height : {26, 52}) {
+    std::string owi = testkit::ScratchDir("cache_roundtrip") + "\\t.owi";
+    WaveTrace written(315, height, WaveTrace::kBars, true);
+    WAVEFORMATEX format = {WAVE_FORMAT_PCM, (WORD)(height / 26), 44100, 0, (WORD)(2 * height / 26), 16, 0};
+    written.SetFormat(format);
+    std::vector<unsigned char> samples(315 * format.nBlockAlign);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = (unsigned char)(i * 37);
+    written.FeedSamples(samples.data(), (uint32_t)samples.size());
+    ASSERT_EQ(written.WriteImageCache(owi.c_str()), 0);
+
+    WaveTrace read(315, height, WaveTrace::kBars, false);
+    ASSERT_EQ(read.ReadImageCache(owi.c_str()), 0);
+    EXPECT_EQ(ColumnsOf(read), ColumnsOf(written));
+    EXPECT_EQ(read.Format().nChannels, format.nChannels);
+  }
+}
+
+TEST(FeedSamples, ColumnsTakeEveryStepthFrameAndBadFormatsDoNothing) {
+  WaveTrace trace(315, 26, WaveTrace::kLine, false);
+  WAVEFORMATEX format = {WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
+  trace.SetFormat(format);
+  std::vector<int16_t> block(315 * 3);
+  for (int x = 0; x < 315; ++x) block[x * 3] = (int16_t)(x % 2 ? 32767 : -32768);
+  trace.FeedSamples(block.data(), (uint32_t)(block.size() * 2));
+  for (int x = 0; x < 315; ++x) ASSERT_EQ(trace.Columns()[x * 2], x % 2 ? 12 : -13);
+
+  format.nBlockAlign = 0;
+  trace.SetFormat(format);
+  trace.FeedSamples(block.data(), 10);  // must not divide by zero
+  trace.FeedSamples(block.data(), 1);
+  trace.DrawTrace(nullptr);
+}
+
+}  // namespace
