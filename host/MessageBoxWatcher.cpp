@@ -5,7 +5,17 @@
 namespace hostkit {
 
 MessageBoxWatcher::MessageBoxWatcher(const char* title, std::function<void(const std::string&)> onBox)
+    : title_(title) {
+  if (onBox) onBox_ = [onBox](const MessageBoxInfo& box) { onBox(box.text); };
+  Start();
+}
+
+MessageBoxWatcher::MessageBoxWatcher(const char* title, std::function<void(const MessageBoxInfo&)> onBox)
     : title_(title), onBox_(std::move(onBox)) {
+  Start();
+}
+
+void MessageBoxWatcher::Start() {
   InitializeCriticalSection(&lock_);
   thread_ = CreateThread(nullptr, 0, &MessageBoxWatcher::Run, this, 0, nullptr);
 }
@@ -20,8 +30,14 @@ MessageBoxWatcher::~MessageBoxWatcher() {
 }
 
 std::vector<std::string> MessageBoxWatcher::Texts() {
+  std::vector<std::string> texts;
+  for (const MessageBoxInfo& box : Boxes()) texts.push_back(box.text);
+  return texts;
+}
+
+std::vector<MessageBoxInfo> MessageBoxWatcher::Boxes() {
   EnterCriticalSection(&lock_);
-  std::vector<std::string> copy = texts_;
+  std::vector<MessageBoxInfo> copy = boxes_;
   LeaveCriticalSection(&lock_);
   return copy;
 }
@@ -30,7 +46,7 @@ bool MessageBoxWatcher::WaitFor(size_t count, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
     EnterCriticalSection(&lock_);
-    size_t seen = texts_.size();
+    size_t seen = boxes_.size();
     LeaveCriticalSection(&lock_);
     if (seen >= count) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
@@ -40,7 +56,7 @@ bool MessageBoxWatcher::WaitFor(size_t count, DWORD timeoutMs) {
 
 void MessageBoxWatcher::Clear() {
   EnterCriticalSection(&lock_);
-  texts_.clear();
+  boxes_.clear();
   LeaveCriticalSection(&lock_);
 }
 
@@ -49,6 +65,7 @@ struct TextSearch {
   std::string best;
 };
 
+// The box's text is its longest static control (the icon is a static without text).
 BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {
   char cls[32];
   GetClassNameA(child, cls, sizeof cls);
@@ -82,14 +99,17 @@ void MessageBoxWatcher::Dismiss(HWND box) {
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return;
   }
+  MessageBoxInfo info;
   TextSearch search;
   EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&search));
+  info.text = search.best;
+  info.threadId = GetWindowThreadProcessId(box, nullptr);
   handled_.push_back(box);
   if (handled_.size() > 64) handled_.erase(handled_.begin());
   EnterCriticalSection(&lock_);
-  texts_.push_back(search.best);
+  boxes_.push_back(info);
   LeaveCriticalSection(&lock_);
-  if (onBox_) onBox_(search.best);
+  if (onBox_) onBox_(info);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
@@ -100,18 +120,6 @@ DWORD WINAPI MessageBoxWatcher::Run(void* self) {
     Sleep(15);
   }
   return 0;
-}
-
-void PumpMessages(DWORD ms) {
-  DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-  } while (GetTickCount() - start < ms);
 }
 
 }  // namespace hostkit

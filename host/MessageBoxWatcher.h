@@ -7,38 +7,50 @@
 #include <string>
 #include <vector>
 
+#include "host/MessagePump.h"
+
 namespace hostkit {
+
+// One box as it was seen: its text and the thread that showed it.
+struct MessageBoxInfo {
+  std::string text;
+  DWORD threadId;
+};
 
 class MessageBoxWatcher {
  public:
-  // onBox, when given, is called on the watcher's thread with each box's text.
+  // onBox, when given, is called on the watcher's thread with each box's text,
+  // while the box is still up (its thread still blocked in it).
   explicit MessageBoxWatcher(const char* title = "Orvan Audio Engine v0.1b",
                              std::function<void(const std::string&)> onBox = nullptr);
+  // The same, with the thread that showed each box.
+  MessageBoxWatcher(const char* title, std::function<void(const MessageBoxInfo&)> onBox);
   ~MessageBoxWatcher();
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
 
   // Texts of the boxes seen so far, in order.
   std::vector<std::string> Texts();
-  // Waits up to timeoutMs for at least count boxes in all; true when they came.
+  // The boxes seen so far, in order.
+  std::vector<MessageBoxInfo> Boxes();
+  // Waits up to timeoutMs for at least count boxes in all, dispatching this
+  // thread's messages meanwhile; true when they came.
   bool WaitFor(size_t count, DWORD timeoutMs = 5000);
   void Clear();
 
  private:
+  void Start();
   static DWORD WINAPI Run(void* self);
   static BOOL CALLBACK Visit(HWND hwnd, LPARAM self);
   void Dismiss(HWND box);
 
   std::string title_;
-  std::function<void(const std::string&)> onBox_;
+  std::function<void(const MessageBoxInfo&)> onBox_;
   HANDLE thread_ = nullptr;
   volatile LONG stop_ = 0;
   CRITICAL_SECTION lock_;
-  std::vector<std::string> texts_;
+  std::vector<MessageBoxInfo> boxes_;
   std::vector<HWND> handled_;
 };
-
-// Dispatches this thread's messages for ms milliseconds.
-void PumpMessages(DWORD ms);
 
 }  // namespace hostkit

@@ -7,13 +7,13 @@
 #include <new>
 
 #include "plugin/HostTypes.h"
+#include "plugin/ModuleResources.h"
 #include "plugin/Plugin.h"
 #include "ui/plugin/MainWindow.h"
 
 namespace {
 HINSTANCE g_instance = nullptr;
-HCURSOR g_cursor = nullptr;
-HICON g_icon = nullptr;
+ModuleResources g_resources;
 Plugin* g_plugin = nullptr;
 
 MainWindow* Main() { return g_plugin ? g_plugin->Main() : nullptr; }
@@ -35,6 +35,7 @@ int32_t supportNumChannels() { return kNumChannels; }
 // Any thread, any time: fills the host's information record, touching no other byte.
 void getPluginInfo(void* record) {
   using namespace PluginInfo;
+  if (!record) return;
   uint8_t* r = static_cast<uint8_t*>(record);
   WriteText(r, kFullName, kFullNameSize, "Orvan Sondrel");
   WriteText(r, kShortName, kShortNameSize, "Sondrel");
@@ -73,7 +74,7 @@ int32_t setupAudioSystem(const SetupRecord* record) {
 int32_t createUserInterface(int32_t, int32_t showCommand) {
   MainWindow* main = Main();
   if (!main) return 0;
-  return main->CreateUserInterface(g_instance, g_icon, g_cursor, showCommand) == 0 ? 1 : 0;
+  return main->CreateUserInterface(g_instance, g_resources.Icon(), g_resources.Cursor(), showCommand) == 0 ? 1 : 0;
 }
 
 // On the window's thread: closes the window and unregisters its class.
@@ -89,9 +90,10 @@ void onPluginSwitch(int32_t on) {
 }
 
 // Host streaming thread, once per channel per period: one block of audio.
+// A channel number outside 0..3 or a missing out pointer gets false and nothing touched.
 int32_t readStreamChannel(int32_t channel, uint8_t** buffer, int32_t* count) {
   MainWindow* main = Main();
-  if (!main) return 0;
+  if (!main || !buffer || !count || channel < 0 || channel >= kNumChannels) return 0;
   return main->Engine().ReadStreamChannel(channel, buffer, count) ? 1 : 0;
 }
 
@@ -109,8 +111,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH: {
       g_instance = instance;
-      g_cursor = LoadCursorA(instance, MAKEINTRESOURCEA(101));
-      g_icon = LoadIconA(instance, MAKEINTRESOURCEA(109));
+      g_resources.Load(instance);
       Plugin* plugin = new (std::nothrow) Plugin(instance);
       g_plugin = plugin;
       return plugin ? plugin->Initialize() : TRUE;
@@ -125,10 +126,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         delete g_plugin;
         g_plugin = nullptr;
       }
-      if (g_cursor) DestroyCursor(g_cursor);
-      if (g_icon) DestroyIcon(g_icon);
-      g_cursor = nullptr;
-      g_icon = nullptr;
+      g_resources.Release();
       return result;
     }
     default:

@@ -23,7 +23,7 @@ class SyncObject {
   char name_[MAX_PATH];  // empty: an unnamed object
 };
 
-// Manual-reset event.
+// Event, manual- or auto-reset; a name makes it system-wide.
 class EventObject : public SyncObject {
  public:
   EventObject(bool manualReset, bool initialState, const char* name = nullptr);
@@ -47,5 +47,6 @@ class ThreadObject : public SyncObject {
 };
 
 // WaitForMultipleObjects on two handles: 0 or 1 for the object that ended the wait
-// (0 when waiting for both), -1 on time-out; other results pass through unchanged.
+// (0 when waiting for both), -1 on time-out; other results pass through unchanged
+// (WAIT_ABANDONED_0 + i for an abandoned mutex; a failed wait, WAIT_FAILED, is also -1).
 int WaitForTwo(HANDLE first, HANDLE second, bool waitForBoth, DWORD timeoutMs);

@@ -8,8 +8,8 @@ MainWindow::~MainWindow() = default;
 
 int MainWindow::CreateUserInterface(HINSTANCE instance, HICON icon, HCURSOR cursor, int showCommand) {
   tearDown_ = false;
-  // The skinned window arrives with the window framework.
-  return Error::WindowCreate;
+  // No window can be made until the window framework lands: say so, as a failed creation does.
+  return Fail(Error::WindowCreate);
 }
 
 int MainWindow::DestroyUserInterface() {

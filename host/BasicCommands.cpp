@@ -1,0 +1,103 @@
+// The script commands that need no window: the host's calls into the plug-in,
+// its callbacks' policy, streaming and waiting.
+#include "host/ScriptRunner.h"
+
+namespace hostkit {
+
+namespace {
+
+bool Number(const std::string& text, long long min, long long max, long long* value, std::string* error) {
+  if (ParseScriptNumber(text, value) && *value >= min && *value <= max) return true;
+  *error = "\"" + text + "\" is not a number from " + std::to_string(min) + " to " + std::to_string(max);
+  return false;
+}
+
+// setup BLOCK FILEBUF: setupAudioSystem with words 1 and 3, the others 0.
+bool Setup(HostSession* session, const ScriptArgs& args, std::string* error) {
+  long long block, buffer;
+  if (!Number(args[0], INT32_MIN, INT32_MAX, &block, error) || !Number(args[1], INT32_MIN, INT32_MAX, &buffer, error))
+    return false;
+  if (session) session->Setup((int32_t)block, (int32_t)buffer);
+  return true;
+}
+
+// handle N: setPluginHandle.
+bool Handle(HostSession* session, const ScriptArgs& args, std::string* error) {
+  long long handle;
+  if (!Number(args[0], 0, UINT32_MAX, &handle, error)) return false;
+  if (session) session->SetHandle((uint32_t)handle);
+  return true;
+}
+
+// policy accept | policy refuse CODE: how the event callback answers from now on.
+bool Policy(HostSession* session, const ScriptArgs& args, std::string* error) {
+  long long code = 0;
+  if (args[0] == "accept" && args.size() == 1) {
+    if (session) session->Callbacks().AcceptAll();
+  } else if (args[0] == "refuse" && args.size() == 2) {
+    if (!Number(args[1], 0, 31, &code, error)) return false;
+    if (session) session->Callbacks().Refuse((int32_t)code);
+  } else {
+    *error = "usage: policy accept | policy refuse CODE";
+    return false;
+  }
+  if (session) {
+    JsonObject line;
+    line.Add("type", "policy").Add("rule", args[0]);
+    if (args[0] == "refuse") line.Add("code", code);
+    session->Events().Append(line);
+  }
+  return true;
+}
+
+// ui create | destroy | show | hide.
+bool Ui(HostSession* session, const ScriptArgs& args, std::string* error) {
+  const std::string& what = args[0];
+  if (what != "create" && what != "destroy" && what != "show" && what != "hide") {
+    *error = "usage: ui create|destroy|show|hide";
+    return false;
+  }
+  if (!session) return true;
+  if (what == "create") session->CreateUi();
+  else if (what == "destroy") session->DestroyUi();
+  else session->SwitchUi(what == "show");
+  return true;
+}
+
+// pull N [realtime]: N periods of readStreamChannel for channels 0 to 3.
+bool Pull(HostSession* session, const ScriptArgs& args, std::string* error) {
+  long long periods;
+  if (!Number(args[0], 0, 10000000, &periods, error)) return false;
+  if (args.size() == 2 && args[1] != "realtime") {
+    *error = "usage: pull N [realtime]";
+    return false;
+  }
+  return !session || session->Pull((uint32_t)periods, args.size() == 2, error);
+}
+
+// streamerror: onStreamingError on the streaming thread.
+bool StreamError(HostSession* session, const ScriptArgs&, std::string* error) {
+  return !session || session->StreamingError(error);
+}
+
+// wait MS: dispatch the interface thread's messages for MS milliseconds.
+bool Wait(HostSession* session, const ScriptArgs& args, std::string* error) {
+  long long ms;
+  if (!Number(args[0], 0, 3600000, &ms, error)) return false;
+  if (session) session->Wait((DWORD)ms);
+  return true;
+}
+
+}  // namespace
+
+void AddBasicCommands(ScriptRunner& runner) {
+  runner.Add({"setup", 2, 2, "setup BLOCK FILEBUF", Setup});
+  runner.Add({"handle", 1, 1, "handle N", Handle});
+  runner.Add({"policy", 1, 2, "policy accept | policy refuse CODE", Policy});
+  runner.Add({"ui", 1, 1, "ui create|destroy|show|hide", Ui});
+  runner.Add({"pull", 1, 2, "pull N [realtime]", Pull});
+  runner.Add({"streamerror", 0, 0, "streamerror", StreamError});
+  runner.Add({"wait", 1, 1, "wait MS", Wait});
+}
+
+}  // namespace hostkit

@@ -1,0 +1,210 @@
+#include "host/HostSession.h"
+
+#include <new>
+
+namespace hostkit {
+
+namespace {
+// Anything larger from one readStreamChannel call is not audio but a fault.
+constexpr int32_t kMaxBlockBytes = 16 * 1024 * 1024;
+// Longest a single period may take: four channels, each allowed its 50 ms lock wait, and slack.
+constexpr DWORD kPeriodAllowanceMs = 400;
+}  // namespace
+
+bool CreateFolders(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  size_t slash = path.find_last_of("\\/");
+  if (slash != std::string::npos && slash > 0 && path[slash - 1] != ':') {
+    if (!CreateFolders(path.substr(0, slash))) return false;
+  }
+  return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::string HostPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') return path;
+  typedef WCHAR*(CDECL * DosNameFn)(const char*);
+  DosNameFn dosName = reinterpret_cast<DosNameFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+  if (!dosName) return path;
+  WCHAR* wide = dosName(path.c_str());
+  if (!wide) return path;
+  char narrow[MAX_PATH * 2];
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+  HeapFree(GetProcessHeap(), 0, wide);
+  return n > 0 ? std::string(narrow) : path;
+}
+
+HostSession::HostSession() = default;
+
+HostSession::~HostSession() { Close(); }
+
+bool HostSession::OpenOutputs(const std::string& outDir, std::string* error) {
+  outDir_ = outDir;
+  while (outDir_.size() > 3 && (outDir_.back() == '\\' || outDir_.back() == '/')) outDir_.pop_back();
+  if (!CreateFolders(outDir_)) {
+    *error = "cannot create the output folder " + outDir_ + ": " + SystemErrorText(GetLastError());
+    return false;
+  }
+  bool ok = events_.Open(OutPath("events.jsonl")) && periods_.Open(OutPath("periods.jsonl"));
+  for (int c = 0; c < kNumChannels; ++c) ok = ok && channels_[c].Create(OutPath("ch" + std::to_string(c + 1) + ".wav"));
+  if (!ok) *error = "cannot write the session's files in " + outDir_;
+  return ok;
+}
+
+bool HostSession::LoadPlugin(const std::string& pluginPath, std::string* error) {
+  if (!loader_.Load(pluginPath, error)) {
+    events_.Append(JsonObject().Add("type", "load").Add("path", pluginPath).Add("error", *error));
+    return false;
+  }
+  const PluginApi& api = loader_.Api();
+  int32_t version = api.getInterfaceVersion();
+  int32_t kind = api.getPluginKind();
+  int32_t channels = api.supportNumChannels();
+  PluginInfoFields info = loader_.ReadInfo();
+  events_.Append(JsonObject()
+                     .Add("type", "load")
+                     .Add("path", pluginPath)
+                     .Add("interfaceVersion", version)
+                     .Add("pluginKind", kind)
+                     .Add("numChannels", channels)
+                     .Add("fullName", info.fullName)
+                     .Add("version", info.version));
+  if (version != kInterfaceVersion || kind != kPluginKindInput || channels != kNumChannels) {
+    *error = pluginPath + " is not an input plug-in for this host: interface version " + std::to_string(version) +
+             ", kind " + std::to_string(kind) + ", " + std::to_string(channels) + " channels (expected " +
+             std::to_string(kInterfaceVersion) + ", 1, 4)";
+    return false;
+  }
+  SetHandle(kDefaultPluginHandle);
+  api.setEventCallback(&HostCallbacks::OnEvent);
+  LogCall("setEventCallback", JsonObject());
+  api.setInternalCallback(&HostCallbacks::OnInternal);
+  LogCall("setInternalCallback", JsonObject());
+  return true;
+}
+
+bool HostSession::Open(const std::string& pluginPath, const std::string& outDir, std::string* error) {
+  threads_.SetInterfaceThread(GetCurrentThreadId());
+  if (!OpenOutputs(outDir, error)) return false;
+  callbacks_ = new (std::nothrow) HostCallbacks(events_, threads_);
+  watcher_ = new (std::nothrow) MessageBoxWatcher(kEngineTitle, [this](const MessageBoxInfo& box) {
+    events_.Append(JsonObject().Add("type", "messagebox").Add("text", box.text).Add("thread", threads_.Name(box.threadId)));
+  });
+  if (!callbacks_ || !watcher_) {
+    *error = "out of memory";
+    return false;
+  }
+  if (!LoadPlugin(pluginPath, error)) return false;
+  streaming_ = new (std::nothrow) StreamingThread(loader_.Api(), *this);
+  if (!streaming_ || !streaming_->Start()) {
+    *error = "cannot start the streaming thread";
+    return false;
+  }
+  threads_.SetStreamingThread(streaming_->ThreadId());
+  return true;
+}
+
+bool HostSession::Close() {
+  bool ok = true;
+  if (loader_.Loaded() && uiUp_) DestroyUi();
+  if (streaming_) {
+    if (!streaming_->Stop()) {
+      // The plug-in never returned to the streaming thread: unloading it now would pull the code from under it.
+      return false;
+    }
+    delete streaming_;
+    streaming_ = nullptr;
+  }
+  if (loader_.Loaded()) {
+    loader_.Unload();
+    events_.Append(JsonObject().Add("type", "unload").Add("thread", threads_.Current()));
+  }
+  delete watcher_;
+  watcher_ = nullptr;
+  delete callbacks_;
+  callbacks_ = nullptr;
+  for (WaveWriter& channel : channels_) ok = channel.Close() && ok;
+  periods_.Close();
+  events_.Close();
+  return ok && !writeFailed_;
+}
+
+void HostSession::LogCall(const char* name, const JsonObject& fields, const char* thread) {
+  JsonObject line;
+  line.Add("type", "call").Add("name", name).Merge(fields);
+  events_.Append(line.Add("thread", thread ? thread : threads_.Current()));
+}
+
+int32_t HostSession::Setup(int32_t blockSize, int32_t fileBufferSize) {
+  SetupRecord record = {};
+  record.words[kSetupBlockSize] = blockSize;
+  record.words[kSetupFileBuffer] = fileBufferSize;
+  int32_t result = loader_.Api().setupAudioSystem(&record);
+  blockSize_ = blockSize;
+  LogCall("setupAudioSystem", JsonObject().Add("block", blockSize).Add("fileBuffer", fileBufferSize).Add("result", result));
+  return result;
+}
+
+void HostSession::SetHandle(uint32_t handle) {
+  loader_.Api().setPluginHandle(handle);
+  LogCall("setPluginHandle", JsonObject().Add("handle", handle));
+}
+
+int32_t HostSession::CreateUi() {
+  int32_t result = loader_.Api().createUserInterface(0, SW_SHOW);
+  if (result) uiUp_ = true;
+  LogCall("createUserInterface", JsonObject().Add("show", SW_SHOW).Add("result", result));
+  return result;
+}
+
+int32_t HostSession::DestroyUi() {
+  int32_t result = loader_.Api().destroyUserInterface();
+  uiUp_ = false;
+  LogCall("destroyUserInterface", JsonObject().Add("result", result));
+  return result;
+}
+
+void HostSession::SwitchUi(bool on) {
+  loader_.Api().onPluginSwitch(on ? 1 : 0);
+  LogCall("onPluginSwitch", JsonObject().Add("on", on ? 1 : 0));
+}
+
+bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error) {
+  DWORD periodMs = 0;
+  if (realtime) {
+    // One block of 16-bit mono samples at 44100 Hz; at least 1 ms.
+    long long ms = blockSize_ > 0 ? (long long)blockSize_ / 2 * 1000 / 44100 : 10;
+    periodMs = ms > 0 ? (DWORD)ms : 1;
+  }
+  unsigned long long allowance = 10000ull + (unsigned long long)periods * (periodMs + kPeriodAllowanceMs);
+  DWORD timeout = allowance > 0x7FFFFFFFull ? 0x7FFFFFFF : (DWORD)allowance;
+  bool finished = streaming_ && streaming_->Pull(periods, periodMs, timeout);
+  bool written = true;
+  for (WaveWriter& channel : channels_) written = channel.Flush() && written;
+  if (!finished) *error = "the streaming thread did not finish " + std::to_string(periods) + " periods";
+  else if (!written || writeFailed_) *error = "cannot write the channels' wave files in " + outDir_;
+  return finished && written && !writeFailed_;
+}
+
+bool HostSession::StreamingError(std::string* error) {
+  bool finished = streaming_ && streaming_->ReportStreamingError(10000);
+  LogCall("onStreamingError", JsonObject(), "stream");
+  if (!finished) *error = "onStreamingError did not return";
+  return finished;
+}
+
+void HostSession::Wait(DWORD ms) { PumpMessages(ms); }
+
+// Streaming thread: one readStreamChannel call's outcome.
+void HostSession::OnChannelRead(uint32_t period, int channel, int32_t result, const uint8_t* data, int32_t count) {
+  JsonObject line;
+  line.Add("period", period).Add("channel", channel).Add("result", result).Add("bytes", count);
+  bool bad = result && (count < 0 || count > kMaxBlockBytes || (count > 0 && !data));
+  if (bad) line.AddBool("bad", true);
+  periods_.Append(line);
+  if (result && !bad && !channels_[channel].Append(data, (size_t)count)) writeFailed_ = true;
+}
+
+}  // namespace hostkit

@@ -1,0 +1,94 @@
+// One run of the reference host: the plug-in loaded as the real host loads it,
+// its callbacks answered and logged, its message boxes recorded and dismissed,
+// a streaming thread pulling its channels, and the session's output folder:
+//   events.jsonl   calls, events, internal commands and message boxes, in order
+//   periods.jsonl  one line per readStreamChannel call
+//   ch1.wav..ch4.wav  what each channel delivered (16-bit mono 44100 Hz)
+// The thread that opens the session is its interface thread: every operation
+// below is called there, and waits on it dispatch window messages.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "host/HostCallbacks.h"
+#include "host/JsonLog.h"
+#include "host/MessageBoxWatcher.h"
+#include "host/PluginLoader.h"
+#include "host/StreamingThread.h"
+#include "host/WaveWriter.h"
+
+namespace hostkit {
+
+constexpr uint32_t kDefaultPluginHandle = 0x1234;
+
+class HostSession : public PeriodSink {
+ public:
+  HostSession();
+  ~HostSession();
+  HostSession(const HostSession&) = delete;
+  HostSession& operator=(const HostSession&) = delete;
+
+  // Creates outDir and its files, starts watching for message boxes, loads the
+  // plug-in, checks what it is, hands it the default handle and both callbacks,
+  // and starts the streaming thread. False with *error on any failure.
+  bool Open(const std::string& pluginPath, const std::string& outDir, std::string* error);
+  // Ends the user interface if it is up, stops streaming, unloads the plug-in
+  // and completes the output files. False when any of that went wrong.
+  bool Close();
+
+  // The plug-in's exports as a host uses them; each call is logged with its result.
+  int32_t Setup(int32_t blockSize, int32_t fileBufferSize);
+  void SetHandle(uint32_t handle);
+  int32_t CreateUi();
+  int32_t DestroyUi();
+  void SwitchUi(bool on);
+  // `periods` periods on the streaming thread (paced at the block's duration
+  // when realtime); false with *error when the streaming thread did not finish.
+  bool Pull(uint32_t periods, bool realtime, std::string* error);
+  bool StreamingError(std::string* error);
+  // Dispatches the interface thread's messages for ms milliseconds.
+  void Wait(DWORD ms);
+
+  HostCallbacks& Callbacks() { return *callbacks_; }
+  JsonLog& Events() { return events_; }
+  const ThreadNames& Threads() const { return threads_; }
+  const PluginApi& Api() const { return loader_.Api(); }
+  HMODULE PluginModule() const { return loader_.Module(); }
+  std::string OutPath(const std::string& name) const { return outDir_ + "\\" + name; }
+  int32_t BlockSize() const { return blockSize_; }
+  bool UiUp() const { return uiUp_; }
+
+  // Appends {"type":"call","name":name,...fields,"thread":...} to the events log
+  // (fields carry the arguments and the result, if any); thread is the calling
+  // thread's name unless given.
+  void LogCall(const char* name, const JsonObject& fields, const char* thread = nullptr);
+
+  void OnChannelRead(uint32_t period, int channel, int32_t result, const uint8_t* data, int32_t count) override;
+
+ private:
+  bool OpenOutputs(const std::string& outDir, std::string* error);
+  bool LoadPlugin(const std::string& pluginPath, std::string* error);
+
+  std::string outDir_;
+  JsonLog events_;
+  JsonLog periods_;
+  WaveWriter channels_[kNumChannels];
+  ThreadNames threads_;
+  HostCallbacks* callbacks_ = nullptr;
+  MessageBoxWatcher* watcher_ = nullptr;
+  PluginLoader loader_;
+  StreamingThread* streaming_ = nullptr;
+  int32_t blockSize_ = 0;
+  bool uiUp_ = false;
+  bool writeFailed_ = false;
+};
+
+// Creates a folder and its missing parents; true when it exists afterwards.
+bool CreateFolders(const std::string& path);
+// A path as this process can open it: an absolute Linux path ("/...") becomes
+// its Windows name when running under Wine; anything else stays as given.
+std::string HostPath(const std::string& path);
+
+}  // namespace hostkit

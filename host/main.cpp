@@ -1,0 +1,114 @@
+// orvan-host: the reference host. It loads an input plug-in as the Orvan Audio
+// Engine does and either reports what the plug-in is or runs a session script.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "host/HostSession.h"
+#include "host/ScriptRunner.h"
+#include "util/ModulePath.h"
+
+using namespace hostkit;
+
+namespace {
+
+enum ExitCode { kOk = 0, kUsage = 1, kLoadFailed = 2, kScriptFailed = 3 };
+
+const char kUsageText[] =
+    "usage: orvan-host info PLUGIN\n"
+    "       orvan-host run SCRIPT --out DIR [--plugin PATH]\n"
+    "\n"
+    "info prints what the plug-in answers as one JSON object.\n"
+    "run loads the plug-in (default: sondrel.oin beside orvan-host.exe) and runs\n"
+    "SCRIPT, one command per line ('#' starts a comment):\n";
+
+void PrintUsage(const ScriptRunner& runner) {
+  fputs(kUsageText, stderr);
+  for (const ScriptCommand& command : runner.Commands()) fprintf(stderr, "  %s\n", command.usage);
+  fputs("Output in DIR: events.jsonl, periods.jsonl, ch1.wav..ch4.wav.\n", stderr);
+}
+
+int Info(const std::string& pluginPath) {
+  MessageBoxWatcher watcher(kEngineTitle, [](const MessageBoxInfo& box) {
+    fprintf(stderr, "orvan-host: message box: %s\n", box.text.c_str());
+  });
+  PluginLoader loader;
+  std::string error;
+  if (!loader.Load(pluginPath, &error)) {
+    fprintf(stderr, "orvan-host: %s\n", error.c_str());
+    return kLoadFailed;
+  }
+  const PluginApi& api = loader.Api();
+  JsonObject info;
+  info.Add("interfaceVersion", api.getInterfaceVersion())
+      .Add("pluginKind", api.getPluginKind())
+      .Add("numChannels", api.supportNumChannels());
+  PluginInfoFields fields = loader.ReadInfo();
+  info.Add("fullName", fields.fullName)
+      .Add("shortName", fields.shortName)
+      .Add("inputKind", fields.inputKind)
+      .Add("copyright", fields.copyright)
+      .Add("version", fields.version)
+      .Add("url", fields.url)
+      .Add("word592", fields.word592);
+  printf("%s\n", info.Text().c_str());
+  fflush(stdout);
+  loader.Unload();
+  return kOk;
+}
+
+int Run(const ScriptRunner& runner, const std::string& scriptPath, const std::string& outDir,
+        const std::string& pluginPath) {
+  std::vector<std::string> lines;
+  std::string error;
+  if (!ReadScript(scriptPath, &lines, &error) || !runner.Check(lines, &error)) {
+    fprintf(stderr, "orvan-host: %s: %s\n", scriptPath.c_str(), error.c_str());
+    return kScriptFailed;
+  }
+  HostSession session;
+  if (!session.Open(pluginPath, outDir, &error)) {
+    fprintf(stderr, "orvan-host: %s\n", error.c_str());
+    session.Close();
+    return kLoadFailed;
+  }
+  bool ran = runner.Run(lines, session, &error);
+  if (!ran) fprintf(stderr, "orvan-host: %s: %s\n", scriptPath.c_str(), error.c_str());
+  if (!session.Close()) {
+    fprintf(stderr, "orvan-host: the session did not end cleanly (streaming thread or output files)\n");
+    ran = false;
+  }
+  if (ran) printf("orvan-host: session done, output in %s\n", outDir.c_str());
+  return ran ? kOk : kScriptFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Never let the system ask a person about a missing disk or file.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  ScriptRunner runner;
+  AddBasicCommands(runner);
+
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "info" && argc == 3) return Info(HostPath(argv[2]));
+  if (command == "run" && argc >= 3) {
+    std::string script = HostPath(argv[2]), outDir, plugin;
+    bool ok = true;
+    for (int i = 3; i < argc; ++i) {
+      std::string option = argv[i];
+      if (option == "--out" && i + 1 < argc) outDir = HostPath(argv[++i]);
+      else if (option == "--plugin" && i + 1 < argc) plugin = HostPath(argv[++i]);
+      else ok = false;
+    }
+    if (ok && !outDir.empty()) {
+      if (plugin.empty()) {
+        char beside[MAX_PATH];
+        if (PathBesideModule(nullptr, "sondrel.oin", beside, sizeof beside)) plugin = beside;
+      }
+      return Run(runner, script, outDir, plugin);
+    }
+  }
+  PrintUsage(runner);
+  return kUsage;
+}
