@@ -21,7 +21,8 @@ const char kUsageText[] =
     "\n"
     "info prints what the plug-in answers as one JSON object.\n"
     "run loads the plug-in (default: sondrel.oin beside orvan-host.exe) and runs\n"
-    "SCRIPT, one command per line ('#' starts a comment):\n";
+    "SCRIPT, one command per line ('#' starts a comment). Relative paths of files\n"
+    "to open are taken from the script's folder, those of files written from DIR:\n";
 
 void PrintUsage(const ScriptRunner& runner) {
   fputs(kUsageText, stderr);
@@ -67,13 +68,17 @@ int Run(const ScriptRunner& runner, const std::string& scriptPath, const std::st
     return kScriptFailed;
   }
   HostSession session;
+  session.SetScriptFolder(FolderOf(scriptPath));
   if (!session.Open(pluginPath, outDir, &error)) {
     fprintf(stderr, "orvan-host: %s\n", error.c_str());
     session.Close();
     return kLoadFailed;
   }
   bool ran = runner.Run(lines, session, &error);
-  if (!ran) fprintf(stderr, "orvan-host: %s: %s\n", scriptPath.c_str(), error.c_str());
+  if (!ran) {
+    fprintf(stderr, "orvan-host: %s: %s\n", scriptPath.c_str(), error.c_str());
+    session.Events().Append(JsonObject().Add("type", "error").Add("text", error));
+  }
   if (!session.Close()) {
     fprintf(stderr, "orvan-host: the session did not end cleanly (streaming thread or output files)\n");
     ran = false;
@@ -89,6 +94,7 @@ int main(int argc, char** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   ScriptRunner runner;
   AddBasicCommands(runner);
+  AddWindowCommands(runner);
 
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "info" && argc == 3) return Info(HostPath(argv[2]));
