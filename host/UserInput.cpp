@@ -40,17 +40,6 @@ BOOL CALLBACK VisitTopLevel(HWND hwnd, LPARAM param) {
   return FALSE;
 }
 
-// Absolute pointer input at a screen point (normalised to 0..65535 across the primary screen).
-void SendPointer(DWORD flags, POINT screen) {
-  INPUT input = {};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  input.mi.dx = (screen.x * 65536 + w / 2) / w;
-  input.mi.dy = (screen.y * 65536 + h / 2) / h;
-  SendInput(1, &input, sizeof input);
-}
-
 void SendKey(WORD key, bool up) {
   INPUT input = {};
   input.type = INPUT_KEYBOARD;
@@ -80,6 +69,27 @@ std::string Describe(HWND hwnd) {
 }
 
 }  // namespace
+
+void SendPointer(DWORD flags, POINT screen) {
+  INPUT input = {};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  // Normalised coordinates: 0..65535 across the primary screen.
+  int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  input.mi.dx = (screen.x * 65536 + w / 2) / w;
+  input.mi.dy = (screen.y * 65536 + h / 2) / h;
+  SendInput(1, &input, sizeof input);
+}
+
+bool EnterFileName(HWND dialog, const std::string& path) {
+  // The file name box: the combo box of the explorer layout, or the older edit box.
+  HWND name = GetDlgItem(dialog, 0x47C);
+  if (!name) name = GetDlgItem(dialog, 0x480);
+  if (!name) return false;
+  SetWindowTextA(name, path.c_str());
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  return true;
+}
 
 HWND FindProcessWindow(const char* className, const char* title) {
   WindowSearch search = {className, title, false, nullptr};

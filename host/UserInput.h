@@ -21,6 +21,12 @@ HWND FindVisibleDialog(const char* title);
 // (a dialog) runs inside this call, so it returns when the input is fully handled.
 void PumpUntilQuiet(DWORD minMs, DWORD maxMs);
 
+// Absolute pointer input (SendInput) at a screen point: a move, with button flags if any.
+void SendPointer(DWORD flags, POINT screen);
+// Enters path as the file name of a common open or save dialog and confirms it
+// (call it on another thread than the dialog's); false when it has no name box.
+bool EnterFileName(HWND dialog, const std::string& path);
+
 // Real pointer movement to a client point of hwnd.
 void MovePointer(HWND hwnd, POINT client);
 // A real left click at a client point of hwnd, as a person makes it: the

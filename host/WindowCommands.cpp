@@ -35,16 +35,9 @@ HWND ShownMainWindow(std::string* error) {
 
 // Helper thread: enters the path into the file dialog's name box and confirms it.
 bool AnswerFileDialog(HWND dialog, const std::string& path, std::string* note) {
-  // The file name box: the combo box of the explorer layout, or the older edit box.
-  HWND name = GetDlgItem(dialog, 0x47C);
-  if (!name) name = GetDlgItem(dialog, 0x480);
-  if (!name) {
-    *note = "the file dialog has no file name box";
-    return false;
-  }
-  SetWindowTextA(name, path.c_str());
-  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-  return true;
+  if (EnterFileName(dialog, path)) return true;
+  *note = "the file dialog has no file name box";
+  return false;
 }
 
 // open C PATH: clicks channel C's open button and answers "Open Wave ChC..." with PATH.
