@@ -1,0 +1,69 @@
+// What the main window tests share: the window's layout as a person sees it (an
+// independent copy, so that a control moved by mistake is caught), the skin's
+// images read back from a module, comparing a screenshot with them at a control's
+// rectangle, counting progress steps, file times and dialog texts.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "tests/common/TestKit.h"
+
+namespace mwkit {
+
+enum StripControl { kOpen, kClose, kPlay, kPause, kView, kName, kSync, kLoop, kLed, kProps, kStripControlCount };
+
+// The rectangle of a strip control of channel index c (0..3).
+RECT StripRect(StripControl control, int c);
+// The pre-recorder toggle.
+RECT ToggleRect();
+// The middle of a rectangle, for clicks.
+POINT Middle(const RECT& rect);
+// A point on no control, inside the window's outline: the pointer rests here.
+constexpr POINT kRestPoint = {250, 14};
+
+// Bitmap resource id of a control's image and how many frames it holds.
+int SkinId(StripControl control);
+int FrameCount(StripControl control);
+
+constexpr uint32_t kEmptyStrip = 0x636394;
+constexpr uint32_t kCyan = 0x00FFFF;
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kBlue = 0x0000FF;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kGreen = 0x00FF00;
+
+// A bitmap resource of module as pixels (empty when it cannot be loaded).
+testkit::Image LoadSkin(HMODULE module, int id);
+// A Surface-like DC's pixels (the strip images).
+testkit::Image CaptureSurface(HDC dc, int width, int height);
+
+// How many pixels of the screenshot's rectangle differ from frame `frame` of a
+// skin image holding `frames` frames (or from the same rectangle of the
+// background when frames is 0).
+int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames);
+
+// Counts the progress shown by this thread's progress bars while it lives.
+class ProgressSteps {
+ public:
+  ProgressSteps();
+  ~ProgressSteps();
+  int Count() const;
+};
+
+// Runs this thread's messages until done() is true or timeoutMs passed; done()'s last answer.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+
+FILETIME WriteTime(const std::string& path);
+void SetWriteTime(const std::string& path, const FILETIME& time);
+// A time the given number of seconds after another.
+FILETIME Later(const FILETIME& time, int seconds);
+std::string CachePathOf(const std::string& wavePath);
+// Copies a data file of this area into a scratch folder (no cache file beside it).
+std::string FreshCopy(const std::string& name, const std::string& scratch);
+
+// The texts of a dialog's items, read while it is shown.
+std::string ItemText(HWND dialog, int item);
+
+}  // namespace mwkit
