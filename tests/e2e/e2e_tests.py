@@ -118,20 +118,9 @@ def screenshot():
     skin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "skin")
     images = {ident: read_bmp(os.path.join(skin, BITMAPS[ident][0]))[0] for ident in BITMAPS}
     background = images[111]
-    image_of = {"open": 120, "close": 121, "play": 124, "pause": 123, "sync": 125, "loop": 122, "props": 128}
-    frame_of = {"normal": 0, "disabled": 1}
+    image_of = {"open": 120, "close": 121, "play": 124, "pause": 123, "props": 128, "loop": 122, "sync": 125}
 
-    def expect(name, rect, ident, frame):
-        x0, y0, w, h = rect
-        wrong = 0
-        for y in range(h):
-            for x in range(w):
-                want = background[y0 + y][x0 + x] if ident is None else images[ident][frame * h + y][x]
-                if shot[y0 + y][x0 + x][:3] != tuple(want):
-                    wrong += 1
-        check(wrong == 0, "%s at %s: %d of %d pixels differ from the skin" % (name, rect, wrong, w * h))
-
-    # (control, enabled, on) per channel; None: hidden (the background shows).
+    # (enabled, on) of each control per channel index; None: hidden, the skin shows.
     states = {
         0: {"open": (1, 0), "close": (1, 0), "play": (1, 1), "pause": (1, 0), "loop": (1, 1), "sync": (1, 0),
             "props": (1, 0)},
@@ -141,17 +130,35 @@ def screenshot():
         3: {"open": (1, 0), "close": (0, 0), "play": (0, 0), "pause": (0, 0), "loop": (1, 0), "sync": (1, 0),
             "props": (1, 0)},
     }
+    # The window as the skin says it looks: the background, then the controls in
+    # the order the window draws them (a later control covers an earlier one's edge).
+    expected = [list(row) for row in background]
+
+    def paste(rect, ident, frame):
+        x0, y0, w, h = rect
+        for y in range(h):
+            expected[y0 + y][x0:x0 + w] = images[ident][frame * h + y][:w]
+
+    paste(PRERECORDER_TOGGLE, 129, 0)
     for c, controls in states.items():
         rects = strip(c)
-        for name, state in controls.items():
-            label = "channel %d %s" % (c + 1, name)
-            if state is None:
-                expect(label + " (hidden)", rects[name], None, 0)
-            else:
-                enabled, on = state
-                expect(label, rects[name], image_of[name], frame_of["normal" if enabled else "disabled"] + 4 * on)
-        expect("channel %d LED" % (c + 1), rects["led"], 126 if c == 0 else 127, 0)
-    expect("pre-recorder toggle", PRERECORDER_TOGGLE, 129, 0)
+        for name in ("open", "close", "play", "pause", "props", "loop", "sync"):
+            if controls[name] is not None:
+                enabled, on = controls[name]
+                paste(rects[name], image_of[name], (0 if enabled else 1) + 4 * on)
+        paste(rects["led"], 126 if c == 0 else 127, 0)
+
+    def compare(label, rect):
+        x0, y0, w, h = rect
+        wrong = sum(1 for y in range(y0, y0 + h) for x in range(x0, x0 + w)
+                    if shot[y][x][:3] != tuple(expected[y][x]))
+        check(wrong == 0, "%s at %s: %d of %d pixels differ from the skin" % (label, rect, wrong, w * h))
+
+    compare("pre-recorder toggle", PRERECORDER_TOGGLE)
+    for c, controls in states.items():
+        for name in list(controls) + ["led"]:
+            hidden = name != "led" and controls[name] is None
+            compare("channel %d %s%s" % (c + 1, name, " (hidden)" if hidden else ""), strip(c)[name])
     x0, y0, w, h = strip(3)["view"]
     empty = sum(1 for y in range(h) for x in range(w) if shot[y0 + y][x0 + x][:3] == EMPTY_STRIP)
     check(empty == w * h, "the empty strip's picture is grey-blue (%d of %d pixels)" % (empty, w * h))
