@@ -41,7 +41,7 @@ void Pluck(std::vector<double>& out, size_t start, size_t frames, int midi, doub
   for (size_t i = 0; i < frames && start + i < out.size(); ++i) {
     size_t k = i % period;
     double v = line[k];
-    line[k] = 0.4985 * (v + line[(k + 1) % period]);
+    line[k] = 0.4994 * (v + line[(k + 1) % period]);
     out[start + i] += gain * v;
   }
 }
@@ -75,12 +75,17 @@ int16_t Sample(double v) {
   return (int16_t)(s > 32767 ? 32767 : s < -32768 ? -32768 : s);
 }
 
-// Interleaves the channels as 16-bit samples and writes them as a PCM wave file.
+// Brings the loudest sample of all channels to -1 dB, interleaves the channels
+// as 16-bit samples and writes them as a PCM wave file.
 bool Write(const std::string& path, const std::vector<double>* channels, uint16_t count) {
   size_t frames = channels[0].size();
+  double peak = 1e-9;
+  for (uint16_t c = 0; c < count; ++c)
+    for (double v : channels[c]) peak = std::fmax(peak, std::fabs(v));
+  double gain = 0.89 / peak;
   std::vector<int16_t> samples(frames * count);
   for (size_t i = 0; i < frames; ++i)
-    for (uint16_t c = 0; c < count; ++c) samples[i * count + c] = Sample(channels[c][i]);
+    for (uint16_t c = 0; c < count; ++c) samples[i * count + c] = Sample(channels[c][i] * gain);
   uint32_t bytes = (uint32_t)(samples.size() * sizeof(int16_t));
   WaveFile file;
   file.SetQuiet(true);
