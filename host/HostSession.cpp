@@ -218,12 +218,15 @@ bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error) {
   unsigned long long allowance = 10000ull + (unsigned long long)periods * (periodMs + kPeriodAllowanceMs);
   DWORD timeout = allowance > 0x7FFFFFFFull ? 0x7FFFFFFF : (DWORD)allowance;
   if (guard_) guard_->Extend(timeout);
-  bool finished = streaming_ && streaming_->Pull(periods, periodMs, timeout);
-  bool written = true;
+  if (!streaming_ || !streaming_->Pull(periods, periodMs, timeout)) {
+    // The files stay as the streaming thread may still be writing them.
+    *error = "the streaming thread did not finish " + std::to_string(periods) + " periods";
+    return false;
+  }
+  bool written = !writeFailed_;
   for (WaveWriter& channel : channels_) written = channel.Flush() && written;
-  if (!finished) *error = "the streaming thread did not finish " + std::to_string(periods) + " periods";
-  else if (!written || writeFailed_) *error = "cannot write the channels' wave files in " + outDir_;
-  return finished && written && !writeFailed_;
+  if (!written) *error = "cannot write the channels' wave files in " + outDir_;
+  return written;
 }
 
 bool HostSession::StreamingError(std::string* error) {

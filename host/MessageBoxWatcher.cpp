@@ -17,7 +17,13 @@ MessageBoxWatcher::MessageBoxWatcher(const char* title, std::function<void(const
 
 void MessageBoxWatcher::Start() {
   InitializeCriticalSection(&lock_);
+  running_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, &MessageBoxWatcher::Run, this, 0, nullptr);
+  // A new thread first runs the libraries' thread attach, and its first window
+  // call sets up its window state, both under the loader's lock. Were a library
+  // attaching on the creating thread (holding that lock) to show a box before
+  // then, the watcher could never start to dismiss it: wait for its first round.
+  if (thread_ && running_) WaitForSingleObject(running_, 10000);
 }
 
 MessageBoxWatcher::~MessageBoxWatcher() {
@@ -26,6 +32,7 @@ MessageBoxWatcher::~MessageBoxWatcher() {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
   }
+  if (running_) CloseHandle(running_);
   DeleteCriticalSection(&lock_);
 }
 
@@ -115,8 +122,11 @@ void MessageBoxWatcher::Dismiss(HWND box) {
 
 DWORD WINAPI MessageBoxWatcher::Run(void* self) {
   MessageBoxWatcher* watcher = static_cast<MessageBoxWatcher*>(self);
+  bool first = true;
   while (!watcher->stop_) {
     EnumWindows(&MessageBoxWatcher::Visit, reinterpret_cast<LPARAM>(watcher));
+    if (first) SetEvent(watcher->running_);
+    first = false;
     Sleep(15);
   }
   return 0;

@@ -47,6 +47,7 @@ class MessageBoxWatcher {
   std::string title_;
   std::function<void(const MessageBoxInfo&)> onBox_;
   HANDLE thread_ = nullptr;
+  HANDLE running_ = nullptr;  // set once the thread runs its own code
   volatile LONG stop_ = 0;
   CRITICAL_SECTION lock_;
   std::vector<MessageBoxInfo> boxes_;

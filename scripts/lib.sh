@@ -80,6 +80,11 @@ sondrel_env_up() {
     wineserver -w
   fi
   wineserver -p
+  # Without a window manager Wine waits 2 s for every managed window it hides
+  # (each dismissed message box, say); the prefix keeps windows unmanaged.
+  if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 </dev/null || true
+  fi
   # Start Wine's own services now, detached from our output: started by a test
   # instead, they would inherit its pipes and CTest would wait for them forever.
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true

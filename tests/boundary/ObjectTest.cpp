@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,16 @@ TEST(TypeName, NullTextReturnsIdAndWritesNothing) {
   memset(name, 'x', sizeof name);
   EXPECT_EQ(registry.GetTypeName(name), kRegistry);
   EXPECT_STREQ(name, "Registry");
+}
+
+TEST(TypeName, ShortBufferGetsABoundedPrefix) {
+  Probe converter(kWaveformatConverter);
+  char name[8];
+  memset(name, 'x', sizeof name);
+  EXPECT_EQ(converter.GetTypeName(name, 5), kWaveformatConverter);
+  EXPECT_STREQ(name, "Wave");
+  EXPECT_EQ(name[5], 'x');
+  EXPECT_EQ(name[7], 'x');
 }
 
 TEST(TypeName, TableKeepsEveryIdsNumber) {

@@ -31,20 +31,35 @@ std::string BinPath(const std::string& name) {
   return bin + "\\" + name;
 }
 
+namespace {
+// Deletes everything inside dir (files and folders, at any depth), not dir itself.
+void EmptyFolder(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = dir + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(path);
+      RemoveDirectoryA(path.c_str());
+    } else {
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(path.c_str());
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+}  // namespace
+
 std::string ScratchDir(const std::string& name) {
   std::string dir = DataPath("scratch");
   CreateDirectoryA(dir.c_str(), nullptr);
   dir += "\\" + name;
   CreateDirectoryA(dir.c_str(), nullptr);
   // Empty it: a previous run may have left files.
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((dir + "\\" + found.cFileName).c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  EmptyFolder(dir);
   return dir;
 }
 
@@ -64,6 +79,212 @@ bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& b
   if (!f) return false;
   bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return fclose(f) == 0 && ok;
+}
+
+}  // namespace testkit
+
+namespace testkit {
+
+namespace {
+// A fresh file name in the system's temporary folder.
+std::string TempFile(const char* prefix) {
+  char folder[MAX_PATH], path[MAX_PATH];
+  GetTempPathA(sizeof folder, folder);
+  GetTempFileNameA(folder, prefix, 0, path);
+  return path;
+}
+
+HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string FileText(const std::string& path) {
+  std::vector<unsigned char> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+}  // namespace
+
+ChildProcess::~ChildProcess() {
+  if (process_) {
+    if (Running()) {
+      TerminateProcess(process_, 1);
+      WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+  }
+  if (!outPath_.empty()) DeleteFileA(outPath_.c_str());
+  if (!errPath_.empty()) DeleteFileA(errPath_.c_str());
+}
+
+bool ChildProcess::Start(const std::string& commandLine, const std::string& cwd) {
+  outPath_ = TempFile("out");
+  errPath_ = TempFile("err");
+  HANDLE out = InheritableFile(outPath_, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE err = InheritableFile(errPath_, GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE in = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION info = {};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                cwd.empty() ? nullptr : cwd.c_str(), &startup, &info);
+  CloseHandle(out);
+  CloseHandle(err);
+  if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+  if (!started) return false;
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  return true;
+}
+
+bool ChildProcess::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+bool ChildProcess::Wait(DWORD timeoutMs) {
+  if (!process_) return false;
+  if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+    return false;
+  }
+  GetExitCodeProcess(process_, &exitCode_);
+  return true;
+}
+
+std::string ChildProcess::Out() const { return FileText(outPath_); }
+std::string ChildProcess::Err() const { return FileText(errPath_); }
+
+ProcessResult RunProgram(const std::string& commandLine, const std::string& cwd, DWORD timeoutMs) {
+  ProcessResult result;
+  ChildProcess child;
+  if (!child.Start(commandLine, cwd)) return result;
+  result.finished = child.Wait(timeoutMs);
+  result.exitCode = child.ExitCode();
+  result.out = child.Out();
+  result.err = child.Err();
+  return result;
+}
+
+std::string HostCommandLine(const std::vector<std::string>& args, const std::string& host) {
+  std::string line = "\"" + (host.empty() ? BinPath("orvan-host.exe") : host) + "\"";
+  for (const std::string& arg : args) line += " \"" + arg + "\"";
+  return line;
+}
+
+ProcessResult RunHost(const std::vector<std::string>& args, DWORD timeoutMs) {
+  return RunProgram(HostCommandLine(args), "", timeoutMs);
+}
+
+bool ChannelLockExists(int c) {
+  std::string name = "ChannelLock" + std::to_string(c);
+  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+  if (lock) CloseHandle(lock);
+  return lock != nullptr;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  return WriteFileBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::string text = FileText(path), line;
+  for (char ch : text) {
+    if (ch == '\n') {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += ch;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+namespace {
+void AppendUtf8(std::string& out, unsigned code) {
+  if (code < 0x80) {
+    out += (char)code;
+  } else if (code < 0x800) {
+    out += (char)(0xC0 | (code >> 6));
+    out += (char)(0x80 | (code & 0x3F));
+  } else {
+    out += (char)(0xE0 | (code >> 12));
+    out += (char)(0x80 | ((code >> 6) & 0x3F));
+    out += (char)(0x80 | (code & 0x3F));
+  }
+}
+
+// Reads a JSON string starting at text[i] == '"'; i ends after the closing quote.
+bool ReadJsonString(const std::string& text, size_t& i, std::string* out) {
+  ++i;
+  while (i < text.size() && text[i] != '"') {
+    char ch = text[i++];
+    if (ch != '\\') {
+      *out += ch;
+      continue;
+    }
+    if (i >= text.size()) return false;
+    char esc = text[i++];
+    switch (esc) {
+      case 'n': *out += '\n'; break;
+      case 'r': *out += '\r'; break;
+      case 't': *out += '\t'; break;
+      case 'b': *out += '\b'; break;
+      case 'f': *out += '\f'; break;
+      case 'u':
+        if (i + 4 > text.size()) return false;
+        AppendUtf8(*out, (unsigned)strtoul(text.substr(i, 4).c_str(), nullptr, 16));
+        i += 4;
+        break;
+      default: *out += esc;
+    }
+  }
+  if (i >= text.size()) return false;
+  ++i;
+  return true;
+}
+}  // namespace
+
+JsonFields ParseJsonLine(const std::string& line) {
+  JsonFields fields;
+  size_t i = line.find('{');
+  if (i == std::string::npos) return {};
+  ++i;
+  for (;;) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == ',')) ++i;
+    if (i >= line.size()) return {};
+    if (line[i] == '}') return fields;
+    std::string key, value;
+    if (line[i] != '"' || !ReadJsonString(line, i, &key)) return {};
+    while (i < line.size() && (line[i] == ' ' || line[i] == ':')) ++i;
+    if (i >= line.size()) return {};
+    if (line[i] == '"') {
+      if (!ReadJsonString(line, i, &value)) return {};
+    } else {
+      size_t end = line.find_first_of(",}", i);
+      if (end == std::string::npos) return {};
+      value = line.substr(i, end - i);
+      i = end;
+    }
+    fields[key] = value;
+  }
+}
+
+std::vector<JsonFields> ReadJsonLines(const std::string& path, const std::string& type) {
+  std::vector<JsonFields> objects;
+  for (const std::string& line : ReadLines(path)) {
+    JsonFields fields = ParseJsonLine(line);
+    if (type.empty() || fields["type"] == type) objects.push_back(fields);
+  }
+  return objects;
 }
 
 }  // namespace testkit

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,65 @@ std::string WinPath(const std::string& unixPath);
 std::string DataPath(const std::string& name);
 // The x86_64 build's bin folder, as a Windows path (with a trailing backslash).
 std::string BinPath(const std::string& name = "");
-// A fresh empty folder under the test data folder for one test (Windows path, no trailing slash).
+// A fresh empty folder (emptied at any depth) under the test data folder for one test
+// (Windows path, no trailing slash).
 std::string ScratchDir(const std::string& name);
 
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+
+// A program started with its output collected in files; killed if still running when destroyed.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Starts commandLine (the program path first, quoted when it holds blanks) in
+  // cwd (the test's own when empty); false when it could not be started.
+  bool Start(const std::string& commandLine, const std::string& cwd = "");
+  // Waits up to timeoutMs for the program to end; false (and the program
+  // killed) when it did not.
+  bool Wait(DWORD timeoutMs = 60000);
+  bool Running() const;
+  DWORD ExitCode() const { return exitCode_; }
+  std::string Out() const;
+  std::string Err() const;
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD exitCode_ = STILL_ACTIVE;
+  std::string outPath_, errPath_;
+};
+
+struct ProcessResult {
+  bool finished = false;  // started and ended within the time-out
+  DWORD exitCode = 0;
+  std::string out, err;
+};
+
+// Runs a program to its end (see ChildProcess).
+ProcessResult RunProgram(const std::string& commandLine, const std::string& cwd = "", DWORD timeoutMs = 60000);
+// The command line of orvan-host.exe (of the build, or the one given) with these arguments, each quoted.
+std::string HostCommandLine(const std::vector<std::string>& args, const std::string& host = "");
+// Runs orvan-host.exe of the build with these arguments.
+ProcessResult RunHost(const std::vector<std::string>& args, DWORD timeoutMs = 60000);
+
+// True when the named mutex "ChannelLock<c>" exists on the machine (some process holds it).
+bool ChannelLockExists(int c);
+
+// Writes text to a file (a session script, say); false on failure.
+bool WriteTextFile(const std::string& path, const std::string& text);
+// The lines of a text file, without line ends.
+std::vector<std::string> ReadLines(const std::string& path);
+
+// One flat JSON object as key -> value: strings unescaped (\uXXXX above 0x7F
+// as UTF-8), numbers and true/false/null as written. Empty on a malformed line.
+using JsonFields = std::map<std::string, std::string>;
+JsonFields ParseJsonLine(const std::string& line);
+// The objects of a JSON-lines file, in order; only those whose "type" is type unless type is empty.
+std::vector<JsonFields> ReadJsonLines(const std::string& path, const std::string& type = "");
 
 using hostkit::MessageBoxWatcher;
 using hostkit::PumpMessages;

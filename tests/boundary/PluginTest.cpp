@@ -1,0 +1,210 @@
+// The plug-in object in this process, bound to the real VKLShared.dll beside
+// the test: errors reach the user as the boxes the host records, the main
+// window object carries the channel locks and the host's callbacks.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/ErrorCodes.h"
+#include "plugin/ModuleResources.h"
+#include "plugin/Plugin.h"
+#include "tests/common/TestKit.h"
+#include "ui/framework/SharedLibrary.h"
+#include "ui/plugin/MainWindow.h"
+#include "vklshared/VKLShared.h"
+
+namespace {
+
+class Probe : public Object {
+ public:
+  explicit Probe(int32_t id) { classId_ = id; }
+};
+
+std::string Expected(const char* source, int code, const char* text) {
+  return std::string(source) + "\n\nError " + std::to_string(code) + ": " + text;
+}
+
+class PluginTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(plugin_.Initialize()); }
+  void TearDown() override { EXPECT_TRUE(plugin_.Terminate()); }
+
+  // The texts of the boxes shown while running action.
+  template <typename Action>
+  std::vector<std::string> BoxesOf(Action action, size_t expected, DWORD timeoutMs = 3000) {
+    watcher_.Clear();
+    action();
+    watcher_.WaitFor(expected, timeoutMs);
+    return watcher_.Texts();
+  }
+
+  testkit::MessageBoxWatcher watcher_;
+  Plugin plugin_{GetModuleHandleA(nullptr)};
+};
+
+TEST_F(PluginTest, BindsTheSharedLibraryAndIsTheErrorHandler) {
+  EXPECT_NE(SharedLibraryBound(), nullptr);
+  EXPECT_EQ(GetErrorHandler(), &plugin_);
+  ASSERT_NE(plugin_.Main(), nullptr);
+  EXPECT_TRUE(plugin_.Main()->Valid());
+}
+
+TEST_F(PluginTest, LowCodesShowTheSharedLibrarysTextWithTheTypeName) {
+  Probe converter(kWaveformatConverter);
+  auto boxes = BoxesOf([&] { converter.ReportError(Error::FormatNotConvertible); }, 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], Expected("Waveformat Converter", 17, ErrorCodeText(17)));
+  EXPECT_EQ(converter.LastError(), 17);
+}
+
+TEST_F(PluginTest, CodeHundredGoesThroughTheLibraryAboveItAPlainBox) {
+  Probe device(kWaveInput);
+  device.SetErrorText("The device is busy.");
+  auto boxes = BoxesOf(
+      [&] {
+        device.ReportError(100);
+        device.ReportError(101);
+      },
+      2);
+  ASSERT_EQ(boxes.size(), 2u);
+  // 100 has no text of its own in the library.
+  EXPECT_EQ(boxes[0], Expected("The device is busy.", 100, "error 100"));
+  EXPECT_EQ(boxes[1], "The device is busy.");
+}
+
+TEST_F(PluginTest, ShowErrorUpToHundredUsesTheLibrarysTexts) {
+  auto boxes = BoxesOf([&] { plugin_.ShowError(Error::HostRefusedStart, "Plugin"); }, 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], Expected("Plugin", 34, "The audio engine refused to start playing."));
+}
+
+TEST_F(PluginTest, QuietObjectShowsNothing) {
+  Probe file(kMultimediaFile);
+  file.SetQuiet(true);
+  auto boxes = BoxesOf([&] { EXPECT_EQ(file.Fail(Error::Read), 4); }, 1, 300);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(PluginTest, FourNamedChannelLocksLiveFromInitializeToTerminate) {
+  for (int c = 0; c < kNumChannels; ++c) EXPECT_TRUE(testkit::ChannelLockExists(c)) << c;
+  EXPECT_FALSE(testkit::ChannelLockExists(kNumChannels));
+  EXPECT_TRUE(plugin_.Terminate());
+  EXPECT_EQ(plugin_.Main(), nullptr);
+  for (int c = 0; c < kNumChannels; ++c) EXPECT_FALSE(testkit::ChannelLockExists(c)) << c;
+  ASSERT_TRUE(plugin_.Initialize());
+}
+
+// What the host's callbacks received.
+std::vector<EventRecord> g_events;
+std::vector<std::pair<InternalRecord, int32_t>> g_commands;
+int32_t g_answer = 1;
+int32_t RecordEvent(EventRecord* record) {
+  g_events.push_back(*record);
+  return g_answer;
+}
+int32_t RecordCommand(InternalRecord* record, int32_t command) {
+  g_commands.push_back({*record, command});
+  return 0;
+}
+
+// A whole event record: flag 1 and the two unused words 0 beside the given fields.
+void ExpectEvent(const EventRecord& record, int32_t code, uint32_t handle, int32_t channel, int32_t partner) {
+  EXPECT_EQ(record.code, code);
+  EXPECT_EQ(record.flag, 1);
+  EXPECT_EQ(record.handle, handle);
+  EXPECT_EQ(record.channel, channel);
+  EXPECT_EQ(record.reserved16, 0);
+  EXPECT_EQ(record.reserved20, 0);
+  EXPECT_EQ(record.partner, partner);
+}
+
+TEST_F(PluginTest, CallbacksSetBeforeAnyWindowReachTheChannelsWithWholeRecords) {
+  g_events.clear();
+  g_commands.clear();
+  ChannelEngine& engine = plugin_.Main()->Engine();
+  engine.SetPluginHandle(0xCAFE);
+  plugin_.SetEventCallback(RecordEvent);
+  plugin_.SetInternalCallback(RecordCommand);
+
+  g_answer = 0;
+  EXPECT_EQ(engine.SendEvent(kEventChannelOpen, 3, 4), 0);
+  g_answer = 1;
+  EXPECT_EQ(engine.SendEvent(kEventStart, 2, 3), 1);
+  engine.SendInternal(kCommandCloseWindow);
+
+  ASSERT_EQ(g_events.size(), 2u);
+  ExpectEvent(g_events[0], 6, 0xCAFE, 3, 4);
+  // The start event carries neither handle nor channels.
+  ExpectEvent(g_events[1], 2, 0, 0, 0);
+
+  ASSERT_EQ(g_commands.size(), 1u);
+  EXPECT_EQ(g_commands[0].second, 15);
+  EXPECT_EQ(g_commands[0].first.handle, 0xCAFEu);
+  for (int32_t word : g_commands[0].first.words) EXPECT_EQ(word, 0);
+}
+
+TEST_F(PluginTest, WithoutCallbacksEventsCountAsAcceptedAndCommandsVanish) {
+  ChannelEngine& engine = plugin_.Main()->Engine();
+  EXPECT_EQ(engine.SendEvent(kEventStart, 0, 0), 1);
+  EXPECT_EQ(engine.SendEvent(kEventChannelOpen, 1, 0), 1);
+  engine.SendInternal(kCommandCloseWindow);
+  // Set and then cleared again by the host.
+  plugin_.SetEventCallback(RecordEvent);
+  plugin_.SetEventCallback(nullptr);
+  EXPECT_EQ(engine.SendEvent(kEventChannelClose, 1, 0), 1);
+}
+
+TEST_F(PluginTest, SetupCopiesTheRecordAndSetsTheMarkerStep) {
+  ChannelEngine& engine = plugin_.Main()->Engine();
+  struct Case {
+    int32_t block;
+    uint32_t step;
+  } cases[] = {{4410, 50}, {1, 0}, {0, 0}, {88200, 1000}, {4096, 46}, {2, 0}, {1764, 20}};
+  for (const Case& c : cases) {
+    SetupRecord record = {{11, c.block, 22, 65536, 33, 44}};
+    EXPECT_EQ(engine.ApplySetup(record), 0);
+    for (int ch = 0; ch < kNumChannels; ++ch) EXPECT_EQ(engine.Position(ch).increment, c.step) << c.block;
+    EXPECT_EQ(memcmp(&engine.Setup(), &record, sizeof record), 0);
+  }
+}
+
+TEST(SharedLibraryTexts, EveryCodeHasItsOwnTextAndUnknownCodesAreNamed) {
+  HMODULE library = LoadLibraryA(testkit::BinPath("VKLShared.dll").c_str());
+  ASSERT_NE(library, nullptr);
+  auto getText = reinterpret_cast<GetErrorTextFn>(reinterpret_cast<void*>(GetProcAddress(library, "GetErrorText")));
+  auto help = reinterpret_cast<HandleVKLHelpFn>(reinterpret_cast<void*>(GetProcAddress(library, "HandleVKLHelp")));
+  ASSERT_NE(getText, nullptr);
+  ASSERT_NE(help, nullptr);
+  const int known[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 15, 16, 17, 18, 19, 28, 32, 34, 35, 46, 101};
+  for (int code : known) {
+    char text[kErrorTextSize];
+    memset(text, 'x', sizeof text);
+    getText(code, text);
+    ASSERT_LT(strlen(text), sizeof text);
+    EXPECT_STREQ(text, ErrorCodeText(code)) << code;
+  }
+  for (int code : {11, 14, 100, 201, -3}) {
+    char text[kErrorTextSize];
+    getText(code, text);
+    EXPECT_EQ(std::string(text), "error " + std::to_string(code));
+  }
+  // No page beside the library: nothing is opened.
+  EXPECT_EQ(help("no-such-page.html", 0, 0, 0), 0);
+  FreeLibrary(library);
+}
+
+TEST(ModuleResourcesTest, CursorAndIconAreDestroyedForRealEveryCycle) {
+  HINSTANCE self = GetModuleHandleA(nullptr);
+  for (int cycle = 0; cycle < 200; ++cycle) {
+    ModuleResources resources;
+    ASSERT_TRUE(resources.Load(self)) << cycle;
+    ASSERT_NE(resources.Cursor(), nullptr);
+    ASSERT_NE(resources.Icon(), nullptr);
+    ASSERT_TRUE(resources.Release()) << cycle;
+    EXPECT_EQ(resources.Cursor(), nullptr);
+    EXPECT_TRUE(resources.Release());
+  }
+}
+
+}  // namespace
