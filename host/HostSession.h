@@ -40,6 +40,8 @@ class HostSession : public PeriodSink {
   // Ends the user interface if it is up, stops streaming, unloads the plug-in
   // and completes the output files. False when any of that went wrong.
   bool Close();
+  // True once Close got as far as unloading the plug-in (or nothing was loaded).
+  bool Closed() const { return !loader_.Loaded(); }
 
   // The plug-in's exports as a host uses them; each call is logged with its result.
   int32_t Setup(int32_t blockSize, int32_t fileBufferSize);
@@ -67,6 +69,9 @@ class HostSession : public PeriodSink {
   std::string OutputPath(const std::string& path) const;
   // Guards each command against a plug-in that never returns (see Watchdog).
   Watchdog& Guard() { return *guard_; }
+  // How long one command may keep the host (waits and pulls add their own length).
+  void SetCommandLimit(DWORD ms) { commandLimitMs_ = ms; }
+  DWORD CommandLimit() const { return commandLimitMs_; }
   int32_t BlockSize() const { return blockSize_; }
   bool UiUp() const { return uiUp_; }
 
@@ -91,6 +96,7 @@ class HostSession : public PeriodSink {
   PluginLoader loader_;
   StreamingThread* streaming_ = nullptr;
   Watchdog* guard_ = nullptr;
+  DWORD commandLimitMs_ = 120000;
   std::string scriptFolder_;
   int32_t blockSize_ = 0;
   bool uiUp_ = false;

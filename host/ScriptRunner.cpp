@@ -6,11 +6,6 @@
 
 namespace hostkit {
 
-namespace {
-// Longest one command may keep the host; waits and pulls add their own length.
-constexpr DWORD kCommandLimitMs = 120000;
-}  // namespace
-
 bool SplitScriptLine(const std::string& line, ScriptArgs* words) {
   words->clear();
   size_t i = 0, n = line.size();
@@ -114,7 +109,7 @@ bool ScriptRunner::Run(const std::vector<std::string>& lines, HostSession& sessi
     Prepare(lines[i], &command, &args, &why);
     if (!command) continue;
     std::string where = "line " + std::to_string(i + 1) + " (" + command->name + ")";
-    session.Guard().Arm(where, kCommandLimitMs);
+    session.Guard().Arm(where, session.CommandLimit());
     // Let the plug-in's windows catch up with whatever the previous command did.
     PumpMessages(0);
     bool ran = command->run(&session, args, &why);

@@ -11,7 +11,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
 
-from hostrun import DATA, HANDLE, Failure, check, data, raw, read_png, run  # noqa: E402
+from hostrun import DATA, HANDLE, Failure, binary, check, data, raw, read_png, run  # noqa: E402
 
 BLOCK = 4410
 HEAD = "setup %d 65536\nui create\n" % BLOCK
@@ -65,8 +65,10 @@ def refused_loads():
 
 
 def system_close():
-    """The system close key asks the host once (command 15) and the window stays."""
-    r = run("system_close", HEAD + "sysclose\nwait 300\nscreenshot still-open.png\nui destroy\n")
+    """The system close key asks the host once (command 15) and the window stays;
+    after the host destroys it, it can be created again."""
+    r = run("system_close", HEAD + "sysclose\nwait 300\nscreenshot still-open.png\nui destroy\n"
+            "ui create\nopen 1 %s\nscreenshot again.png\n" % data("mono.wav"))
     internal = r.of_type("internal")
     check(len(internal) == 1, "one internal command: %s" % internal)
     check(internal[0]["command"] == 15 and internal[0]["word0"] == HANDLE and internal[0]["restZero"],
@@ -75,12 +77,16 @@ def system_close():
     check(r.of_type("screenshot"), "the window is still shown after the close key")
     destroyed = r.of_type("call", name="destroyUserInterface")
     check(destroyed and destroyed[0]["result"] != 0, "destroyUserInterface closes it and unregisters its class")
+    created = [e["result"] for e in r.of_type("call", name="createUserInterface")]
+    check(created == [1, 1], "the window is created again: %s" % created)
+    check(len(r.of_type("screenshot")) == 2 and r.of_type("event", code=6), "the new window opens files")
 
 
 def properties():
     """The properties dialog's texts for a plain stereo file and for a file whose
-    format chunk has 18 bytes (and a LIST chunk before its data)."""
-    r = run("properties", HEAD + "open 1 %s\nclick props 1\nopen 3 %s\nclick props 3\n"
+    format chunk has 18 bytes (and a LIST chunk before its data); a channel
+    without a file shows none."""
+    r = run("properties", HEAD + "click props 1\nopen 1 %s\nclick props 1\nopen 3 %s\nclick props 3\n"
             % (data("stereo.wav"), data("stereo18.wav")))
     dialogs = r.of_type("dialog", title="Wavefile Properties")
     check(len(dialogs) == 2, "two properties dialogs recorded: %s" % dialogs)
@@ -186,6 +192,21 @@ def host_errors():
         check(words in r.stderr, "%s: the error says %r:\n%s" % (name, words, r.describe()))
         check(r.seconds < 30, "%s: failed in %.1f s" % (name, r.seconds))
     check(not os.path.exists(os.path.join(r.out, "events.jsonl")), "a script with a typo runs nothing")
+
+
+def host_stalls():
+    """A plug-in that keeps the interface thread ends the run with status 4 at
+    the command's deadline; one that keeps the streaming thread fails the pull
+    and the run ends without unloading it from under that thread."""
+    stall = ["--plugin", binary("stall_plugin.oin"), "--timeout", "3"]
+    r = run("stall_window", "handle 1\nui create\n", expect_rc=4, options=stall)
+    check("line 2 (ui) did not finish in time" in r.stderr, "the hung command is named:\n" + r.describe())
+    check(r.of_type("error"), "the hang is in the log")
+    check(r.seconds < 20, "given up after %.1f s" % r.seconds)
+    r = run("stall_stream", "handle 2\nsetup 4410 0\npull 1\n", expect_rc=3, options=stall)
+    check("the streaming thread did not finish 1 periods" in r.stderr, "the pull fails:\n" + r.describe())
+    check(not r.of_type("unload"), "the plug-in stays loaded under its thread")
+    check(r.seconds < 40, "given up after %.1f s" % r.seconds)
 
 
 def png_files():

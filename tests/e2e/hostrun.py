@@ -66,8 +66,9 @@ def read_jsonl(path):
         return [json.loads(line) for line in f if line.strip()]
 
 
-def run(name, script, expect_rc=0, timeout=150):
-    """Writes the script beside its output folder, runs it and checks the exit status."""
+def run(name, script, expect_rc=0, timeout=150, options=()):
+    """Writes the script beside its output folder, runs it (with more host
+    options, if given) and checks the exit status."""
     out = os.path.join(DATA, "runs", name)
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(os.path.dirname(out), exist_ok=True)
@@ -75,12 +76,16 @@ def run(name, script, expect_rc=0, timeout=150):
     with open(script_path, "w") as f:
         f.write(script)
     command = [os.path.join(SOURCE, "scripts", "wine-run.sh"), os.path.join(BIN, "orvan-host.exe"),
-               "run", script_path, "--out", out]
+               "run", script_path, "--out", out] + list(options)
     start = time.time()
     proc = subprocess.run(command, capture_output=True, text=True, timeout=timeout, stdin=subprocess.DEVNULL)
     result = Run(out, proc, time.time() - start)
     check(result.rc == expect_rc, "%s: expected exit %d\n%s" % (name, expect_rc, result.describe()))
     return result
+
+
+def binary(name):
+    return os.path.join(BIN, name)
 
 
 def data(name):

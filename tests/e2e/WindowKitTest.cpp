@@ -1,4 +1,4 @@
-// The reference host's own pieces: the PNG writer (its pictures are decoded by
+// The reference host's window-side pieces: the PNG writer (its pictures are decoded by
 // Python's zlib in the e2e_png_files test), the layout it clicks by, and the
 // checking of session scripts before anything runs.
 #include <gtest/gtest.h>
