@@ -19,21 +19,35 @@ HEAD = "setup %d 65536\nui create\n" % BLOCK
 
 def stereo_split():
     """A stereo file opened into channel 2 plays, to its end, as sox's left and
-    right halves in channels 2 and 3; channels 1 and 4 deliver nothing."""
-    r = run("stereo_split", HEAD + "open 2 %s\nclick play 2\npull 64\n" % data("stereo.wav"))
+    right halves in channels 2 and 3 (a pause in the middle loses nothing);
+    channels 1 and 4 deliver nothing; closing the pair tells the host once."""
+    r = run("stereo_split", HEAD + "\n".join([
+        "open 2 %s" % data("stereo.wav"),
+        "click play 2",
+        "pull 20",
+        "click pause 2",
+        "pull 5",
+        "click pause 2",
+        "pull 44",
+        "click close 2",
+        "pull 1",
+    ]) + "\n")
     opened = r.of_type("event", code=6)
     check([(e["channel"], e["partner"], e["handle"]) for e in opened] == [(2, 3, HANDLE)],
           "event 6 names channel 2 with partner 3: %s" % opened)
     check(len(r.of_type("event", code=2)) == 1, "one event 2 for the start")
+    closed = r.of_type("event", code=7)
+    check([(e["channel"], e["partner"]) for e in closed] == [(2, 3)], "one event 7 for the pair: %s" % closed)
     left, right = raw("stereo.left.raw"), raw("stereo.right.raw")
     check(r.channel(2) == left, "channel 2 delivers sox's remix 1 (%d of %d bytes)" % (len(r.channel(2)), len(left)))
     check(r.channel(3) == right, "channel 3 delivers sox's remix 2")
     check(r.channel(1) == b"" and r.channel(4) == b"", "channels 1 and 4 deliver nothing")
-    # 60 full blocks, then the end of the data stops both halves in the same period.
+    # 20 blocks, 5 paused periods (true, nothing delivered), the other 40 blocks,
+    # then the end of the data stops both halves in the same period; closed: false.
     for index in (1, 2):
-        results = [p["result"] for p in r.calls(index)]
-        check(results == [1] * 60 + [0] * 4, "channel index %d: 60 blocks, then false: %s" % (index, results))
-        check(all(p["bytes"] == BLOCK for p in r.calls(index) if p["result"]), "full blocks")
+        calls = [(p["result"], p["bytes"]) for p in r.calls(index)]
+        want = [(1, BLOCK)] * 20 + [(1, 0)] * 5 + [(1, BLOCK)] * 40 + [(0, 0)] * 5
+        check(calls == want, "channel index %d: %s" % (index, calls))
     check(all(p["result"] == 0 for p in r.calls(0) + r.calls(3)), "empty channels answer false")
 
 
