@@ -68,18 +68,49 @@ testkit::Image LoadSkin(HMODULE module, int id) {
 
 testkit::Image CaptureSurface(HDC dc, int width, int height) { return testkit::CaptureDc(dc, 0, 0, width, height); }
 
-int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames) {
+int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames,
+                    const std::vector<RECT>& drawnOver) {
   if (shot.Empty() || skin.Empty()) return -1;
   const int height = rect.bottom - rect.top;
   int differ = 0;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < rect.right - rect.left; ++x) {
+      POINT p = {rect.left + x, rect.top + y};
+      bool covered = false;
+      for (const RECT& over : drawnOver) covered = covered || PtInRect(&over, p);
+      if (covered) continue;
       int sx = frames ? x : rect.left + x;
       int sy = frames ? frame * (skin.height / frames) + y : rect.top + y;
       if (shot.At(rect.left + x, rect.top + y) != skin.At(sx, sy)) ++differ;
     }
   }
   return differ;
+}
+
+std::vector<RECT> DrawnAfter(StripControl control, int c) {
+  // The order in which a strip's controls are created, and so drawn.
+  const StripControl order[] = {kOpen, kClose, kPlay, kPause, kProps, kName, kView, kLoop, kSync, kLed};
+  std::vector<RECT> after;
+  bool later = false;
+  for (StripControl k : order) {
+    if (later) after.push_back(StripRect(k, c));
+    later = later || k == control;
+  }
+  return after;
+}
+
+int LitTextPixels(const testkit::Image& shot, const RECT& rect, bool* allGreen) {
+  int lit = 0;
+  *allGreen = true;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) {
+      uint32_t p = shot.At(x, y);
+      if (p == kBlack) continue;
+      ++lit;
+      if (p & 0xFF00FF) *allGreen = false;
+    }
+  }
+  return lit;
 }
 
 ProgressSteps::ProgressSteps() {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/common/TestKit.h"
 
@@ -41,8 +42,14 @@ testkit::Image CaptureSurface(HDC dc, int width, int height);
 
 // How many pixels of the screenshot's rectangle differ from frame `frame` of a
 // skin image holding `frames` frames (or from the same rectangle of the
-// background when frames is 0).
-int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames);
+// background when frames is 0). Pixels inside drawnOver (controls drawn later,
+// on top) are not compared.
+int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames,
+                    const std::vector<RECT>& drawnOver = {});
+// The rectangles of channel c's controls that the window draws after `control`.
+std::vector<RECT> DrawnAfter(StripControl control, int c);
+// Pixels of a name display: how many are lit (not black), and whether every one is a shade of green.
+int LitTextPixels(const testkit::Image& shot, const RECT& rect, bool* allGreen);
 
 // Counts the progress shown by this thread's progress bars while it lives.
 class ProgressSteps {
