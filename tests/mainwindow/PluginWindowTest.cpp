@@ -22,21 +22,7 @@ Fn Export(HMODULE plugin, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(plugin, name)));
 }
 
-std::vector<EventRecord> g_events;
-std::vector<InternalRecord> g_commands;
-std::vector<int32_t> g_commandCodes;
-int32_t g_refuse = 0;
-
-int32_t OnEvent(EventRecord* record) {
-  g_events.push_back(*record);
-  return record->code == g_refuse ? 0 : 1;
-}
-
-int32_t OnInternal(InternalRecord* record, int32_t command) {
-  g_commands.push_back(*record);
-  g_commandCodes.push_back(command);
-  return 0;
-}
+// The host's callbacks are mwkit's recorder (g_host).
 
 constexpr uint32_t kHandle = 0xC0DE;
 
@@ -62,10 +48,7 @@ class PluginWindowTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    g_events.clear();
-    g_commands.clear();
-    g_commandCodes.clear();
-    g_refuse = 0;
+    ClearHostLog();
     Load();
     CreateWindowThroughHost();
   }
@@ -86,8 +69,8 @@ class PluginWindowTest : public ::testing::Test {
     read_ = Export<ReadStreamChannelFn>(plugin_, "readStreamChannel");
     ASSERT_TRUE(create_ && destroy_ && switch_ && read_);
     Export<SetPluginHandleFn>(plugin_, "setPluginHandle")(kHandle);
-    Export<SetEventCallbackFn>(plugin_, "setEventCallback")(OnEvent);
-    Export<SetInternalCallbackFn>(plugin_, "setInternalCallback")(OnInternal);
+    Export<SetEventCallbackFn>(plugin_, "setEventCallback")(RecordEvent);
+    Export<SetInternalCallbackFn>(plugin_, "setInternalCallback")(RecordInternal);
     SetupRecord setup = {{0, 4410, 0, 65536, 0, 0}};
     ASSERT_EQ(Export<SetupAudioSystemFn>(plugin_, "setupAudioSystem")(&setup), 1);
   }
@@ -112,22 +95,9 @@ class PluginWindowTest : public ::testing::Test {
     testkit::PumpMessages(40);
   }
 
-  void Click(const RECT& rect) {
-    POINT p = Middle(rect);
-    testkit::ClickAt(hwnd_, p.x, p.y);
-    Rest();
-  }
+  void Click(const RECT& rect) { ClickAndRest(hwnd_, rect); }
 
-  void Open(int c, const std::string& path) {
-    std::string title = "Open Wave Ch" + std::to_string(c + 1) + "...";
-    std::atomic<bool> answered(false);
-    std::thread user([&] { answered = testkit::AnswerFileDialog(title.c_str(), path, 20000); });
-    Click(StripRect(kOpen, c));
-    PumpUntil([&] { return answered.load(); }, 20000);
-    user.join();
-    ASSERT_TRUE(answered);
-    Rest();
-  }
+  void Open(int c, const std::string& path) { ASSERT_TRUE(OpenWithDialog(hwnd_, c, path)); }
 
   testkit::Image Skin(int id) { return LoadSkin(plugin_, id); }
 
@@ -208,11 +178,11 @@ TEST_F(PluginWindowTest, FreshWindowIsTheSkinWithFourEmptyStrips) {
 
 TEST_F(PluginWindowTest, StereoFileOpenedIntoChannelTwo) {
   Open(1, DataPath("mainwindow\\stereo.wav"));
-  ASSERT_EQ(g_events.size(), 1u);
-  EXPECT_EQ(g_events[0].code, 6);
-  EXPECT_EQ(g_events[0].handle, kHandle);
-  EXPECT_EQ(g_events[0].channel, 2);
-  EXPECT_EQ(g_events[0].partner, 3);
+  ASSERT_EQ(g_host.events.size(), 1u);
+  EXPECT_EQ(g_host.events[0].code, 6);
+  EXPECT_EQ(g_host.events[0].handle, kHandle);
+  EXPECT_EQ(g_host.events[0].channel, 2);
+  EXPECT_EQ(g_host.events[0].partner, 3);
 
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
   shot.SavePng(testkit::ScratchDir("mainwindow_shot_stereo") + "\\window.png");
@@ -235,8 +205,8 @@ TEST_F(PluginWindowTest, StereoFileOpenedIntoChannelTwo) {
   EXPECT_GT(LitTextPixels(shot, StripRect(kName, 2), &green), LitTextPixels(shot, StripRect(kName, 1), &green));
 
   Click(StripRect(kPlay, 1));
-  ASSERT_EQ(g_events.size(), 2u);
-  EXPECT_EQ(g_events[1].code, 2);
+  ASSERT_EQ(g_host.events.size(), 2u);
+  EXPECT_EQ(g_host.events[1].code, 2);
   uint8_t* out = nullptr;
   int32_t count = 0;
   EXPECT_EQ(read_(1, &out, &count), 1);
@@ -253,10 +223,10 @@ TEST_F(PluginWindowTest, StereoFileOpenedIntoChannelTwo) {
 
 TEST_F(PluginWindowTest, RefusalsShowTheirErrorsAndChangeNothing) {
   testkit::MessageBoxWatcher boxes;
-  g_refuse = kEventChannelOpen;
+  g_host.refuse = kEventChannelOpen;
   Open(0, DataPath("mainwindow\\tone.wav"));
   ASSERT_TRUE(boxes.WaitFor(1));
-  ASSERT_EQ(g_events.size(), 1u);
+  ASSERT_EQ(g_host.events.size(), 1u);
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
   EXPECT_TRUE(shot.Filled(StripRect(kView, 0), kEmptyStrip));
   EXPECT_EQ(Difference(shot, kClose, 0, kDisabled), 0);
@@ -264,7 +234,7 @@ TEST_F(PluginWindowTest, RefusalsShowTheirErrorsAndChangeNothing) {
   int32_t count = 0;
   EXPECT_EQ(read_(0, &out, &count), 0);
 
-  g_refuse = kEventStart;
+  g_host.refuse = kEventStart;
   Open(0, DataPath("mainwindow\\tone.wav"));
   Click(StripRect(kPlay, 0));
   ASSERT_TRUE(boxes.WaitFor(2));
@@ -280,11 +250,11 @@ TEST_F(PluginWindowTest, CloseButtonAsksTheHostOnce) {
   PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
   testkit::PumpMessages(150);
   EXPECT_TRUE(IsWindowVisible(hwnd_));
-  ASSERT_EQ(g_commandCodes, std::vector<int32_t>{15});
-  EXPECT_EQ(g_commands[0].handle, kHandle);
+  ASSERT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
+  EXPECT_EQ(g_host.commands[0].handle, kHandle);
   EXPECT_EQ(destroy_(), 1);
   EXPECT_FALSE(IsWindow(hwnd_));
-  EXPECT_EQ(g_commandCodes.size(), 1u);
+  EXPECT_EQ(g_host.commandCodes.size(), 1u);
 }
 
 TEST_F(PluginWindowTest, WindowMadeAgainShowsTheChannelsAsTheyAre) {
