@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/ErrorRecorder.h"
 #include "tests/common/TestKit.h"
 #include "tests/framework/SkinColours.h"
 #include "ui/framework/Dialog.h"
@@ -22,17 +23,7 @@ HINSTANCE Module() { return GetModuleHandleA(nullptr); }
 constexpr const char* kPlainTitle = "Plain test dialog";
 constexpr const char* kProgressTitle = "Working, please wait...";
 
-class HelpRecorder : public ErrorHandler {
- public:
-  HelpRecorder() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
-  ~HelpRecorder() { SetErrorHandler(previous_); }
-  void ShowError(int code, const char* text) override {}
-  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
-  std::vector<std::pair<intptr_t, intptr_t>> help;
-
- private:
-  ErrorHandler* previous_;
-};
+using HelpRecorder = testkit::ErrorRecorder;
 
 class PlainDialog : public Dialog {
  public:

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "plugin/ErrorCodes.h"
+#include "tests/common/ErrorRecorder.h"
 #include "tests/framework/TestWindow.h"
 #include "ui/framework/ImageSwitch.h"
 #include "ui/framework/PositionView.h"
@@ -43,18 +44,7 @@ class ProbeButton : public PushButton {
   int prepared = 0;
 };
 
-class ErrorRecorder : public ErrorHandler {
- public:
-  ErrorRecorder() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
-  ~ErrorRecorder() { SetErrorHandler(previous_); }
-  void ShowError(int code, const char* text) override { codes.push_back(code); }
-  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
-  std::vector<int> codes;
-  std::vector<std::pair<intptr_t, intptr_t>> help;
-
- private:
-  ErrorHandler* previous_;
-};
+using testkit::ErrorRecorder;
 
 // Table indices of the controls the skinned test window is built with.
 enum Index { kA, kB, kToggle, kDisabled, kOnPress, kSilent, kDisplay, kSwitch, kView, kEmpty, kFirst, kSecond };
@@ -466,38 +456,40 @@ struct MenuAnswer {
   char text[64] = {};
 };
 
-std::thread AnswerMenu(MenuAnswer* answer, bool choose) {
-  return std::thread([answer, choose] {
-    for (int i = 0; i < 300 && !answer->seen; ++i) {
+std::thread AnswerMenu(MenuAnswer* answer) {
+  return std::thread([answer] {
+    for (int i = 0; i < 300 && !answer->seen; ++i, Sleep(10)) {
       HWND menuWindow = FindWindowA("#32768", nullptr);
-      if (menuWindow && IsWindowVisible(menuWindow)) {
-        HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
-        if (!menu) continue;
-        answer->greyed = (GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED) != 0;
-        GetMenuStringA(menu, 0, answer->text, sizeof answer->text, MF_BYPOSITION);
-        answer->seen = true;
-        if (choose) {
-          testkit::PostKey(menuWindow, VK_DOWN);
-          testkit::PostKey(menuWindow, VK_RETURN);
-        } else {
-          testkit::PostKey(menuWindow, VK_ESCAPE);
-        }
-        return;
+      if (!menuWindow || !IsWindowVisible(menuWindow)) continue;
+      HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+      if (!menu) continue;
+      answer->greyed = (GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED) != 0;
+      GetMenuStringA(menu, 0, answer->text, sizeof answer->text, MF_BYPOSITION);
+      answer->seen = true;
+      // Choose the item; a greyed one cannot be chosen: Esc closes the menu instead.
+      if (answer->greyed) {
+        testkit::PostKey(menuWindow, VK_ESCAPE);
+      } else {
+        testkit::PostKey(menuWindow, VK_DOWN);
+        testkit::PostKey(menuWindow, VK_RETURN);
       }
-      Sleep(10);
     }
   });
+}
+
+// Right-clicks a control with a real mouse and chooses the menu's one item.
+void ChooseDirectHelp(HWND hwnd, POINT at, MenuAnswer* answer) {
+  std::thread watcher = AnswerMenu(answer);
+  testkit::RightClickAt(hwnd, at.x, at.y);
+  testkit::PumpMessages(100);
+  watcher.join();
 }
 
 TEST_F(SkinnedWindow, DirectHelpItemIsGreyedWithoutAHelpId) {
   ErrorRecorder errors;
   window.SetHelpId(kNoHelp);
-  ProbeButton* a = Probe(kA);
   MenuAnswer answer;
-  std::thread watcher = AnswerMenu(&answer, true);
-  testkit::RightClickAt(Hwnd(), Centre(a).x, Centre(a).y);
-  testkit::PumpMessages(100);
-  watcher.join();
+  ChooseDirectHelp(Hwnd(), Centre(Probe(kA)), &answer);
   EXPECT_TRUE(answer.seen);
   EXPECT_TRUE(answer.greyed);
   EXPECT_STREQ(answer.text, "direct help");
@@ -507,17 +499,12 @@ TEST_F(SkinnedWindow, DirectHelpItemIsGreyedWithoutAHelpId) {
 TEST_F(SkinnedWindow, ChosenDirectHelpAsksForHelpAtTheMenuPoint) {
   ErrorRecorder errors;
   window.SetHelpId(7);
-  ProbeButton* a = Probe(kA);
-  a->SetHelpId(42);
+  Probe(kA)->SetHelpId(42);
   MenuAnswer answer;
-  std::thread watcher = AnswerMenu(&answer, true);
-  testkit::RightClickAt(Hwnd(), Centre(a).x, Centre(a).y);
-  testkit::PumpMessages(100);
-  watcher.join();
+  ChooseDirectHelp(Hwnd(), Centre(Probe(kA)), &answer);
   EXPECT_TRUE(answer.seen);
   EXPECT_FALSE(answer.greyed);
-  ASSERT_EQ(errors.help.size(), 1u);
-  EXPECT_EQ(errors.help[0], (std::pair<intptr_t, intptr_t>(7, 42)));
+  EXPECT_EQ(errors.help, (std::vector<std::pair<intptr_t, intptr_t>>{{7, 42}}));
 }
 
 TEST_F(SkinnedWindow, ContextMenuWithoutDirectHelpGoesToTheWindowsHook) {

@@ -111,6 +111,11 @@ TEST(ColourKeyRegion, ScatteredPixelsAndWideRowsMatchTheDefinition) {
       if ((x * 7 + y * 3) % 5 < 2 || (y > 40 && x % 3 == 0)) SetPixel(surface.Dc(), x, y, RGB(10, 20, 30));
   SetPixel(surface.Dc(), 0, 0, RGB(255, 254, 255));
   ExpectSameRegionAsDefinition(surface);
+  // Tall and narrow: read from the bitmap in several strips of rows.
+  Surface tall(3, 9000);
+  tall.FillSurface(RGB(255, 255, 255));
+  for (int y = 0; y < 9000; y += 5) SetPixel(tall.Dc(), y % 3, y, RGB(0, 0, 0));
+  ExpectSameRegionAsDefinition(tall);
   // Blank surface: the frame is opaque, the inside white.
   Surface blank(40, 30);
   ExpectSameRegionAsDefinition(blank);

@@ -6,29 +6,14 @@
 #include <vector>
 
 #include "plugin/ErrorCodes.h"
+#include "tests/common/ErrorRecorder.h"
 #include "tests/framework/TestWindow.h"
 #include "ui/framework/GdiHandles.h"
 #include "util/Registry.h"
 
 namespace {
 
-// Records error reports and help requests instead of showing them.
-class RecordingHandler : public ErrorHandler {
- public:
-  RecordingHandler() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
-  ~RecordingHandler() { SetErrorHandler(previous_); }
-  void ShowError(int code, const char* text) override {
-    codes.push_back(code);
-    texts.push_back(text ? text : "");
-  }
-  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
-  std::vector<int> codes;
-  std::vector<std::string> texts;
-  std::vector<std::pair<intptr_t, intptr_t>> help;
-
- private:
-  ErrorHandler* previous_;
-};
+using RecordingHandler = testkit::ErrorRecorder;
 
 bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
@@ -137,6 +122,31 @@ TEST_F(WindowCreation, RefusedOnCreateUnregistersReportsAndShowsNothing) {
   EXPECT_FALSE(QuitPosted());  // the failed creation's WM_DESTROY must not end the caller's loop
 }
 
+// This thread's tooltip windows.
+int ToolTipWindows() {
+  int count = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        char cls[64];
+        GetClassNameA(hwnd, cls, sizeof cls);
+        if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0) ++*reinterpret_cast<int*>(param);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+TEST_F(WindowCreation, FailingLateInOnCreateLeavesNoWindowBehind) {
+  RecordingHandler errors;
+  int before = ToolTipWindows();
+  window.backgroundId = 9999;  // no such bitmap: LoadBitmaps fails after the tooltips exist
+  EXPECT_EQ(Open(), Error::WindowCreate);
+  EXPECT_EQ(ToolTipWindows(), before);
+  EXPECT_EQ(window.OffscreenDc(), nullptr);
+  EXPECT_EQ(window.SkinFont(), nullptr);
+}
+
 TEST_F(WindowCreation, UnregisteredClassWithoutRegisteringFails) {
   EXPECT_EQ(window.Create(false, TestDescription("NoSuchSondrelClass"), TestModule(), SW_HIDE),
             Error::WindowCreate);
@@ -181,6 +191,19 @@ TEST(OwnThreadWindow, DestroyReturningTwoEndsItsThreadsLoop) {
   window.UnregisterWindowClass();
 }
 
+TEST(OwnThreadWindow, DeletingTheObjectEndsAWindowLeftOpen) {
+  TestWindow* window = new TestWindow;
+  ASSERT_EQ(window->CreateOnOwnThread(TestDescription("SondrelLeftOpen"), TestModule(), SW_SHOW), 0);
+  HWND hwnd = window->Handle();
+  HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(hwnd, nullptr));
+  ASSERT_TRUE(thread);
+  delete window;
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_FALSE(IsWindow(hwnd));
+  UnregisterClassA("SondrelLeftOpen", TestModule());
+}
+
 TEST(OwnThreadWindow, FailureReportsAndSignalsClosed) {
   RecordingHandler errors;
   TestWindow window;
@@ -192,6 +215,35 @@ TEST(OwnThreadWindow, FailureReportsAndSignalsClosed) {
   EXPECT_EQ(errors.codes, std::vector<int>{Error::WindowCreate});
   WNDCLASSEXA wc = {sizeof wc};
   EXPECT_FALSE(GetClassInfoExA(TestModule(), "SondrelOwnFail", &wc));
+}
+
+TEST_F(WindowCreation, ClosingReleasesEveryWindowAndDrawingObject) {
+  Control* control = nullptr;
+  window.backgroundId = kBackgroundBitmap;
+  window.build = [&](TestWindow& w) {
+    control = new Control(w.Handle());
+    control->SetBounds(5, 5, 20, 20);
+    return w.AddControl(control);
+  };
+  ASSERT_EQ(Open(), 0);
+  HRGN region = control->Region();
+  HDC offscreen = window.OffscreenDc();
+  HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(offscreen, OBJ_BITMAP));
+  HFONT font = window.SkinFont();
+  HWND tooltips = window.ToolTipWindow();
+  EXPECT_EQ(GetObjectType(region), (DWORD)OBJ_REGION);
+  EXPECT_EQ(GetObjectType(bitmap), (DWORD)OBJ_BITMAP);
+  EXPECT_EQ(GetObjectType(font), (DWORD)OBJ_FONT);
+  EXPECT_EQ(GetCurrentObject(offscreen, OBJ_FONT), font);
+  EXPECT_TRUE(IsWindow(tooltips));
+  SendMessageA(Hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(GetObjectType(region), 0u);
+  EXPECT_EQ(GetObjectType(offscreen), 0u);
+  EXPECT_EQ(GetObjectType(bitmap), 0u);
+  EXPECT_EQ(GetObjectType(font), 0u);
+  EXPECT_FALSE(IsWindow(tooltips));
+  EXPECT_EQ(window.ControlCount(), 0);
+  EXPECT_EQ(window.OffscreenDc(), nullptr);
 }
 
 using WindowNames = WindowFixture;

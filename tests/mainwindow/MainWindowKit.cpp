@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <thread>
+
 namespace mwkit {
 
 namespace {
@@ -38,6 +41,21 @@ LRESULT CALLBACK WatchMessages(int code, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
+HostLog g_host;
+
+void ClearHostLog() { g_host = HostLog(); }
+
+int32_t RecordEvent(EventRecord* record) {
+  g_host.events.push_back(*record);
+  return record->code == g_host.refuse ? 0 : 1;
+}
+
+int32_t RecordInternal(InternalRecord* record, int32_t command) {
+  g_host.commands.push_back(*record);
+  g_host.commandCodes.push_back(command);
+  return 0;
+}
+
 RECT StripRect(StripControl control, int c) {
   const Place& p = kPlaces[control];
   RECT r = {p.left, p.top + p.pitch * c, p.left + p.width, p.top + p.pitch * c + p.height};
@@ -47,6 +65,24 @@ RECT StripRect(StripControl control, int c) {
 RECT ToggleRect() { return RECT{428, 135, 473, 155}; }
 
 POINT Middle(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+void ClickAndRest(HWND hwnd, const RECT& rect) {
+  POINT p = Middle(rect);
+  testkit::ClickAt(hwnd, p.x, p.y);
+  testkit::MoveMouseTo(hwnd, kRestPoint.x, kRestPoint.y);
+  testkit::PumpMessages(30);
+}
+
+bool OpenWithDialog(HWND hwnd, int c, const std::string& path) {
+  std::string title = "Open Wave Ch" + std::to_string(c + 1) + "...";
+  std::atomic<bool> answered(false);
+  std::thread user([&] { answered = testkit::AnswerFileDialog(title.c_str(), path, 20000); });
+  ClickAndRest(hwnd, StripRect(kOpen, c));
+  PumpUntil([&] { return answered.load(); }, 20000);
+  user.join();
+  testkit::PumpMessages(30);
+  return answered;
+}
 
 int SkinId(StripControl control) { return kSkinIds[control]; }
 int FrameCount(StripControl control) { return kFrames[control]; }
@@ -68,18 +104,49 @@ testkit::Image LoadSkin(HMODULE module, int id) {
 
 testkit::Image CaptureSurface(HDC dc, int width, int height) { return testkit::CaptureDc(dc, 0, 0, width, height); }
 
-int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames) {
+int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames,
+                    const std::vector<RECT>& drawnOver) {
   if (shot.Empty() || skin.Empty()) return -1;
   const int height = rect.bottom - rect.top;
   int differ = 0;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < rect.right - rect.left; ++x) {
+      POINT p = {rect.left + x, rect.top + y};
+      bool covered = false;
+      for (const RECT& over : drawnOver) covered = covered || PtInRect(&over, p);
+      if (covered) continue;
       int sx = frames ? x : rect.left + x;
       int sy = frames ? frame * (skin.height / frames) + y : rect.top + y;
       if (shot.At(rect.left + x, rect.top + y) != skin.At(sx, sy)) ++differ;
     }
   }
   return differ;
+}
+
+std::vector<RECT> DrawnAfter(StripControl control, int c) {
+  // The order in which a strip's controls are created, and so drawn.
+  const StripControl order[] = {kOpen, kClose, kPlay, kPause, kProps, kName, kView, kLoop, kSync, kLed};
+  std::vector<RECT> after;
+  bool later = false;
+  for (StripControl k : order) {
+    if (later) after.push_back(StripRect(k, c));
+    later = later || k == control;
+  }
+  return after;
+}
+
+int LitTextPixels(const testkit::Image& shot, const RECT& rect, bool* allGreen) {
+  int lit = 0;
+  *allGreen = true;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) {
+      uint32_t p = shot.At(x, y);
+      if (p == kBlack) continue;
+      ++lit;
+      if (p & 0xFF00FF) *allGreen = false;
+    }
+  }
+  return lit;
 }
 
 ProgressSteps::ProgressSteps() {

@@ -29,22 +29,7 @@ using testkit::DataPath;
 
 namespace {
 
-// What the host's callbacks saw, and how the event callback answers.
-std::vector<EventRecord> g_events;
-std::vector<InternalRecord> g_commands;
-std::vector<int32_t> g_commandCodes;
-int32_t g_refuse = 0;  // event code to refuse, 0 for none
-
-int32_t OnEvent(EventRecord* record) {
-  g_events.push_back(*record);
-  return record->code == g_refuse ? 0 : 1;
-}
-
-int32_t OnInternal(InternalRecord* record, int32_t command) {
-  g_commands.push_back(*record);
-  g_commandCodes.push_back(command);
-  return 0;
-}
+// The host's callbacks are mwkit's recorder (g_host).
 
 // Errors the window and the channels report, instead of message boxes.
 class ErrorRecorder : public ErrorHandler {
@@ -61,10 +46,7 @@ class ErrorRecorder : public ErrorHandler {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_events.clear();
-    g_commands.clear();
-    g_commandCodes.clear();
-    g_refuse = 0;
+    ClearHostLog();
     ini_ = testkit::ScratchDir("mainwindow_settings") + "\\settings.ini";
     settings_.SetFileName(ini_.c_str());
     settings_.SetQuiet(true);
@@ -74,8 +56,8 @@ class MainWindowTest : public ::testing::Test {
     SetupRecord setup = {{0, 4410, 0, 65536, 0, 0}};
     Engine().ApplySetup(setup);
     Engine().SetPluginHandle(0x5EED);
-    Engine().SetEventCallback(OnEvent);
-    Engine().SetInternalCallback(OnInternal);
+    Engine().SetEventCallback(RecordEvent);
+    Engine().SetInternalCallback(RecordInternal);
     Create();
   }
 
@@ -98,21 +80,11 @@ class MainWindowTest : public ::testing::Test {
     testkit::PumpMessages(30);
   }
 
-  void Click(StripControl control, int c) {
-    POINT p = Middle(StripRect(control, c));
-    testkit::ClickAt(hwnd_, p.x, p.y);
-    Rest();
-  }
+  void Click(StripControl control, int c) { ClickAndRest(hwnd_, StripRect(control, c)); }
 
   // Opens path into channel c through the open button and the real open dialog.
   void OpenThroughDialog(int c, const std::string& path) {
-    std::string title = "Open Wave Ch" + std::to_string(c + 1) + "...";
-    std::atomic<bool> answered(false);
-    std::thread user([&] { answered = testkit::AnswerFileDialog(title.c_str(), path, 20000); });
-    Click(kOpen, c);
-    PumpUntil([&] { return answered.load(); }, 20000);
-    user.join();
-    ASSERT_TRUE(answered);
+    ASSERT_TRUE(OpenWithDialog(hwnd_, c, path));
     PumpUntil([&] { return Engine().ChannelAt(c).loaded; });
   }
 
@@ -235,17 +207,17 @@ TEST_F(MainWindowTest, StereoFileTakesTwoStripsAndClosingEmptiesBoth) {
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
   testkit::Image background = LoadSkin(GetModuleHandleA(nullptr), 111);
   for (StripControl control : {kOpen, kClose, kPlay, kPause, kProps, kLoop})
-    EXPECT_EQ(FrameDifference(shot, StripRect(control, 2), background, 0, 0), 0) << control;
+    EXPECT_EQ(FrameDifference(shot, StripRect(control, 2), background, 0, 0, DrawnAfter(control, 2)), 0) << control;
   RECT view = StripRect(kView, 2);
   for (int y = 0; y < 26; ++y)
     for (int x = 0; x < 315; ++x) ASSERT_EQ(shot.At(view.left + x, view.top + y), second.At(x, y)) << x << "," << y;
 
   ASSERT_TRUE(Engine().CloseFile(2));  // the right half closes the pair
   Rest();
-  ASSERT_EQ(g_events.size(), 2u);
-  EXPECT_EQ(g_events[1].code, 7);
-  EXPECT_EQ(g_events[1].channel, 2);
-  EXPECT_EQ(g_events[1].partner, 3);
+  ASSERT_EQ(g_host.events.size(), 2u);
+  EXPECT_EQ(g_host.events[1].code, 7);
+  EXPECT_EQ(g_host.events[1].channel, 2);
+  EXPECT_EQ(g_host.events[1].partner, 3);
   for (int c : {1, 2}) {
     EXPECT_STREQ(Strip(c).Name()->Text(), ("audio track " + std::to_string(c + 1)).c_str());
     EXPECT_TRUE(Strip(c).Open()->Visible());
@@ -258,21 +230,21 @@ TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
   OpenThroughDialog(0, DataPath("mainwindow\\tone.wav"));
   ASSERT_TRUE(Engine().ChannelAt(0).loaded);
   EXPECT_STREQ(Strip(0).Name()->Text(), "tone.wav");
-  ASSERT_EQ(g_events.size(), 1u);
-  EXPECT_EQ(g_events[0].code, 6);
-  EXPECT_EQ(g_events[0].channel, 1);
+  ASSERT_EQ(g_host.events.size(), 1u);
+  EXPECT_EQ(g_host.events[0].code, 6);
+  EXPECT_EQ(g_host.events[0].channel, 1);
   ChannelStrip& strip = Strip(0);
 
   // A refused start: the switch stays off, since only the channel's state moves it.
   ErrorRecorder errors;
-  g_refuse = kEventStart;
+  g_host.refuse = kEventStart;
   Click(kPlay, 0);
   EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);
   EXPECT_FALSE(strip.PlayStop()->On());
   EXPECT_EQ(strip.PlayStop()->State(), kStateNormal);
   EXPECT_EQ(errors.codes, std::vector<int>{34});
 
-  g_refuse = 0;
+  g_host.refuse = 0;
   Click(kPlay, 0);
   EXPECT_EQ(Engine().ChannelAt(0).state, kPlaying);
   EXPECT_TRUE(strip.PlayStop()->On());
@@ -303,20 +275,20 @@ TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
 
   Click(kClose, 0);
   EXPECT_FALSE(Engine().ChannelAt(0).loaded);
-  EXPECT_EQ(g_events.back().code, 7);
+  EXPECT_EQ(g_host.events.back().code, 7);
   EXPECT_STREQ(strip.Name()->Text(), "audio track 1");
   EXPECT_FALSE(strip.Close()->Enabled());
   // The loop flag stays with the channel, and the switch with it.
   EXPECT_TRUE(strip.Loop()->On());
 
   // Pause and properties on an empty channel do nothing; the toggle has nothing to show yet.
-  size_t events = g_events.size();
+  size_t events = g_host.events.size();
   Click(kProps, 0);
   EXPECT_EQ(testkit::FindDialog("Wavefile Properties", 300), nullptr);
   POINT toggle = Middle(ToggleRect());
   testkit::ClickAt(hwnd_, toggle.x, toggle.y);
   Rest();
-  EXPECT_EQ(g_events.size(), events);
+  EXPECT_EQ(g_host.events.size(), events);
   EXPECT_TRUE(errors.codes.size() == 1u);
 }
 
@@ -486,14 +458,14 @@ TEST_F(MainWindowTest, CloseRequestGoesToTheHostUntilItTearsDown) {
   testkit::PumpMessages(100);
   EXPECT_TRUE(IsWindow(hwnd_));
   EXPECT_TRUE(IsWindowVisible(hwnd_));
-  ASSERT_EQ(g_commandCodes, std::vector<int32_t>{15});
-  EXPECT_EQ(g_commands[0].handle, 0x5EEDu);
-  for (int32_t word : g_commands[0].words) EXPECT_EQ(word, 0);
+  ASSERT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
+  EXPECT_EQ(g_host.commands[0].handle, 0x5EEDu);
+  for (int32_t word : g_host.commands[0].words) EXPECT_EQ(word, 0);
 
   // Placement: kept in the settings file when the host ends the window, restored next time.
   SetWindowPos(hwnd_, nullptr, 123, 77, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   EXPECT_EQ(window_->DestroyUserInterface(), 1);
-  EXPECT_EQ(g_commandCodes.size(), 1u);
+  EXPECT_EQ(g_host.commandCodes.size(), 1u);
   EXPECT_FALSE(IsWindow(hwnd_));
   char value[64] = "";
   GetPrivateProfileStringA("Orvan Sondrel", "MainWndPos", "", value, sizeof value, ini_.c_str());

@@ -13,6 +13,8 @@ void ProgressDialog::OnInitDialog() {
   // Progress reported before the dialog appeared is shown at once.
   SendMessageA(bar, PBM_SETPOS, lastValue_, 0);
   // A job that finished before the dialog appeared could not close it: do it now.
+  // (Finish sets the flag before it reads the handle; here the handle is stored first.)
+  MemoryBarrier();
   if (closeAllowed_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
 }
 

@@ -51,80 +51,100 @@ void Surface::FillSurface(COLORREF colour) {
   FillRect(dc_, &all, brush.Get());
 }
 
-HRGN Surface::MakeColourKeyRegion() const {
-  if (!Valid()) return nullptr;
-  return ::MakeColourKeyRegion(dc_, Width(), Height());
-}
-
 namespace {
 
 constexpr DWORD kKeyColour = 0x00FFFFFF;  // pure white, as a 32-bit DIB pixel
-constexpr DWORD kRectsPerCall = 4000;     // keeps each ExtCreateRegion call modest
+constexpr DWORD kRectsPerBlock = 64;      // rectangles per ExtCreateRegion call
+constexpr int kMaxLevels = 48;            // merge levels: 2^47 blocks at most
+constexpr int kStripPixels = 16384;       // pixels read from the bitmap at a time
 
-// Collects rectangles into RGNDATA blocks and unions each full block into the result.
+// Collects rectangles in small blocks, turns each into a region and unions the
+// regions pairwise like a binary counter. Platforms that add the rectangles of one
+// ExtCreateRegion call one at a time then spend n log n, not n squared, steps.
 class RegionBuilder {
  public:
-  RegionBuilder(int width, int height) : result_(CreateRectRgn(0, 0, 0, 0)) {
-    size_t bytes = sizeof(RGNDATAHEADER) + sizeof(RECT) * kRectsPerCall;
-    data_ = static_cast<RGNDATA*>(operator new(bytes, std::nothrow));
-    bounds_ = {0, 0, width, height};
-    Start();
-  }
+  RegionBuilder(int width, int height) : bounds_{0, 0, width, height} { Start(); }
   ~RegionBuilder() {
-    operator delete(data_);
-    if (result_) DeleteObject(result_);
+    for (int i = 0; i < depth_; ++i) DeleteObject(stack_[i]);
   }
   RegionBuilder(const RegionBuilder&) = delete;
   RegionBuilder& operator=(const RegionBuilder&) = delete;
 
-  bool Valid() const { return data_ && result_ && ok_; }
-  RECT* Rects() { return reinterpret_cast<RECT*>(data_->Buffer); }
-  DWORD Count() const { return data_->rdh.nCount; }
+  bool Valid() const { return ok_; }
+  RECT* Rects() { return block_.rects; }
+  DWORD Count() const { return block_.header.nCount; }
 
   // Starts a new block unless count more rectangles fit into this one; true when they fit.
   bool Reserve(DWORD count) {
-    if (!Valid() || count > kRectsPerCall) return false;
-    if (Count() + count > kRectsPerCall) Flush();
+    if (!ok_ || count > kRectsPerBlock) return false;
+    if (Count() + count > kRectsPerBlock) Flush();
     return true;
   }
 
   void Add(int left, int top, int right, int bottom) {
-    if (!Valid()) return;
-    if (Count() == kRectsPerCall) Flush();
-    RECT& r = Rects()[data_->rdh.nCount++];
-    r = {left, top, right, bottom};
+    if (!ok_) return;
+    if (Count() == kRectsPerBlock) Flush();
+    block_.rects[block_.header.nCount++] = {left, top, right, bottom};
   }
 
   // The finished region, owned by the caller; null when any step failed.
   HRGN Finish() {
     Flush();
-    if (!Valid()) return nullptr;
-    HRGN region = result_;
-    result_ = nullptr;
+    if (!ok_) return nullptr;
+    if (depth_ == 0) return CreateRectRgn(0, 0, 0, 0);  // not a single opaque pixel
+    HRGN region = stack_[--depth_];
+    while (depth_ > 0) region = Union(stack_[--depth_], region);
     return region;
   }
 
  private:
+  // The RGNDATA layout: the header, then the rectangles.
+  struct Block {
+    RGNDATAHEADER header;
+    RECT rects[kRectsPerBlock];
+  };
+
   void Start() {
-    if (!data_) return;
-    data_->rdh.dwSize = sizeof(RGNDATAHEADER);
-    data_->rdh.iType = RDH_RECTANGLES;
-    data_->rdh.nCount = 0;
-    data_->rdh.nRgnSize = 0;
-    data_->rdh.rcBound = bounds_;
+    block_.header.dwSize = sizeof(RGNDATAHEADER);
+    block_.header.iType = RDH_RECTANGLES;
+    block_.header.nCount = 0;
+    block_.header.nRgnSize = 0;
+    block_.header.rcBound = bounds_;
+  }
+  // Unions from into into, deletes from, returns into.
+  HRGN Union(HRGN into, HRGN from) {
+    if (CombineRgn(into, into, from, RGN_OR) == ERROR) ok_ = false;
+    DeleteObject(from);
+    return into;
   }
   void Flush() {
-    if (!Valid() || Count() == 0) return;
+    if (!ok_ || Count() == 0) return;
     DWORD bytes = sizeof(RGNDATAHEADER) + sizeof(RECT) * Count();
-    HRGN part = ExtCreateRegion(nullptr, bytes, data_);
-    if (!part || CombineRgn(result_, result_, part, RGN_OR) == ERROR) ok_ = false;
-    if (part) DeleteObject(part);
+    HRGN region = ExtCreateRegion(nullptr, bytes, reinterpret_cast<const RGNDATA*>(&block_));
     Start();
+    if (!region) {
+      ok_ = false;
+      return;
+    }
+    int level = 0;
+    while (depth_ > 0 && levels_[depth_ - 1] == level) {
+      region = Union(stack_[--depth_], region);
+      ++level;
+    }
+    if (depth_ == kMaxLevels) {
+      DeleteObject(region);
+      ok_ = false;
+      return;
+    }
+    stack_[depth_] = region;
+    levels_[depth_++] = level;
   }
 
-  RGNDATA* data_ = nullptr;
-  HRGN result_;
+  Block block_;
   RECT bounds_;
+  HRGN stack_[kMaxLevels];
+  int levels_[kMaxLevels];
+  int depth_ = 0;
   bool ok_ = true;
 };
 
@@ -144,55 +164,96 @@ int RowRuns(const DWORD* row, int width, int* runs) {
   return count;
 }
 
+// Turns rows of pixels, top to bottom, into the region of their non-white pixels:
+// runs of each row become rectangles, and a row with the same runs as the row
+// above extends its rectangles downwards, so an outline needs few rectangles.
+class RowRegion {
+ public:
+  RowRegion(int width, int height) : width_(width), builder_(width, height) {
+    runs_ = new (std::nothrow) int[4 * (width + 1)];
+    current_ = runs_;
+    previous_ = runs_ ? runs_ + 2 * (width + 1) : nullptr;
+  }
+  ~RowRegion() { delete[] runs_; }
+  RowRegion(const RowRegion&) = delete;
+  RowRegion& operator=(const RowRegion&) = delete;
+
+  bool Valid() const { return runs_ && builder_.Valid(); }
+
+  void AddRow(const DWORD* row) {
+    if (!Valid()) return;
+    int count = RowRuns(row, width_, current_);
+    bool same = count == previousCount_ && count > 0;
+    for (int i = 0; same && i < 2 * count; ++i) same = current_[i] == previous_[i];
+    if (same) {
+      for (int i = 0; i < count; ++i) builder_.Rects()[firstOpen_ + i].bottom = y_ + 1;
+    } else {
+      // Only a row whose rectangles share one block can be extended later.
+      bool extendable = builder_.Reserve(count);
+      firstOpen_ = builder_.Count();
+      for (int i = 0; i < count; ++i) builder_.Add(current_[2 * i], y_, current_[2 * i + 1], y_ + 1);
+      int* swap = previous_;
+      previous_ = current_;
+      current_ = swap;
+      previousCount_ = extendable ? count : -1;
+    }
+    ++y_;
+  }
+
+  HRGN Finish() { return Valid() ? builder_.Finish() : nullptr; }
+
+ private:
+  int width_;
+  RegionBuilder builder_;
+  int* runs_ = nullptr;
+  int* current_;
+  int* previous_;
+  int previousCount_ = -1;
+  DWORD firstOpen_ = 0;  // index in the block of the first rectangle of the row above
+  int y_ = 0;
+};
+
 }  // namespace
 
-HRGN MakeColourKeyRegion(HDC dc, int width, int height) {
+HRGN MakeColourKeyRegion(const DWORD* pixels, int width, int height) {
   if (width <= 0 || height <= 0) return CreateRectRgn(0, 0, 0, 0);
-  // Copy the pixels once into a 32-bit top-down DIB, where they can be read directly.
+  RowRegion region(width, height);
+  for (int y = 0; y < height; ++y) region.AddRow(pixels + (size_t)y * width);
+  return region.Finish();
+}
+
+HRGN Surface::MakeColourKeyRegion() const {
+  if (!Valid()) return nullptr;
+  int width = Width(), height = Height();
+  if (width <= 0 || height <= 0) return CreateRectRgn(0, 0, 0, 0);
+  // A strip of rows at a time: a small buffer that stays warm instead of one the
+  // size of the bitmap, whose fresh pages would cost more than the whole scan.
+  int stripRows = kStripPixels / width > 0 ? kStripPixels / width : 1;
+  if (stripRows > height) stripRows = height;
+  DWORD* strip = new (std::nothrow) DWORD[(size_t)stripRows * width];
+  if (!strip) return nullptr;
   BITMAPINFO bmi = {};
   bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
   bmi.bmiHeader.biWidth = width;
-  bmi.bmiHeader.biHeight = -height;
+  bmi.bmiHeader.biHeight = height;  // bottom-up: scan line 0 is the last row
   bmi.bmiHeader.biPlanes = 1;
   bmi.bmiHeader.biBitCount = 32;
   bmi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  ScopedBitmap dib(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  MemoryDC copyDc;
-  if (!dib || !bits || !copyDc.Get()) return nullptr;
-  {
-    SelectionScope select(copyDc.Get(), dib.Get());
-    if (!BitBlt(copyDc.Get(), 0, 0, width, height, dc, 0, 0, SRCCOPY)) return nullptr;
-  }
+  // The bitmap stays selected: taking it out of the DC and back costs more than
+  // the whole copy on some platforms. GdiFlush completes any batched drawing first.
   GdiFlush();
-
-  // Rows with the same runs as the row above extend its rectangles downwards,
-  // so a typical outline needs only a few hundred rectangles.
-  int* runs = new (std::nothrow) int[4 * (width + 1)];
-  if (!runs) return nullptr;
-  int* current = runs;
-  int* previous = runs + 2 * (width + 1);
-  int previousCount = -1;
-  DWORD firstOpen = 0;  // index in the block of the first rectangle of the row above
-  RegionBuilder builder(width, height);
-  const DWORD* pixels = static_cast<const DWORD*>(bits);
-  for (int y = 0; y < height && builder.Valid(); ++y) {
-    int count = RowRuns(pixels + (size_t)y * width, width, current);
-    bool same = count == previousCount && count > 0;
-    for (int i = 0; same && i < 2 * count; ++i) same = current[i] == previous[i];
-    if (same) {
-      for (int i = 0; i < count; ++i) builder.Rects()[firstOpen + i].bottom = y + 1;
-      continue;
+  RowRegion region(width, height);
+  for (int top = 0; top < height && region.Valid(); top += stripRows) {
+    int rows = height - top < stripRows ? height - top : stripRows;
+    int firstScan = height - top - rows;
+    if (GetDIBits(dc_, bitmap_, firstScan, rows, strip, &bmi, DIB_RGB_COLORS) != rows) {
+      delete[] strip;
+      return nullptr;
     }
-    // Only a row whose rectangles share one block can be extended later.
-    bool extendable = builder.Reserve(count);
-    firstOpen = builder.Count();
-    for (int i = 0; i < count; ++i) builder.Add(current[2 * i], y, current[2 * i + 1], y + 1);
-    int* swap = previous;
-    previous = current;
-    current = swap;
-    previousCount = extendable ? count : -1;
+    // The strip holds its rows bottom-up.
+    for (int i = rows - 1; i >= 0; --i) region.AddRow(strip + (size_t)i * width);
   }
-  delete[] runs;
-  return builder.Finish();
+  delete[] strip;
+  return region.Finish();
 }
+

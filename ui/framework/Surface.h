@@ -39,6 +39,7 @@ class Surface {
   DWORD rasterOperation_ = SRCCOPY;
 };
 
-// The region of the non-white pixels of a bitmap held in dc (width x height).
-// Reads the pixels once and builds the region from row runs in a few calls.
-HRGN MakeColourKeyRegion(HDC dc, int width, int height);
+// The region of the pixels that are not pure white, from 32-bit top-down pixels
+// (0x00RRGGBB). Built from runs of each row, rows with equal runs merged, in a
+// few region calls instead of one per pixel. The caller owns the region.
+HRGN MakeColourKeyRegion(const DWORD* pixels, int width, int height);

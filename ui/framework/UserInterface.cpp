@@ -19,6 +19,8 @@ UserInterface::~UserInterface() {
   // A window still open on this thread would keep calling a deleted object.
   if (hwnd_ && GetWindowThreadProcessId(hwnd_, nullptr) == GetCurrentThreadId()) DestroyWindow(hwnd_);
   if (thread_) {
+    // A window left open on its own thread: end that thread's loop, which takes the window along.
+    if (hwnd_ && IsWindow(hwnd_)) PostThreadMessageA(thread_->ThreadId(), WM_QUIT, 0, 0);
     thread_->Wait(kOwnThreadEndWaitMs);
     delete thread_;
   }

@@ -17,8 +17,9 @@ class Surface;
 class UserInterface : public Window {
  public:
   UserInterface();
-  // Destroys a window still open on this thread, waits for an own thread to end
-  // (close the window first), and deletes the closed event.
+  // Destroys a window still open on this thread; a window still open on its own
+  // thread has that thread's loop ended (close it first to run OnDestroy). Waits
+  // up to 5 s for an own thread to end.
   ~UserInterface() override;
 
   // Builds the tooltip window, skin font, bitmaps, off-screen bitmap and controls.

@@ -98,6 +98,7 @@ class Window : public WindowedObject {
   bool isDialog_ = false;
   bool modeless_ = false;
   bool createFailed_ = false;  // WM_CREATE refused: its WM_DESTROY must not post a quit
+  bool destroyed_ = false;     // OnDestroy ran for the current window
   HWND hwnd_ = nullptr;
   HWND toolTip_ = nullptr;
   uint32_t helpId_ = 0;

@@ -12,6 +12,7 @@ class WindowRouter {
   static void Attach(HWND hwnd, Window* window) {
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
     window->hwnd_ = hwnd;
+    window->destroyed_ = false;
   }
   static LRESULT Default(Window* window, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool dialogProc);
   static LRESULT Close(Window* window, HWND hwnd);
@@ -88,9 +89,18 @@ LRESULT WindowRouter::Route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
   switch (message) {
     case WM_DESTROY:
+      window->destroyed_ = true;
       if (window->OnDestroy() == 2 && !window->createFailed_) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {
+      // Some platforms skip WM_DESTROY for a window whose WM_CREATE refused it;
+      // what OnCreate built up to then must still be released, exactly once.
+      if (!window->destroyed_) {
+        window->destroyed_ = true;
+        window->OnDestroy();
+      }
+      // Owned windows normally go first, but not when WM_CREATE refused the window.
+      if (window->toolTip_ && IsWindow(window->toolTip_)) DestroyWindow(window->toolTip_);
       // The object outlives its window: forget the handle so nothing reaches a dead window.
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       window->hwnd_ = nullptr;

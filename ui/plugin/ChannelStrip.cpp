@@ -63,76 +63,67 @@ int ChannelStrip::Create(UserInterface& window, int c, const StripImages& images
   snprintf(emptyName_, sizeof emptyName_, "%s %i", text, c + 1);
   LoadText(instance, IDS_RIGHT_SUFFIX, rightSuffix_, sizeof rightSuffix_);
 
-  // Buttons and switches tell the window about a click with the command code and themselves.
-  auto button = [&](auto* b) {
-    if (b) b->SetNotify(WM_COMMAND, kControlCommand, reinterpret_cast<LPARAM>(b));
-    return b;
+  auto tipOf = [&](UINT id) {
+    LoadText(instance, id, tip, sizeof tip);
+    return tip;
   };
-  int code;
 
-  open_ = button(new (std::nothrow) PushButton(parent));
-  LoadText(instance, IDS_OPEN_FILE, tip, sizeof tip);
-  if ((code = Add(window, open_, open_ ? open_->SetFrames(46, 53 + row, images.open) : 0, kIdOpen + c, tip)))
-    return code;
-
-  close_ = button(new (std::nothrow) PushButton(parent));
-  LoadText(instance, IDS_CLOSE_FILE, tip, sizeof tip);
-  if ((code = Add(window, close_, close_ ? close_->SetFrames(24, 53 + row, images.close) : 0, kIdClose + c, tip)))
-    return code;
-
-  // Play/stop shows the channel's state only: it does not flip when clicked.
-  playStop_ = button(new (std::nothrow) ToggleButton(parent));
-  if (playStop_) playStop_->SetToggles(false);
-  LoadText(instance, IDS_PLAY_STOP_TRACK, tip, sizeof tip);
-  if ((code = Add(window, playStop_, playStop_ ? playStop_->SetFrames(32, 32 + row, images.playStop) : 0,
-                  kIdPlayStop + c, tip)))
-    return code;
-
-  pause_ = button(new (std::nothrow) ToggleButton(parent));
-  LoadText(instance, IDS_PAUSE_TRACK, tip, sizeof tip);
-  if ((code = Add(window, pause_, pause_ ? pause_->SetFrames(55, 32 + row, images.pause) : 0, kIdPause + c, tip)))
-    return code;
-
-  properties_ = button(new (std::nothrow) PushButton(parent));
-  if ((code = Add(window, properties_, properties_ ? properties_->SetFrames(80, 62 + row, images.properties) : 0,
-                  kIdProperties + c, nullptr)))
-    return code;
-
-  name_ = new (std::nothrow) TextDisplay(parent);
-  if (name_) {
-    name_->SetFormat(DT_LEFT, DT_VCENTER);
-    name_->SetText(emptyName_);
+  int code = AddButton(window, open_ = new (std::nothrow) PushButton(parent), 46, 53 + row, images.open, kIdOpen + c,
+                       tipOf(IDS_OPEN_FILE));
+  if (code == 0)
+    code = AddButton(window, close_ = new (std::nothrow) PushButton(parent), 24, 53 + row, images.close,
+                     kIdClose + c, tipOf(IDS_CLOSE_FILE));
+  if (code == 0) {
+    // Play/stop shows the channel's state only: it does not flip when clicked.
+    playStop_ = new (std::nothrow) ToggleButton(parent);
+    if (playStop_) playStop_->SetToggles(false);
+    code = AddButton(window, playStop_, 32, 32 + row, images.playStop, kIdPlayStop + c, tipOf(IDS_PLAY_STOP_TRACK));
   }
-  if ((code = Add(window, name_, name_ ? name_->SetBounds(114, 62 + row, kNameWidth, kNameHeight) : 0, kIdName + c,
-                  nullptr)))
-    return code;
-
-  view_ = new (std::nothrow) PositionView(parent);
-  if (view_) {
-    view_->SetImage(image);
-    view_->BindPosition(position);
+  if (code == 0)
+    code = AddButton(window, pause_ = new (std::nothrow) ToggleButton(parent), 55, 32 + row, images.pause,
+                     kIdPause + c, tipOf(IDS_PAUSE_TRACK));
+  if (code == 0)
+    code = AddButton(window, properties_ = new (std::nothrow) PushButton(parent), 80, 62 + row, images.properties,
+                     kIdProperties + c, nullptr);
+  if (code == 0) {
+    name_ = new (std::nothrow) TextDisplay(parent);
+    if (name_) {
+      name_->SetFormat(DT_LEFT, DT_VCENTER);
+      name_->SetText(emptyName_);
+    }
+    code = Add(window, name_, name_ ? name_->SetBounds(114, 62 + row, kNameWidth, kNameHeight) : 0, kIdName + c,
+               nullptr);
   }
-  if ((code = Add(window, view_, view_ ? view_->Create(80, 32 + row, kViewWidth, kViewHeight) : 0, kIdView + c,
-                  nullptr)))
-    return code;
+  if (code == 0) {
+    view_ = new (std::nothrow) PositionView(parent);
+    if (view_) {
+      view_->SetImage(image);
+      view_->BindPosition(position);
+    }
+    code = Add(window, view_, view_ ? view_->Create(80, 32 + row, kViewWidth, kViewHeight) : 0, kIdView + c, nullptr);
+  }
+  if (code == 0)
+    code = AddButton(window, loop_ = new (std::nothrow) ToggleButton(parent), 371, 63 + row, images.loop,
+                     kIdLoop + c, tipOf(IDS_LOOP_FOREVER));
+  if (code == 0) {
+    LoadText(instance, IDS_SYNCHRONIZE_TRACK, text, sizeof text);
+    snprintf(tip, sizeof tip, "%s %i", text, c + 1);
+    code = AddButton(window, sync_ = new (std::nothrow) ToggleButton(parent), 445, 66 + kSyncPitch * c, images.sync,
+                     kIdSync + c, tip);
+  }
+  if (code == 0) {
+    led_ = new (std::nothrow) ImageSwitch(parent);
+    code = Add(window, led_, led_ ? led_->BindSurface(400, 35 + row, images.ledLit, images.ledUnlit) : 0, kIdLed + c,
+               nullptr);
+  }
+  return code;
+}
 
-  loop_ = button(new (std::nothrow) ToggleButton(parent));
-  LoadText(instance, IDS_LOOP_FOREVER, tip, sizeof tip);
-  if ((code = Add(window, loop_, loop_ ? loop_->SetFrames(371, 63 + row, images.loop) : 0, kIdLoop + c, tip)))
-    return code;
-
-  sync_ = button(new (std::nothrow) ToggleButton(parent));
-  LoadText(instance, IDS_SYNCHRONIZE_TRACK, text, sizeof text);
-  snprintf(tip, sizeof tip, "%s %i", text, c + 1);
-  if ((code = Add(window, sync_, sync_ ? sync_->SetFrames(445, 66 + kSyncPitch * c, images.sync) : 0, kIdSync + c,
-                  tip)))
-    return code;
-
-  led_ = new (std::nothrow) ImageSwitch(parent);
-  if ((code = Add(window, led_, led_ ? led_->BindSurface(400, 35 + row, images.ledLit, images.ledUnlit) : 0,
-                  kIdLed + c, nullptr)))
-    return code;
-  return 0;
+// Buttons and switches tell the window about a click with the command code and themselves.
+int ChannelStrip::AddButton(UserInterface& window, PushButton* button, int x, int y, const Surface* frames, int id,
+                            const char* toolTip) {
+  if (button) button->SetNotify(WM_COMMAND, kControlCommand, reinterpret_cast<LPARAM>(button));
+  return Add(window, button, button ? button->SetFrames(x, y, frames) : 0, id, toolTip);
 }
 
 void ChannelStrip::Forget() {

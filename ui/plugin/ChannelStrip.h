@@ -102,6 +102,9 @@ class ChannelStrip {
  private:
   // Sets a control's identifier, notification and tooltip and adds it to window.
   int Add(UserInterface& window, Control* control, int geometryResult, int id, const char* toolTip);
+  // A button or switch over frames of the skin, at (x, y).
+  int AddButton(UserInterface& window, PushButton* button, int x, int y, const Surface* frames, int id,
+                const char* toolTip);
 
   int channel_ = 0;
   char emptyName_[64] = {};    // "audio track N"

@@ -4,7 +4,6 @@
 
 #include "resources/resource_ids.h"
 #include "util/PathText.h"
-#include "wavedata/WaveFile.h"
 
 namespace {
 // Bytes of a plain PCM format chunk; more is noted as additional data.
@@ -21,15 +20,7 @@ WavePropertiesDialog::WavePropertiesDialog() : Dialog(kWavePropertiesTemplate) {
 
 // Called by the main window before it runs the dialog, with the channel's lock held.
 void WavePropertiesDialog::Fill(const WaveFile& file) {
-  const WaveHeader& header = file.Header();
-  format_.chunkId = header.fmtId;
-  format_.chunkSize = (int32_t)header.fmtSize;
-  format_.formatTag = header.formatTag;
-  format_.channels = header.channels;
-  format_.samplesPerSec = header.samplesPerSec;
-  format_.avgBytesPerSec = header.avgBytesPerSec;
-  format_.blockAlign = header.blockAlign;
-  format_.bitsPerSample = header.bitsPerSample;
+  header_ = file.Header();
   lstrcpynA(fileName_, file.Name(), sizeof fileName_);
   playingTimeMs_ = file.GetLengthMs();
   lstrcpynA(skippedChunks_, file.SkippedChunks(), sizeof skippedChunks_);
@@ -40,14 +31,15 @@ void WavePropertiesDialog::OnInitDialog() {
   SetDlgItemTextA(hwnd_, IDC_PROP_FILENAME, FileNameOfPath(fileName_, text, sizeof text));
   // A loaded file always has format tag 1: other tags are refused when it opens.
   SetDlgItemTextA(hwnd_, IDC_PROP_FORMAT, "PCM");
-  SetNumber(hwnd_, IDC_PROP_CHANNELS, format_.channels);
-  SetNumber(hwnd_, IDC_PROP_RATE, format_.samplesPerSec);
-  SetNumber(hwnd_, IDC_PROP_BYTES_PER_SEC, format_.avgBytesPerSec);
-  SetNumber(hwnd_, IDC_PROP_ALIGN, format_.blockAlign);
-  SetNumber(hwnd_, IDC_PROP_BITS, format_.bitsPerSample);
+  SetNumber(hwnd_, IDC_PROP_CHANNELS, header_.channels);
+  SetNumber(hwnd_, IDC_PROP_RATE, header_.samplesPerSec);
+  SetNumber(hwnd_, IDC_PROP_BYTES_PER_SEC, header_.avgBytesPerSec);
+  SetNumber(hwnd_, IDC_PROP_ALIGN, header_.blockAlign);
+  SetNumber(hwnd_, IDC_PROP_BITS, header_.bitsPerSample);
   text[0] = '\0';
-  if (format_.chunkSize > kPlainFormatChunk)
-    snprintf(text, sizeof text, "Chunk has %i Bytes additional data!", format_.chunkSize - kPlainFormatChunk);
+  const int32_t chunkSize = (int32_t)header_.fmtSize;
+  if (chunkSize > kPlainFormatChunk)
+    snprintf(text, sizeof text, "Chunk has %i Bytes additional data!", chunkSize - kPlainFormatChunk);
   SetDlgItemTextA(hwnd_, IDC_PROP_INFO, text);
   SetDlgItemTextA(hwnd_, IDC_PROP_IGNORED, skippedChunks_);
   char duration[kTextSize];

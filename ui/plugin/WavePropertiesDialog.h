@@ -8,22 +8,9 @@
 #include <cstdint>
 
 #include "ui/framework/Dialog.h"
-
-class WaveFile;
+#include "wavedata/WaveFile.h"
 
 constexpr UINT kWavePropertiesTemplate = 103;
-
-// The format chunk's fields as they stand in the file's header.
-struct FormatChunkFields {
-  uint32_t chunkId;
-  int32_t chunkSize;
-  uint16_t formatTag;
-  uint16_t channels;
-  uint32_t samplesPerSec;
-  uint32_t avgBytesPerSec;
-  uint16_t blockAlign;
-  uint16_t bitsPerSample;
-};
 
 class WavePropertiesDialog : public Dialog {
  public:
@@ -34,13 +21,14 @@ class WavePropertiesDialog : public Dialog {
   // Replaces the template's placeholder texts.
   void OnInitDialog() override;
 
-  const FormatChunkFields& Format() const { return format_; }
+  // The file's header as read: its format chunk's size and fields.
+  const WaveHeader& Header() const { return header_; }
   const char* FileName() const { return fileName_; }
   uint32_t PlayingTimeMs() const { return playingTimeMs_; }
   const char* SkippedChunks() const { return skippedChunks_; }
 
  private:
-  FormatChunkFields format_ = {};
+  WaveHeader header_ = {};
   char fileName_[260] = {};
   uint32_t playingTimeMs_ = 0;
   char skippedChunks_[256] = {};

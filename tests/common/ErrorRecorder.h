@@ -1,0 +1,35 @@
+// Stands in for the process's error handler during a test: records error
+// reports and help requests instead of showing them, and puts the previous
+// handler back at the end of its scope. Link the test with sondrel_object.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plugin/Object.h"
+
+namespace testkit {
+
+class ErrorRecorder : public ErrorHandler {
+ public:
+  ErrorRecorder() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
+  ~ErrorRecorder() { SetErrorHandler(previous_); }
+  ErrorRecorder(const ErrorRecorder&) = delete;
+  ErrorRecorder& operator=(const ErrorRecorder&) = delete;
+
+  void ShowError(int code, const char* text) override {
+    codes.push_back(code);
+    texts.push_back(text ? text : "");
+  }
+  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
+
+  std::vector<int> codes;
+  std::vector<std::string> texts;
+  std::vector<std::pair<intptr_t, intptr_t>> help;
+
+ private:
+  ErrorHandler* previous_;
+};
+
+}  // namespace testkit
