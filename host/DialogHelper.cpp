@@ -11,8 +11,10 @@ namespace hostkit {
 namespace {
 // How long a dialog may take to close after it was answered.
 constexpr DWORD kCloseMs = 5000;
-// How long the helper may take to finish once the interface thread is back.
-constexpr DWORD kFinishMs = 15000;
+// How long the helper may take to finish once the interface thread is back:
+// more than its own longest path (an answer, the wait for the dialog to close
+// and three rounds of cancelling, about 11 s).
+constexpr DWORD kFinishMs = 30000;
 
 struct OwnedSearch {
   HWND owner;
