@@ -9,6 +9,8 @@ namespace {
 constexpr int32_t kMaxBlockBytes = 16 * 1024 * 1024;
 // Longest a single period may take: four channels, each allowed its 50 ms lock wait, and slack.
 constexpr DWORD kPeriodAllowanceMs = 400;
+// Longest the end of a session may take: the window closed, streaming stopped, the plug-in unloaded.
+constexpr DWORD kCloseLimitMs = 60000;
 }  // namespace
 
 bool CreateFolders(const std::string& path) {
@@ -36,7 +38,36 @@ std::string HostPath(const std::string& path) {
   return n > 0 ? std::string(narrow) : path;
 }
 
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+namespace {
+// Absolute: a drive ("C:...") or a rooted or network path ("\\..." or "/...").
+bool IsAbsolute(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH * 2];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return n > 0 && n < sizeof full ? std::string(full, n) : path;
+}
+}  // namespace
+
 HostSession::HostSession() = default;
+
+std::string HostSession::InputPath(const std::string& path) const {
+  std::string host = HostPath(path);
+  if (!IsAbsolute(host) && !scriptFolder_.empty()) host = scriptFolder_ + "\\" + host;
+  return FullPath(host);
+}
+
+std::string HostSession::OutputPath(const std::string& path) const {
+  std::string host = HostPath(path);
+  return FullPath(IsAbsolute(host) ? host : OutPath(host));
+}
 
 HostSession::~HostSession() { Close(); }
 
@@ -92,7 +123,10 @@ bool HostSession::Open(const std::string& pluginPath, const std::string& outDir,
   watcher_ = new (std::nothrow) MessageBoxWatcher(kEngineTitle, [this](const MessageBoxInfo& box) {
     events_.Append(JsonObject().Add("type", "messagebox").Add("text", box.text).Add("thread", threads_.Name(box.threadId)));
   });
-  if (!callbacks_ || !watcher_) {
+  guard_ = new (std::nothrow) Watchdog([this](const std::string& what) {
+    events_.Append(JsonObject().Add("type", "error").Add("text", what + " did not finish in time"));
+  });
+  if (!callbacks_ || !watcher_ || !guard_) {
     *error = "out of memory";
     return false;
   }
@@ -108,6 +142,7 @@ bool HostSession::Open(const std::string& pluginPath, const std::string& outDir,
 
 bool HostSession::Close() {
   bool ok = true;
+  if (guard_) guard_->Arm("ending the session", kCloseLimitMs);
   if (loader_.Loaded() && uiUp_) DestroyUi();
   if (streaming_) {
     if (!streaming_->Stop()) {
@@ -123,6 +158,8 @@ bool HostSession::Close() {
   }
   delete watcher_;
   watcher_ = nullptr;
+  delete guard_;
+  guard_ = nullptr;
   delete callbacks_;
   callbacks_ = nullptr;
   for (WaveWriter& channel : channels_) ok = channel.Close() && ok;
@@ -180,6 +217,7 @@ bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error) {
   }
   unsigned long long allowance = 10000ull + (unsigned long long)periods * (periodMs + kPeriodAllowanceMs);
   DWORD timeout = allowance > 0x7FFFFFFFull ? 0x7FFFFFFF : (DWORD)allowance;
+  if (guard_) guard_->Extend(timeout);
   if (!streaming_ || !streaming_->Pull(periods, periodMs, timeout)) {
     // The files stay as the streaming thread may still be writing them.
     *error = "the streaming thread did not finish " + std::to_string(periods) + " periods";
@@ -198,7 +236,10 @@ bool HostSession::StreamingError(std::string* error) {
   return finished;
 }
 
-void HostSession::Wait(DWORD ms) { PumpMessages(ms); }
+void HostSession::Wait(DWORD ms) {
+  if (guard_) guard_->Extend(ms);
+  PumpMessages(ms);
+}
 
 // Streaming thread: one readStreamChannel call's outcome.
 void HostSession::OnChannelRead(uint32_t period, int channel, int32_t result, const uint8_t* data, int32_t count) {

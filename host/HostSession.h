@@ -17,6 +17,7 @@
 #include "host/MessageBoxWatcher.h"
 #include "host/PluginLoader.h"
 #include "host/StreamingThread.h"
+#include "host/Watchdog.h"
 #include "host/WaveWriter.h"
 
 namespace hostkit {
@@ -34,9 +35,13 @@ class HostSession : public PeriodSink {
   // plug-in, checks what it is, hands it the default handle and both callbacks,
   // and starts the streaming thread. False with *error on any failure.
   bool Open(const std::string& pluginPath, const std::string& outDir, std::string* error);
+  // Relative input paths of the script (files to open) are taken from this folder.
+  void SetScriptFolder(const std::string& folder) { scriptFolder_ = folder; }
   // Ends the user interface if it is up, stops streaming, unloads the plug-in
   // and completes the output files. False when any of that went wrong.
   bool Close();
+  // True once Close got as far as unloading the plug-in (or nothing was loaded).
+  bool Closed() const { return !loader_.Loaded(); }
 
   // The plug-in's exports as a host uses them; each call is logged with its result.
   int32_t Setup(int32_t blockSize, int32_t fileBufferSize);
@@ -57,6 +62,16 @@ class HostSession : public PeriodSink {
   const PluginApi& Api() const { return loader_.Api(); }
   HMODULE PluginModule() const { return loader_.Module(); }
   std::string OutPath(const std::string& name) const { return outDir_ + "\\" + name; }
+  // A path of a file the script reads, as this process opens it: Linux paths
+  // translated, relative ones taken from the script's folder, made absolute.
+  std::string InputPath(const std::string& path) const;
+  // A path of a file the script writes: relative ones go into the output folder.
+  std::string OutputPath(const std::string& path) const;
+  // Guards each command against a plug-in that never returns (see Watchdog).
+  Watchdog& Guard() { return *guard_; }
+  // How long one command may keep the host (waits and pulls add their own length).
+  void SetCommandLimit(DWORD ms) { commandLimitMs_ = ms; }
+  DWORD CommandLimit() const { return commandLimitMs_; }
   int32_t BlockSize() const { return blockSize_; }
   bool UiUp() const { return uiUp_; }
 
@@ -80,6 +95,9 @@ class HostSession : public PeriodSink {
   MessageBoxWatcher* watcher_ = nullptr;
   PluginLoader loader_;
   StreamingThread* streaming_ = nullptr;
+  Watchdog* guard_ = nullptr;
+  DWORD commandLimitMs_ = 120000;
+  std::string scriptFolder_;
   int32_t blockSize_ = 0;
   bool uiUp_ = false;
   bool writeFailed_ = false;
@@ -90,5 +108,7 @@ bool CreateFolders(const std::string& path);
 // A path as this process can open it: an absolute Linux path ("/...") becomes
 // its Windows name when running under Wine; anything else stays as given.
 std::string HostPath(const std::string& path);
+// The folder part of a path (without the last separator); "." when there is none.
+std::string FolderOf(const std::string& path);
 
 }  // namespace hostkit

@@ -108,10 +108,14 @@ bool ScriptRunner::Run(const std::vector<std::string>& lines, HostSession& sessi
     std::string why;
     Prepare(lines[i], &command, &args, &why);
     if (!command) continue;
+    std::string where = "line " + std::to_string(i + 1) + " (" + command->name + ")";
+    session.Guard().Arm(where, session.CommandLimit());
     // Let the plug-in's windows catch up with whatever the previous command did.
     PumpMessages(0);
-    if (!command->run(&session, args, &why)) {
-      *error = "line " + std::to_string(i + 1) + " (" + command->name + "): " + why;
+    bool ran = command->run(&session, args, &why);
+    session.Guard().Disarm();
+    if (!ran) {
+      *error = where + ": " + why;
       return false;
     }
   }

@@ -52,5 +52,7 @@ bool ParseScriptNumber(const std::string& text, long long* value);
 
 // setup, handle, policy, ui, pull, streamerror, wait: the commands that need no window.
 void AddBasicCommands(ScriptRunner& runner);
+// open, click, sysclose, screenshot: the commands that act on the plug-in's main window.
+void AddWindowCommands(ScriptRunner& runner);
 
 }  // namespace hostkit

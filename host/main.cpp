@@ -13,15 +13,19 @@ using namespace hostkit;
 
 namespace {
 
+// A command that hangs ends the run with kHungExitCode (4, see Watchdog).
 enum ExitCode { kOk = 0, kUsage = 1, kLoadFailed = 2, kScriptFailed = 3 };
 
 const char kUsageText[] =
     "usage: orvan-host info PLUGIN\n"
-    "       orvan-host run SCRIPT --out DIR [--plugin PATH]\n"
+    "       orvan-host run SCRIPT --out DIR [--plugin PATH] [--timeout SECONDS]\n"
     "\n"
     "info prints what the plug-in answers as one JSON object.\n"
     "run loads the plug-in (default: sondrel.oin beside orvan-host.exe) and runs\n"
-    "SCRIPT, one command per line ('#' starts a comment):\n";
+    "SCRIPT, one command per line ('#' starts a comment). Relative paths of files\n"
+    "to open are taken from the script's folder, those of files written from DIR.\n"
+    "A command that keeps the host longer than SECONDS (default 120; waits and\n"
+    "pulls add their own length) ends the run with exit status 4. Commands:\n";
 
 void PrintUsage(const ScriptRunner& runner) {
   fputs(kUsageText, stderr);
@@ -59,7 +63,7 @@ int Info(const std::string& pluginPath) {
 }
 
 int Run(const ScriptRunner& runner, const std::string& scriptPath, const std::string& outDir,
-        const std::string& pluginPath) {
+        const std::string& pluginPath, DWORD commandLimitMs) {
   std::vector<std::string> lines;
   std::string error;
   if (!ReadScript(scriptPath, &lines, &error) || !runner.Check(lines, &error)) {
@@ -67,15 +71,23 @@ int Run(const ScriptRunner& runner, const std::string& scriptPath, const std::st
     return kScriptFailed;
   }
   HostSession session;
+  session.SetScriptFolder(FolderOf(scriptPath));
+  session.SetCommandLimit(commandLimitMs);
   if (!session.Open(pluginPath, outDir, &error)) {
     fprintf(stderr, "orvan-host: %s\n", error.c_str());
     session.Close();
     return kLoadFailed;
   }
   bool ran = runner.Run(lines, session, &error);
-  if (!ran) fprintf(stderr, "orvan-host: %s: %s\n", scriptPath.c_str(), error.c_str());
+  if (!ran) {
+    fprintf(stderr, "orvan-host: %s: %s\n", scriptPath.c_str(), error.c_str());
+    session.Events().Append(JsonObject().Add("type", "error").Add("text", error));
+  }
   if (!session.Close()) {
     fprintf(stderr, "orvan-host: the session did not end cleanly (streaming thread or output files)\n");
+    fflush(stderr);
+    // A plug-in that still holds the streaming thread cannot be unloaded under it: leave at once.
+    if (!session.Closed()) ExitProcess(kScriptFailed);
     ran = false;
   }
   if (ran) printf("orvan-host: session done, output in %s\n", outDir.c_str());
@@ -89,16 +101,20 @@ int main(int argc, char** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   ScriptRunner runner;
   AddBasicCommands(runner);
+  AddWindowCommands(runner);
 
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "info" && argc == 3) return Info(HostPath(argv[2]));
   if (command == "run" && argc >= 3) {
     std::string script = HostPath(argv[2]), outDir, plugin;
+    long long seconds = 120;
     bool ok = true;
     for (int i = 3; i < argc; ++i) {
       std::string option = argv[i];
       if (option == "--out" && i + 1 < argc) outDir = HostPath(argv[++i]);
       else if (option == "--plugin" && i + 1 < argc) plugin = HostPath(argv[++i]);
+      else if (option == "--timeout" && i + 1 < argc)
+        ok = ParseScriptNumber(argv[++i], &seconds) && seconds >= 1 && seconds <= 86400 && ok;
       else ok = false;
     }
     if (ok && !outDir.empty()) {
@@ -106,7 +122,7 @@ int main(int argc, char** argv) {
         char beside[MAX_PATH];
         if (PathBesideModule(nullptr, "sondrel.oin", beside, sizeof beside)) plugin = beside;
       }
-      return Run(runner, script, outDir, plugin);
+      return Run(runner, script, outDir, plugin, (DWORD)seconds * 1000);
     }
   }
   PrintUsage(runner);

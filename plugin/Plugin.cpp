@@ -50,6 +50,7 @@ bool Plugin::Initialize() {
   if (main) {
     main->Engine().SetEventCallback(eventCallback_);
     main->Engine().SetInternalCallback(internalCallback_);
+    main->SetSettings(settings_);
   }
   mainWindow_ = main;
   if (settings_) {

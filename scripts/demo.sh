@@ -1,31 +1,49 @@
 #!/usr/bin/env bash
 # The main job in the reference host; ./sondrel demo calls it with Wine and the
-# display up. It shows what the plug-in answers and runs a short session;
-# everything it made is left in out/demo/.
+# display up. It makes two sample files (synthesised by tools/makesamples), runs
+# the bundled session host/demo.session on the plug-in's real window, and leaves
+# the audio each channel delivered, the logs and a screenshot in out/demo/.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$ROOT/scripts/lib.sh"
 BIN="$BUILD/x86_64/bin"
 OUT="$ROOT/out/demo"
 rm -rf "$OUT"
-mkdir -p "$OUT"
+mkdir -p "$OUT/samples"
 
 echo "== The plug-in, as the host sees it (orvan-host info)"
 sondrel_wine "$BIN/orvan-host.exe" info "$BIN/sondrel.oin" | tee "$OUT/info.json"
 
-cat >"$OUT/session.txt" <<'SCRIPT'
-# Set the audio system up (50 ms blocks, 64 KiB file buffers), then pull a
-# second of audio from the four channels as the engine's streaming thread does.
-setup 4410 65536
-handle 1
-pull 20 realtime
-streamerror
-SCRIPT
+echo "== Two sample files (makesamples)"
+sondrel_wine "$BIN/makesamples.exe" "$OUT/samples"
 
-echo "== A session (out/demo/session.txt)"
-sondrel_wine "$BIN/orvan-host.exe" run "$OUT/session.txt" --out "$OUT"
-echo "events.jsonl:"
-sed 's/^/  /' "$OUT/events.jsonl"
-echo "periods.jsonl: $(wc -l <"$OUT/periods.jsonl") readStreamChannel calls;" \
-  "delivered bytes per channel: $(for c in 1 2 3 4; do echo -n "ch$c=$(($(stat -c %s "$OUT/ch$c.wav") - 44)) "; done)"
-echo "Output in $OUT"
+echo "== The session (out/demo/demo.session)"
+cp "$ROOT/host/demo.session" "$OUT/demo.session"
+# (Wine's file dialog remarks that it cannot read the Z: drive's label: not ours to show.)
+sondrel_wine "$BIN/orvan-host.exe" run "$OUT/demo.session" --out "$OUT" 2> >(grep -v "FS volume label" >&2)
+
+echo "== What happened"
+python3 - "$OUT" <<'PY'
+import json, os, sys, wave
+out = sys.argv[1]
+for line in open(os.path.join(out, "events.jsonl")):
+    e = json.loads(line)
+    kind = e["type"]
+    if kind == "event":
+        print("  event %d: channel %d, partner %d -> host answered %d" % (e["code"], e["channel"], e["partner"], e["answer"]))
+    elif kind == "internal":
+        print("  internal command %d" % e["command"])
+    elif kind in ("open", "click"):
+        print("  %s %s%s" % (kind, e.get("control", ""), " channel %d" % e["channel"] if "channel" in e else ""))
+    elif kind == "dialog":
+        print("  properties: %s, %s channels, %s Hz, %s bits; %s" % (e["1005"], e["1011"], e["1006"], e["1008"], e["1023"]))
+    elif kind in ("messagebox", "error"):
+        print("  %s: %s" % (kind, e["text"].replace("\n", " ")))
+calls = sum(1 for _ in open(os.path.join(out, "periods.jsonl")))
+print("  %d readStreamChannel calls" % calls)
+for c in range(1, 5):
+    with wave.open(os.path.join(out, "ch%d.wav" % c)) as w:
+        print("  ch%d.wav: %.2f s delivered" % (c, w.getnframes() / w.getframerate()))
+PY
+echo "Output in $OUT: ch1.wav..ch4.wav (what each channel delivered), events.jsonl,"
+echo "periods.jsonl and window.png (the main window during playback)."

@@ -50,17 +50,23 @@ sondrel_wine() {
 }
 
 SONDREL_OWN_ENV=""
+SONDREL_XVFB_PID=""
 # Start a private display and a persistent wineserver, and create the prefix on first use.
+# SONDREL_DISPLAY=:0 uses that (real) display instead of a private one, to watch and use the windows.
 sondrel_env_up() {
   if [ "${SONDREL_ENV_UP:-}" = 1 ]; then return 0; fi
   SONDREL_OWN_ENV=1
   export SONDREL_ENV_UP=1
-  local n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  SONDREL_XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  if [ -n "${SONDREL_DISPLAY:-}" ]; then
+    export DISPLAY="$SONDREL_DISPLAY"
+  else
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    SONDREL_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating Wine prefix in $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -85,7 +91,9 @@ sondrel_env_down() {
   SONDREL_OWN_ENV=""
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
-  kill "$SONDREL_XVFB_PID" >/dev/null 2>&1 || true
-  wait "$SONDREL_XVFB_PID" 2>/dev/null || true
+  if [ -n "$SONDREL_XVFB_PID" ]; then
+    kill "$SONDREL_XVFB_PID" >/dev/null 2>&1 || true
+    wait "$SONDREL_XVFB_PID" 2>/dev/null || true
+  fi
   unset SONDREL_ENV_UP
 }

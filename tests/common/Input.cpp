@@ -5,46 +5,18 @@
 #include <cstring>
 
 #include "host/MessageBoxWatcher.h"
+#include "host/UserInput.h"
 
 namespace testkit {
 
 namespace {
 constexpr DWORD kSettleMs = 40;
 
-void SendMouse(DWORD flags, int screenX, int screenY) {
-  INPUT input = {};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-  // Normalised coordinates: 0..65535 across the primary screen.
-  int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-  input.mi.dx = (screenX * 65536 + w / 2) / w;
-  input.mi.dy = (screenY * 65536 + h / 2) / h;
-  SendInput(1, &input, sizeof input);
-}
-
 void MouseAt(HWND hwnd, int x, int y, DWORD flags) {
   POINT p = {x, y};
   ClientToScreen(hwnd, &p);
-  SendMouse(MOUSEEVENTF_MOVE | flags, p.x, p.y);
+  hostkit::SendPointer(flags, p);
   hostkit::PumpMessages(kSettleMs);
-}
-
-struct DialogSearch {
-  const char* title;
-  HWND found;
-};
-
-BOOL CALLBACK VisitTopLevel(HWND hwnd, LPARAM param) {
-  DialogSearch* search = reinterpret_cast<DialogSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
-  char cls[32], title[256];
-  GetClassNameA(hwnd, cls, sizeof cls);
-  GetWindowTextA(hwnd, title, sizeof title);
-  if (strcmp(cls, "#32770") != 0 || strcmp(title, search->title) != 0) return TRUE;
-  search->found = hwnd;
-  return FALSE;
 }
 }  // namespace
 
@@ -82,9 +54,8 @@ void PostKey(HWND hwnd, WORD virtualKey) {
 HWND FindDialog(const char* title, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
-    DialogSearch search = {title, nullptr};
-    EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    HWND found = hostkit::FindVisibleDialog(title);
+    if (found) return found;
     if (GetTickCount() - start >= timeoutMs) return nullptr;
     hostkit::PumpMessages(15);
   }
@@ -92,14 +63,7 @@ HWND FindDialog(const char* title, DWORD timeoutMs) {
 
 bool AnswerFileDialog(const char* title, const std::string& path, DWORD timeoutMs) {
   HWND dialog = FindDialog(title, timeoutMs);
-  if (!dialog) return false;
-  // The file name box: the combo box of the explorer layout, or the older edit box.
-  HWND name = GetDlgItem(dialog, 0x47C);
-  if (!name) name = GetDlgItem(dialog, 0x480);
-  if (!name) return false;
-  SetWindowTextA(name, path.c_str());
-  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-  return true;
+  return dialog && hostkit::EnterFileName(dialog, path);
 }
 
 bool CancelDialog(const char* title, DWORD timeoutMs) {

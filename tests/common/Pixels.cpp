@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "host/PngWriter.h"
+#include "tests/common/TestKit.h"
+
 namespace testkit {
 
 bool Image::Filled(const RECT& rect, uint32_t rgb) const {
@@ -76,35 +79,6 @@ void Put32(std::vector<unsigned char>& out, uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
-void Put32BigEndian(std::vector<unsigned char>& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back((v >> shift) & 0xFF);
-}
-
-bool WriteAll(const std::string& path, const std::vector<unsigned char>& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
-}
-
-uint32_t Crc32(const unsigned char* data, size_t n, uint32_t crc = 0) {
-  crc = ~crc;
-  for (size_t i = 0; i < n; ++i) {
-    crc ^= data[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  return ~crc;
-}
-
-// One PNG chunk: length, type, data, CRC over type and data.
-void Chunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data) {
-  Put32BigEndian(out, (uint32_t)data.size());
-  size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  Put32BigEndian(out, Crc32(out.data() + start, out.size() - start));
-}
-
 }  // namespace
 
 bool Image::SaveBmp(const std::string& path) const {
@@ -137,47 +111,10 @@ bool Image::SaveBmp(const std::string& path) const {
     }
     for (uint32_t i = rowBytes; i < padded; ++i) out.push_back(0);
   }
-  return WriteAll(path, out);
+  return WriteFileBytes(path, out);
 }
 
-// An RGB PNG with stored (uncompressed) deflate blocks: no compression library needed.
-bool Image::SavePng(const std::string& path) const {
-  std::vector<unsigned char> raw;
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);  // filter: none
-    for (int x = 0; x < width; ++x) {
-      uint32_t p = At(x, y);
-      raw.push_back((p >> 16) & 0xFF);
-      raw.push_back((p >> 8) & 0xFF);
-      raw.push_back(p & 0xFF);
-    }
-  }
-  std::vector<unsigned char> z = {0x78, 0x01};
-  size_t pos = 0;
-  do {
-    size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
-    z.push_back(pos + n == raw.size() ? 1 : 0);
-    Put16(z, (uint32_t)n);
-    Put16(z, (uint32_t)~n & 0xFFFF);
-    z.insert(z.end(), raw.begin() + pos, raw.begin() + pos + n);
-    pos += n;
-  } while (pos < raw.size());
-  uint32_t a = 1, b = 0;
-  for (unsigned char c : raw) {
-    a = (a + c) % 65521;
-    b = (b + a) % 65521;
-  }
-  Put32BigEndian(z, (b << 16) | a);
-
-  std::vector<unsigned char> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<unsigned char> header;
-  Put32BigEndian(header, width);
-  Put32BigEndian(header, height);
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter, no interlace
-  Chunk(out, "IHDR", header);
-  Chunk(out, "IDAT", z);
-  Chunk(out, "IEND", {});
-  return WriteAll(path, out);
-}
+// An RGB PNG through the host's writer.
+bool Image::SavePng(const std::string& path) const { return hostkit::WritePng(path, width, height, pixels, false); }
 
 }  // namespace testkit

@@ -1,24 +1,381 @@
 #include "ui/plugin/MainWindow.h"
 
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "plugin/ChannelLock.h"
 #include "plugin/ErrorCodes.h"
+#include "resources/resource_ids.h"
+#include "ui/framework/FileDialog.h"
+#include "ui/framework/PositionView.h"
+#include "ui/framework/PushButton.h"
+#include "ui/framework/Surface.h"
+#include "ui/framework/ToggleButton.h"
+#include "ui/plugin/ImageWorker.h"
+#include "ui/plugin/WavePropertiesDialog.h"
+#include "util/PathText.h"
+#include "util/Registry.h"
+#include "wavedata/WaveFile.h"
 
-MainWindow::MainWindow() : engine_(this) { classId_ = kUserInterface; }
+namespace {
+const char* const kSettingsSection = "Orvan Sondrel";
+const char* const kPositionKey = "MainWndPos";
+const char kOpenFilter[] = "PCM Wave Audio\0*.wav\0";
 
-MainWindow::~MainWindow() = default;
+// The skin's control images, in the order they are loaded.
+constexpr int kSkinIds[] = {IDB_OPEN, IDB_CLOSE, IDB_PLAY_STOP, IDB_PAUSE, IDB_SYNC,
+                            IDB_LOOP, IDB_LED_LIT, IDB_LED_UNLIT, IDB_INFO};
+}  // namespace
+
+MainWindow::MainWindow() : engine_(this) {
+  InitializeCriticalSection(&displayGuard_);
+  memset(shownLoad_, 0, sizeof shownLoad_);
+  for (int c = 0; c < kNumChannels; ++c) {
+    images_[c] = new (std::nothrow) Surface(kStripImageWidth, kStripImageHeight);
+    if (images_[c]) images_[c]->FillSurface(kEmptyStripColour);
+  }
+}
+
+MainWindow::~MainWindow() {
+  // A window left open on this thread must go while this object can still answer it.
+  if (Handle() && OnWindowThread()) DestroyWindow(Handle());
+  engine_.SetView(nullptr);
+  UnregisterWindowClass();
+  for (Surface*& image : images_) {
+    delete image;
+    image = nullptr;
+  }
+  DeleteCriticalSection(&displayGuard_);
+}
+
+bool MainWindow::Valid() const {
+  if (!engine_.Valid()) return false;
+  for (Surface* image : images_)
+    if (!image || !image->Valid()) return false;
+  return true;
+}
 
 int MainWindow::CreateUserInterface(HINSTANCE instance, HICON icon, HCURSOR cursor, int showCommand) {
   tearDown_ = false;
-  // No window can be made until the window framework lands: say so, as a failed creation does.
-  return Fail(Error::WindowCreate);
+  // A second window for the same channels would fight the first one over them.
+  if (Handle()) {
+    ShowWindow(Handle(), showCommand);
+    return lastError_ = 0;
+  }
+  WindowDescription description;
+  description.icon = icon;
+  description.cursor = cursor;
+  description.SetClassName("Sondrel");
+  description.SetTitle("Orvan Sondrel");
+  description.width = 320;  // replaced by the skin's size
+  description.height = 200;
+  description.centre = 1;
+  description.taskbar = 1;
+  return Create(true, description, instance, showCommand);
 }
 
 int MainWindow::DestroyUserInterface() {
   tearDown_ = true;
-  if (!hwnd_) return 0;
-  SendMessageA(hwnd_, WM_CLOSE, 0, 0);
-  return 0;
+  if (Handle()) SendMessageA(Handle(), WM_CLOSE, 0, 0);
+  // The class cannot go while a window of it still exists.
+  if (Handle() || !ClassRegistered()) return 0;
+  UnregisterWindowClass();
+  return 1;
 }
 
 void MainWindow::Switch(bool on) {
-  if (hwnd_) ShowWindow(hwnd_, on ? SW_SHOW : SW_HIDE);
+  if (Handle()) ShowWindow(Handle(), on ? SW_SHOW : SW_HIDE);
+}
+
+int MainWindow::Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
+                       int showCommand) {
+  WindowDescription shaped = description;
+  {
+    Surface mask(instance, IDB_MAIN_MASK);
+    HRGN region = mask.Valid() ? mask.MakeColourKeyRegion() : nullptr;
+    if (!region) return Fail(Error::WindowCreate);
+    if (shaped.region && shaped.region != region) DeleteObject(shaped.region);
+    shaped.region = region;
+    shaped.width = mask.Width();
+    shaped.height = mask.Height();
+  }
+  return UserInterface::Create(registerClass, shaped, instance, showCommand);
+}
+
+bool MainWindow::OnCreate() {
+  windowThread_ = GetCurrentThreadId();
+  if (!UserInterface::OnCreate()) return false;
+  openDialog_ = new (std::nothrow) FileDialog(Handle());
+  if (!openDialog_) {
+    ReportError(Error::OutOfMemory);
+    return false;
+  }
+  openDialog_->SetInstance(Instance());
+  openDialog_->SetOpen(true);
+  openDialog_->SetFilter(kOpenFilter);
+  // From here on the channel side shows every change; the strips show the channels now.
+  engine_.SetView(this);
+  return true;
+}
+
+bool MainWindow::LoadBitmaps() {
+  backgroundImage_ = new (std::nothrow) Surface(Instance(), IDB_MAIN_BACKGROUND);
+  if (!backgroundImage_ || !backgroundImage_->Valid()) return false;
+  SetBackground(backgroundImage_);
+  for (int i = 0; i < kSkinImageCount; ++i) {
+    skin_[i] = new (std::nothrow) Surface(Instance(), kSkinIds[i]);
+    if (!skin_[i] || !skin_[i]->Valid()) return false;
+  }
+  return true;
+}
+
+void MainWindow::FreeBitmaps() {
+  for (Surface*& image : skin_) {
+    delete image;
+    image = nullptr;
+  }
+  SetBackground(nullptr);
+  delete backgroundImage_;
+  backgroundImage_ = nullptr;
+}
+
+int MainWindow::CreateControls() {
+  char tip[kTextSize];
+  preRecorderToggle_ = new (std::nothrow) PushButton(Handle());
+  if (!preRecorderToggle_) return AddControl(nullptr);
+  if (preRecorderToggle_->LoadFrames(428, 135, Instance(), IDB_PRERECORDER_TOGGLE) != 0) {
+    delete preRecorderToggle_;
+    preRecorderToggle_ = nullptr;
+    return Fail(Error::ControlCreate);
+  }
+  preRecorderToggle_->SetNotify(WM_COMMAND, kControlCommand, reinterpret_cast<LPARAM>(preRecorderToggle_));
+  preRecorderToggle_->SetUserValue(kIdPreRecorderToggle);
+  LoadText(Instance(), IDS_TOGGLE_PRERECORDER, tip, sizeof tip);
+  preRecorderToggle_->SetToolTipText(tip);
+  if (int code = AddControl(preRecorderToggle_)) {
+    preRecorderToggle_ = nullptr;
+    return code;
+  }
+
+  StripImages images = {skin_[kOpen], skin_[kClose],  skin_[kPlayStop], skin_[kPause], skin_[kSync],
+                        skin_[kLoop], skin_[kLedLit], skin_[kLedUnlit], skin_[kInfo]};
+  for (int c = 0; c < kNumChannels; ++c) {
+    if (int code = strips_[c].Create(*this, c, images, images_[c], &engine_.Position(c))) return code;
+  }
+  return 0;
+}
+
+void MainWindow::BeforeShow() {
+  if (!settings_) return;
+  settings_->SelectSection(kSettingsSection, true);
+  RestoreWindowPosition(settings_, kPositionKey);
+}
+
+bool MainWindow::CanClose() {
+  if (!tearDown_) {
+    // The host decides whether its plug-in's window goes away.
+    engine_.SendInternal(kCommandCloseWindow);
+    return false;
+  }
+  if (settings_ && settings_->SelectSection(kSettingsSection, true) == 0) {
+    SaveWindowPosition(settings_, kPositionKey);
+    settings_->SaveSection();
+  }
+  return true;
+}
+
+int MainWindow::OnDestroy() {
+  // No display call of another thread may reach the controls freed below.
+  engine_.SetView(nullptr);
+  delete openDialog_;
+  openDialog_ = nullptr;
+  for (ChannelStrip& strip : strips_) strip.Forget();
+  preRecorderToggle_ = nullptr;
+  UserInterface::OnDestroy();
+  InterlockedExchange(&pendingLoad_, 0);
+  InterlockedExchange(&pendingState_, 0);
+  windowThread_ = 0;
+  // The host's thread runs the message loop: no WM_QUIT for it.
+  return 1;
+}
+
+Control* MainWindow::CommandSource(LPARAM lParam) const {
+  for (int i = 0; i < ControlCount(); ++i)
+    if (reinterpret_cast<LPARAM>(GetControl(i)) == lParam) return GetControl(i);
+  return nullptr;
+}
+
+bool MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(wParam) != kControlCommand) return false;
+  Control* control = CommandSource(lParam);
+  if (!control) return false;
+  const int id = control->UserValue();
+  if (id == kIdPreRecorderToggle) return true;  // the pre-recorder window is not part of this build
+  const int c = ChannelStrip::ChannelOfId(id);
+  if (c < 0) return false;
+  switch (id - c) {
+    case kIdOpen:
+      OpenFile(c);
+      return true;
+    case kIdClose:
+      engine_.CloseFile(c);
+      return true;
+    case kIdPlayStop:
+      engine_.PlayStop(c);
+      return true;
+    // A command ignored because a lock was busy leaves the switch as the channel is
+    // (see OnLButtonUp).
+    case kIdPause:
+      engine_.Pause(c);
+      return true;
+    case kIdSync:
+      engine_.SetSync(c, strips_[c].Sync() && strips_[c].Sync()->On());
+      return true;
+    case kIdLoop:
+      engine_.SetLoop(c, strips_[c].Loop() && strips_[c].Loop()->On());
+      return true;
+    case kIdProperties:
+      ShowProperties(c);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The open button of channel c: the shared open dialog, then the load.
+void MainWindow::OpenFile(int c) {
+  if (!openDialog_) return;
+  char title[128];
+  snprintf(title, sizeof title, "Open Wave Ch%i...", c + 1);
+  openDialog_->SetTitle(title);
+  if (!openDialog_->ShowFileDialog()) return;
+  char path[MAX_PATH];
+  lstrcpynA(path, openDialog_->FileName(), sizeof path);
+  int32_t partner = -1;
+  engine_.LoadChannel(c, path, &partner);
+}
+
+// The properties button of channel c: the file's format, modally.
+void MainWindow::ShowProperties(int c) {
+  WavePropertiesDialog dialog;
+  {
+    HeldLock lock;
+    if (!lock.Acquire(engine_.ChannelAt(c).lock, kLockWaitMs)) return;
+    const Channel& channel = engine_.ChannelAt(c);
+    if (!channel.loaded || !channel.file) return;
+    dialog.Fill(*channel.file);
+  }
+  dialog.SetInstance(Instance());
+  dialog.SetParent(Handle());
+  dialog.RunModal();
+}
+
+void MainWindow::ShowSwitches(int c) {
+  ChannelStrip& strip = strips_[c];
+  if (!strip.Created()) return;
+  const Channel& channel = engine_.ChannelAt(c);
+  ToggleButton* switches[] = {strip.Loop(), strip.Sync(), strip.Pause()};
+  const bool on[] = {channel.loop, channel.sync, channel.state == kPaused};
+  for (int i = 0; i < 3; ++i) {
+    if (switches[i]->On() == on[i]) continue;
+    switches[i]->SetOn(on[i]);
+    switches[i]->Invalidate();
+  }
+}
+
+void MainWindow::OnLButtonDblClk(LPARAM point, WPARAM keys) { OnLButtonDown(point, keys); }
+
+void MainWindow::OnLButtonUp(LPARAM point, WPARAM keys) {
+  UserInterface::OnLButtonUp(point, keys);
+  for (int c = 0; c < kNumChannels; ++c) ShowSwitches(c);
+}
+
+bool MainWindow::OnWindowThread() const { return windowThread_ != 0 && GetCurrentThreadId() == windowThread_; }
+
+bool MainWindow::ReadLoadState(int c, StripLoadState* state) {
+  // The channel side calls with the lock held (it is taken again at once) or, when a
+  // window attaches, without: then it is awaited, as briefly as any channel command.
+  HeldLock lock;
+  if (!lock.Acquire(engine_.ChannelAt(c).lock, kLockWaitMs)) return false;
+  const Channel& channel = engine_.ChannelAt(c);
+  state->loaded = channel.loaded;
+  state->owner = channel.owner;
+  state->loop = channel.loop;
+  state->sync = channel.sync;
+  state->fileName[0] = '\0';
+  if (channel.loaded && channel.file) FileNameOfPath(channel.file->Name(), state->fileName, sizeof state->fileName);
+  return true;
+}
+
+void MainWindow::RefreshStrip(int c) {
+  if (c < 0 || c >= kNumChannels) return;
+  StripLoadState state;
+  bool read = ReadLoadState(c, &state);
+  EnterCriticalSection(&displayGuard_);
+  // A busy lock keeps the name shown so far; the flags are plain values.
+  if (!read) {
+    state = shownLoad_[c];
+    const Channel& channel = engine_.ChannelAt(c);
+    state.loaded = channel.loaded;
+    state.owner = channel.owner;
+  }
+  shownLoad_[c] = state;
+  LeaveCriticalSection(&displayGuard_);
+  InterlockedOr(&pendingLoad_, 1 << c);
+  DisplayChanged();
+}
+
+void MainWindow::ShowChannelState(int c) {
+  if (c < 0 || c >= kNumChannels) return;
+  InterlockedOr(&pendingState_, 1 << c);
+  DisplayChanged();
+}
+
+void MainWindow::DisplayChanged() {
+  if (OnWindowThread()) {
+    ApplyPendingDisplay();
+    InvalidateRect(Handle(), nullptr, FALSE);
+    return;
+  }
+  // Another thread: only the invalidation; the window's thread shows the change when it paints.
+  if (HWND hwnd = Handle()) InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void MainWindow::ApplyPendingDisplay() {
+  LONG load = InterlockedExchange(&pendingLoad_, 0);
+  LONG state = InterlockedExchange(&pendingState_, 0);
+  for (int c = 0; c < kNumChannels; ++c) {
+    if (load & (1 << c)) {
+      StripLoadState shown;
+      EnterCriticalSection(&displayGuard_);
+      shown = shownLoad_[c];
+      LeaveCriticalSection(&displayGuard_);
+      strips_[c].ShowLoadState(shown);
+      // Showing the load state disables pause; the play state decides it again.
+      state |= 1 << c;
+    }
+    if (state & (1 << c)) strips_[c].ShowPlayState(engine_.ChannelAt(c).state);
+  }
+}
+
+void MainWindow::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
+  ApplyPendingDisplay();
+  UserInterface::OnPaint(dc, paint);
+}
+
+void MainWindow::InvalidatePosition(int c) {
+  if (c < 0 || c >= kNumChannels) return;
+  if (PositionView* view = strips_[c].View()) view->Invalidate();
+}
+
+void MainWindow::ForgetPressedControl() {
+  if (OnWindowThread()) UserInterface::ForgetPressedControl();
+}
+
+void MainWindow::BuildPicture(int c, WaveFile* file, bool stereo) {
+  if (c < 0 || c >= kNumChannels || !file) return;
+  Surface* second = stereo && c + 1 < kNumChannels ? images_[c + 1] : nullptr;
+  BuildStripPictures(Instance(), Handle(), file, stereo, images_[c], second);
+  if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
 }

@@ -1,33 +1,110 @@
 // The plug-in's main window object: the home of the channel engine and, once
-// the host asks for it, the window with the four channel strips.
+// the host asks for it, the skinned window with the four channel strips and the
+// pre-recorder toggle. The object lives from attach to detach; its window can be
+// created and destroyed again and again, and shows the channels as they are.
 #pragma once
 #include <windows.h>
 
-#include "plugin/ChannelEngine.h"
-#include "plugin/Object.h"
+#include <cstdint>
 
-class MainWindow : public Object {
+#include "plugin/ChannelEngine.h"
+#include "ui/framework/UserInterface.h"
+#include "ui/plugin/ChannelStrip.h"
+
+class FileDialog;
+class PushButton;
+class Registry;
+class Surface;
+
+class MainWindow : public UserInterface, public ChannelView {
  public:
   MainWindow();
+  // Destroys a window still open on this thread, then the channels and strip images.
   ~MainWindow() override;
 
-  // All four channel locks exist.
-  bool Valid() const { return engine_.Valid(); }
+  // All four channel locks and strip images exist.
+  bool Valid() const;
   ChannelEngine& Engine() { return engine_; }
 
+  // The settings store that keeps the window position (the plug-in's).
+  void SetSettings(Registry* settings) { settings_ = settings; }
   void SetTearDown(bool tearDown) { tearDown_ = tearDown; }
   bool TearDown() const { return tearDown_; }
 
-  // createUserInterface: 0 when the window was created, else an error code.
+  // createUserInterface, on the thread that will run the window's messages:
+  // 0 when the window exists (also when it existed already), else the reported 18.
   int CreateUserInterface(HINSTANCE instance, HICON icon, HCURSOR cursor, int showCommand);
-  // destroyUserInterface: closes the window and unregisters its class.
+  // destroyUserInterface: lets the window close, closes it and unregisters its
+  // class. 1 when a registered class was unregistered, else 0.
   int DestroyUserInterface();
-  // onPluginSwitch: show (nonzero) or hide the window, when there is one.
+  // onPluginSwitch: show (true) or hide the window, when there is one.
   void Switch(bool on);
-  HWND Handle() const { return hwnd_; }
+
+  // Window hooks.
+  // Takes the outline and size from the mask bitmap, then creates the window.
+  int Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
+             int showCommand) override;
+  bool OnCreate() override;
+  bool LoadBitmaps() override;
+  void FreeBitmaps() override;
+  int CreateControls() override;
+  void BeforeShow() override;
+  bool CanClose() override;
+  int OnDestroy() override;
+  bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+  void OnPaint(HDC dc, const PAINTSTRUCT& paint) override;
+  // A quick second click on a button is a click, not a double click.
+  void OnLButtonDblClk(LPARAM point, WPARAM keys) override;
+  // After every release the switches show the channels' flags again: a switch
+  // flips on any release over it, also one that completes no click.
+  void OnLButtonUp(LPARAM point, WPARAM keys) override;
+
+  // What the channel engine shows through the window (any thread; see ChannelView).
+  void ShowChannelState(int c) override;
+  void RefreshStrip(int c) override;
+  void InvalidatePosition(int c) override;
+  void ForgetPressedControl() override;
+  void BuildPicture(int c, WaveFile* file, bool stereo) override;
+
+  ChannelStrip& Strip(int c) { return strips_[c]; }
+  Surface* StripImage(int c) const { return images_[c]; }
+  PushButton* PreRecorderToggle() const { return preRecorderToggle_; }
+  FileDialog* OpenDialog() const { return openDialog_; }
 
  private:
+  enum SkinImage { kOpen, kClose, kPlayStop, kPause, kSync, kLoop, kLedLit, kLedUnlit, kInfo, kSkinImageCount };
+
+  // Reads channel c's load state under its lock (bounded); false when the lock was busy.
+  bool ReadLoadState(int c, StripLoadState* state);
+  // True on the thread that runs the window.
+  bool OnWindowThread() const;
+  // Shows what other threads asked for; on the window's thread only.
+  void ApplyPendingDisplay();
+  // A display change was recorded: shown now on the window's thread, else at the next paint.
+  void DisplayChanged();
+  // The strip control that sent a command, or null when lParam is none of ours.
+  Control* CommandSource(LPARAM lParam) const;
+  void OpenFile(int c);
+  void ShowProperties(int c);
+  // Channel c's loop, sync and pause switches show the channel's flags and state.
+  void ShowSwitches(int c);
+
   ChannelEngine engine_;
+  Registry* settings_ = nullptr;
   bool tearDown_ = false;
-  HWND hwnd_ = nullptr;
+  DWORD windowThread_ = 0;
+
+  Surface* backgroundImage_ = nullptr;
+  Surface* skin_[kSkinImageCount] = {};
+  Surface* images_[kNumChannels] = {};
+  ChannelStrip strips_[kNumChannels];
+  PushButton* preRecorderToggle_ = nullptr;
+  FileDialog* openDialog_ = nullptr;
+
+  // Display changes from other threads: one bit per channel, the load state copied
+  // under the guard (held only for the copy), applied on the window's thread.
+  volatile LONG pendingLoad_ = 0;
+  volatile LONG pendingState_ = 0;
+  StripLoadState shownLoad_[kNumChannels];
+  CRITICAL_SECTION displayGuard_;
 };

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Wave files for the end-to-end runs through the reference host, made by sox and
+# Python, with the samples each channel must deliver beside them. $1 is the
+# test-data folder.
+set -euo pipefail
+out="$1/e2e"
+mkdir -p "$out"
+cd "$out"
+
+# Left and right differ in every block: noise on one side, a sweep on the other.
+sox -r 44100 -c 2 -n -b 16 -D stereo.wav synth 3 whitenoise sine 200-3000 vol 0.7
+sox stereo.wav -t raw -e signed -b 16 -c 1 stereo.left.raw remix 1
+sox stereo.wav -t raw -e signed -b 16 -c 1 stereo.right.raw remix 2
+cmp -s stereo.left.raw stereo.right.raw && { echo "stereo halves are equal" >&2; exit 1; }
+
+sox -r 44100 -c 1 -n -b 16 -D mono.wav synth 2 pinknoise vol 0.7
+sox mono.wav -t raw mono.raw
+sox -r 44100 -c 1 -n -b 16 -D mono2.wav synth 2 sine 523 vol 0.5
+# The files a channel refuses: wrong rate, 8 bits.
+sox -r 22050 -c 1 -n -b 16 -D rate22050.wav synth 1 sine 440
+sox -r 44100 -c 1 -n -b 8 -D bits8.wav synth 1 sine 440
+# A stereo file whose format chunk carries 2 bytes more than plain PCM, with a
+# LIST chunk before its data.
+python3 - <<'PY'
+import struct
+data = open("stereo.wav", "rb").read()
+assert data[12:16] == b"fmt " and struct.unpack_from("<I", data, 16)[0] == 16, "sox wrote an unexpected header"
+fmt = data[20:36] + struct.pack("<H", 0)
+info = b"INFOISFT" + struct.pack("<I", 10) + b"sondrel-t\0"
+body = (b"WAVE" + b"fmt " + struct.pack("<I", 18) + fmt
+        + b"LIST" + struct.pack("<I", len(info)) + info + data[36:])
+open("stereo18.wav", "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+PY
+test "$(stat -c %s stereo.left.raw)" -eq $((3 * 44100 * 2))

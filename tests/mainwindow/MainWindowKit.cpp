@@ -1,0 +1,210 @@
+#include "tests/mainwindow/MainWindowKit.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <thread>
+
+namespace mwkit {
+
+namespace {
+struct Place {
+  int left, top, width, height, pitch;
+};
+// Channel 1's rectangles; rows are 57 pixels apart, the sync column 14.
+constexpr Place kPlaces[kStripControlCount] = {
+    {46, 53, 22, 22, 57},   // open
+    {24, 53, 22, 22, 57},   // close
+    {32, 32, 22, 22, 57},   // play/stop
+    {55, 32, 22, 22, 57},   // pause
+    {80, 32, 315, 26, 57},  // waveform view
+    {114, 62, 226, 14, 57}, // name display
+    {445, 66, 17, 8, 14},   // sync
+    {371, 63, 15, 10, 57},  // loop
+    {400, 35, 15, 15, 57},  // LED
+    {80, 62, 30, 14, 57},   // properties
+};
+constexpr int kSkinIds[kStripControlCount] = {120, 121, 124, 123, 0, 0, 125, 122, 127, 128};
+constexpr int kFrames[kStripControlCount] = {4, 4, 8, 8, 0, 0, 8, 8, 1, 4};
+
+volatile LONG g_steps = 0;
+HHOOK g_hook = nullptr;
+
+LRESULT CALLBACK WatchMessages(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    // Steps while the dialog is up, or the position reached before it appeared.
+    if (message->message == PBM_STEPIT || (message->message == PBM_SETPOS && message->wParam > 0))
+      InterlockedIncrement(&g_steps);
+  }
+  return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+}  // namespace
+
+HostLog g_host;
+
+void ClearHostLog() { g_host = HostLog(); }
+
+int32_t RecordEvent(EventRecord* record) {
+  g_host.events.push_back(*record);
+  return record->code == g_host.refuse ? 0 : 1;
+}
+
+int32_t RecordInternal(InternalRecord* record, int32_t command) {
+  g_host.commands.push_back(*record);
+  g_host.commandCodes.push_back(command);
+  return 0;
+}
+
+RECT StripRect(StripControl control, int c) {
+  const Place& p = kPlaces[control];
+  RECT r = {p.left, p.top + p.pitch * c, p.left + p.width, p.top + p.pitch * c + p.height};
+  return r;
+}
+
+RECT ToggleRect() { return RECT{428, 135, 473, 155}; }
+
+POINT Middle(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+void ClickAndRest(HWND hwnd, const RECT& rect) {
+  POINT p = Middle(rect);
+  testkit::ClickAt(hwnd, p.x, p.y);
+  testkit::MoveMouseTo(hwnd, kRestPoint.x, kRestPoint.y);
+  testkit::PumpMessages(30);
+}
+
+bool OpenWithDialog(HWND hwnd, int c, const std::string& path) {
+  std::string title = "Open Wave Ch" + std::to_string(c + 1) + "...";
+  std::atomic<bool> answered(false);
+  std::thread user([&] { answered = testkit::AnswerFileDialog(title.c_str(), path, 20000); });
+  ClickAndRest(hwnd, StripRect(kOpen, c));
+  PumpUntil([&] { return answered.load(); }, 20000);
+  user.join();
+  testkit::PumpMessages(30);
+  return answered;
+}
+
+int SkinId(StripControl control) { return kSkinIds[control]; }
+int FrameCount(StripControl control) { return kFrames[control]; }
+
+testkit::Image LoadSkin(HMODULE module, int id) {
+  testkit::Image image;
+  HBITMAP bitmap = LoadBitmapA(module, MAKEINTRESOURCEA(id));
+  if (!bitmap) return image;
+  BITMAP info = {};
+  GetObjectA(bitmap, sizeof info, &info);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  image = testkit::CaptureDc(dc, 0, 0, info.bmWidth, info.bmHeight);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return image;
+}
+
+testkit::Image CaptureSurface(HDC dc, int width, int height) { return testkit::CaptureDc(dc, 0, 0, width, height); }
+
+int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames,
+                    const std::vector<RECT>& drawnOver) {
+  if (shot.Empty() || skin.Empty()) return -1;
+  const int height = rect.bottom - rect.top;
+  int differ = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < rect.right - rect.left; ++x) {
+      POINT p = {rect.left + x, rect.top + y};
+      bool covered = false;
+      for (const RECT& over : drawnOver) covered = covered || PtInRect(&over, p);
+      if (covered) continue;
+      int sx = frames ? x : rect.left + x;
+      int sy = frames ? frame * (skin.height / frames) + y : rect.top + y;
+      if (shot.At(rect.left + x, rect.top + y) != skin.At(sx, sy)) ++differ;
+    }
+  }
+  return differ;
+}
+
+std::vector<RECT> DrawnAfter(StripControl control, int c) {
+  // The order in which a strip's controls are created, and so drawn.
+  const StripControl order[] = {kOpen, kClose, kPlay, kPause, kProps, kName, kView, kLoop, kSync, kLed};
+  std::vector<RECT> after;
+  bool later = false;
+  for (StripControl k : order) {
+    if (later) after.push_back(StripRect(k, c));
+    later = later || k == control;
+  }
+  return after;
+}
+
+int LitTextPixels(const testkit::Image& shot, const RECT& rect, bool* allGreen) {
+  int lit = 0;
+  *allGreen = true;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) {
+      uint32_t p = shot.At(x, y);
+      if (p == kBlack) continue;
+      ++lit;
+      if (p & 0xFF00FF) *allGreen = false;
+    }
+  }
+  return lit;
+}
+
+ProgressSteps::ProgressSteps() {
+  g_steps = 0;
+  g_hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchMessages, nullptr, GetCurrentThreadId());
+}
+
+ProgressSteps::~ProgressSteps() {
+  if (g_hook) UnhookWindowsHookEx(g_hook);
+  g_hook = nullptr;
+}
+
+int ProgressSteps::Count() const { return g_steps; }
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start >= timeoutMs) return done();
+    testkit::PumpMessages(10);
+  }
+  return true;
+}
+
+FILETIME WriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+void SetWriteTime(const std::string& path, const FILETIME& time) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  SetFileTime(h, nullptr, nullptr, &time);
+  CloseHandle(h);
+}
+
+FILETIME Later(const FILETIME& time, int seconds) {
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  value.QuadPart += (ULONGLONG)seconds * 10000000ull;
+  FILETIME later = {value.LowPart, value.HighPart};
+  return later;
+}
+
+std::string CachePathOf(const std::string& wavePath) { return wavePath.substr(0, wavePath.size() - 3) + "owi"; }
+
+std::string FreshCopy(const std::string& name, const std::string& scratch) {
+  std::string path = testkit::ScratchDir(scratch) + "\\" + name;
+  CopyFileA(testkit::DataPath("mainwindow\\" + name).c_str(), path.c_str(), FALSE);
+  return path;
+}
+
+std::string ItemText(HWND dialog, int item) {
+  char text[512] = "";
+  GetDlgItemTextA(dialog, item, text, sizeof text);
+  return text;
+}
+
+}  // namespace mwkit

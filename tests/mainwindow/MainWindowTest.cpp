@@ -1,0 +1,491 @@
+// The main window as the plug-in builds it, with the plug-in's own resources
+// linked into the test: its controls, what the strips show for loaded, stereo
+// and closed channels, real clicks on every button and switch, the open and
+// properties dialogs, the waveform picture and its cache, changes that arrive
+// from other threads, and the close request to the host.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plugin/HostTypes.h"
+#include "tests/mainwindow/MainWindowKit.h"
+#include "ui/framework/FileDialog.h"
+#include "ui/framework/ImageSwitch.h"
+#include "ui/framework/PositionView.h"
+#include "ui/framework/PushButton.h"
+#include "ui/framework/Surface.h"
+#include "ui/framework/TextDisplay.h"
+#include "ui/framework/ToggleButton.h"
+#include "ui/plugin/ImageWorker.h"
+#include "ui/plugin/MainWindow.h"
+#include "util/Registry.h"
+
+using namespace mwkit;
+using testkit::DataPath;
+
+namespace {
+
+// The host's callbacks are mwkit's recorder (g_host).
+
+// Errors the window and the channels report, instead of message boxes.
+class ErrorRecorder : public ErrorHandler {
+ public:
+  ErrorRecorder() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
+  ~ErrorRecorder() { SetErrorHandler(previous_); }
+  void ShowError(int code, const char*) override { codes.push_back(code); }
+  std::vector<int> codes;
+
+ private:
+  ErrorHandler* previous_;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearHostLog();
+    ini_ = testkit::ScratchDir("mainwindow_settings") + "\\settings.ini";
+    settings_.SetFileName(ini_.c_str());
+    settings_.SetQuiet(true);
+    window_ = new MainWindow();
+    ASSERT_TRUE(window_->Valid());
+    window_->SetSettings(&settings_);
+    SetupRecord setup = {{0, 4410, 0, 65536, 0, 0}};
+    Engine().ApplySetup(setup);
+    Engine().SetPluginHandle(0x5EED);
+    Engine().SetEventCallback(RecordEvent);
+    Engine().SetInternalCallback(RecordInternal);
+    Create();
+  }
+
+  void TearDown() override {
+    window_->DestroyUserInterface();
+    delete window_;
+  }
+
+  void Create() {
+    ASSERT_EQ(window_->CreateUserInterface(GetModuleHandleA(nullptr), nullptr, LoadCursorA(nullptr, IDC_ARROW), SW_SHOW),
+              0);
+    hwnd_ = window_->Handle();
+    ASSERT_NE(hwnd_, nullptr);
+    Rest();
+  }
+
+  // The pointer leaves every control, and pending paints are done.
+  void Rest() {
+    testkit::MoveMouseTo(hwnd_, kRestPoint.x, kRestPoint.y);
+    testkit::PumpMessages(30);
+  }
+
+  void Click(StripControl control, int c) { ClickAndRest(hwnd_, StripRect(control, c)); }
+
+  // Opens path into channel c through the open button and the real open dialog.
+  void OpenThroughDialog(int c, const std::string& path) {
+    ASSERT_TRUE(OpenWithDialog(hwnd_, c, path));
+    PumpUntil([&] { return Engine().ChannelAt(c).loaded; });
+  }
+
+  ChannelEngine& Engine() { return window_->Engine(); }
+  ChannelStrip& Strip(int c) { return window_->Strip(c); }
+  testkit::Image Picture(int c) {
+    return CaptureSurface(window_->StripImage(c)->Dc(), kStripImageWidth, kStripImageHeight);
+  }
+
+  Registry settings_;
+  std::string ini_;
+  MainWindow* window_ = nullptr;
+  HWND hwnd_ = nullptr;
+};
+
+const RECT kWholePicture = {0, 0, 315, 26};
+
+TEST_F(MainWindowTest, FreshWindowHasItsSkinControlsAndFourEmptyStrips) {
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  EXPECT_EQ(frame.right - frame.left, 485);
+  EXPECT_EQ(frame.bottom - frame.top, 272);
+  // White pixels of the mask lie outside: the corner does, the middle does not.
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(hwnd_, region), ERROR);
+  EXPECT_FALSE(PtInRegion(region, 0, 0));
+  EXPECT_TRUE(PtInRegion(region, 250, 135));
+  DeleteObject(region);
+
+  ASSERT_EQ(window_->ControlCount(), 41);
+  Control* toggle = window_->GetControl(0);
+  EXPECT_EQ(toggle, window_->PreRecorderToggle());
+  EXPECT_EQ(toggle->UserValue(), 41);
+  RECT toggleRect = ToggleRect();
+  EXPECT_TRUE(EqualRect(&toggle->Rect(), &toggleRect));
+  EXPECT_STREQ(toggle->ToolTipText(), "toggle pre-recorder");
+
+  // Per strip, in creation order: control, identifier base, tooltip (null: none).
+  struct Expected {
+    StripControl control;
+    int id;
+    const char* tip;
+  };
+  const Expected order[] = {{kOpen, 1, "open file"},       {kClose, 5, "close file"}, {kPlay, 9, "play/stop track"},
+                            {kPause, 13, "pause track"},   {kProps, 37, nullptr},     {kName, 21, nullptr},
+                            {kView, 17, nullptr},          {kLoop, 29, "loop forever"}, {kSync, 25, ""},
+                            {kLed, 33, nullptr}};
+  const testkit::Image empty = [] {
+    testkit::Image image;
+    image.width = 315;
+    image.height = 26;
+    image.pixels.assign(315 * 26, kEmptyStrip);
+    return image;
+  }();
+  for (int c = 0; c < 4; ++c) {
+    SCOPED_TRACE("channel index " + std::to_string(c));
+    for (int k = 0; k < 10; ++k) {
+      Control* control = window_->GetControl(1 + 10 * c + k);
+      const Expected& e = order[k];
+      EXPECT_EQ(control->UserValue(), e.id + c) << k;
+      RECT want = StripRect(e.control, c);
+      EXPECT_TRUE(EqualRect(&control->Rect(), &want)) << k;
+      if (e.tip && e.control == kSync) {
+        EXPECT_STREQ(control->ToolTipText(), ("syncronize track " + std::to_string(c + 1)).c_str());
+      } else if (e.tip) {
+        EXPECT_STREQ(control->ToolTipText(), e.tip) << k;
+      } else {
+        EXPECT_FALSE(control->HasToolTip()) << k;
+      }
+      bool notifies = e.control != kName && e.control != kView && e.control != kLed;
+      EXPECT_EQ(control->NotifyMessage(), notifies ? (UINT)WM_COMMAND : 0u) << k;
+      if (notifies) {
+        EXPECT_EQ(control->NotifyWParam(), 0x200u);
+      }
+      EXPECT_TRUE(control->Visible()) << k;
+    }
+    ChannelStrip& strip = Strip(c);
+    EXPECT_STREQ(strip.Name()->Text(), ("audio track " + std::to_string(c + 1)).c_str());
+    EXPECT_TRUE(strip.Open()->Enabled());
+    EXPECT_FALSE(strip.Close()->Enabled());
+    EXPECT_FALSE(strip.PlayStop()->Enabled());
+    EXPECT_FALSE(strip.Pause()->Enabled());
+    EXPECT_FALSE(strip.PlayStop()->Toggles());
+    EXPECT_FALSE(strip.Led()->On());
+    EXPECT_EQ(strip.View()->Image(), window_->StripImage(c));
+    EXPECT_EQ(FrameDifference(Picture(c), kWholePicture, empty, 0, 0), 0);
+  }
+  ASSERT_NE(window_->OpenDialog(), nullptr);
+  EXPECT_EQ(std::string(window_->OpenDialog()->Filter(), 22), std::string("PCM Wave Audio\0*.wav\0\0", 22));
+}
+
+TEST_F(MainWindowTest, StereoFileTakesTwoStripsAndClosingEmptiesBoth) {
+  int32_t partner = -1;
+  ASSERT_EQ(Engine().LoadChannel(1, DataPath("mainwindow\\stereo.wav").c_str(), &partner), 0);
+  EXPECT_EQ(partner, 2);
+  Rest();
+
+  EXPECT_STREQ(Strip(1).Name()->Text(), "stereo.wav");
+  EXPECT_STREQ(Strip(2).Name()->Text(), "stereo.wav[right]");
+  ChannelStrip& right = Strip(2);
+  Control* hidden[] = {right.Open(), right.Close(), right.PlayStop(), right.Pause(),
+                       right.Sync(), right.Loop(),  right.Properties()};
+  for (Control* control : hidden) EXPECT_FALSE(control->Visible()) << control->UserValue();
+  EXPECT_TRUE(right.Led()->Visible());
+  EXPECT_TRUE(right.Name()->Visible());
+  EXPECT_TRUE(right.View()->Visible());
+  EXPECT_TRUE(Strip(1).Close()->Enabled());
+  EXPECT_TRUE(Strip(1).PlayStop()->Enabled());
+  EXPECT_FALSE(Strip(1).Pause()->Enabled());
+
+  // The left channel in red in the owner's strip, the right one in blue in the partner's.
+  testkit::Image left = Picture(1), second = Picture(2);
+  EXPECT_GT(left.Count(kWholePicture, kRed), 500);
+  EXPECT_EQ(left.Count(kWholePicture, kBlue), 0);
+  EXPECT_GT(second.Count(kWholePicture, kBlue), 300);
+  EXPECT_EQ(second.Count(kWholePicture, kRed), 0);
+
+  // On the screen: the partner's hidden controls leave the skin (its STEREO mark) visible,
+  // and the views show the pictures.
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  testkit::Image background = LoadSkin(GetModuleHandleA(nullptr), 111);
+  for (StripControl control : {kOpen, kClose, kPlay, kPause, kProps, kLoop})
+    EXPECT_EQ(FrameDifference(shot, StripRect(control, 2), background, 0, 0, DrawnAfter(control, 2)), 0) << control;
+  RECT view = StripRect(kView, 2);
+  for (int y = 0; y < 26; ++y)
+    for (int x = 0; x < 315; ++x) ASSERT_EQ(shot.At(view.left + x, view.top + y), second.At(x, y)) << x << "," << y;
+
+  ASSERT_TRUE(Engine().CloseFile(2));  // the right half closes the pair
+  Rest();
+  ASSERT_EQ(g_host.events.size(), 2u);
+  EXPECT_EQ(g_host.events[1].code, 7);
+  EXPECT_EQ(g_host.events[1].channel, 2);
+  EXPECT_EQ(g_host.events[1].partner, 3);
+  for (int c : {1, 2}) {
+    EXPECT_STREQ(Strip(c).Name()->Text(), ("audio track " + std::to_string(c + 1)).c_str());
+    EXPECT_TRUE(Strip(c).Open()->Visible());
+    EXPECT_TRUE(Strip(c).Properties()->Visible());
+    EXPECT_EQ(Picture(c).Count(kWholePicture, kEmptyStrip), 315 * 26);
+  }
+}
+
+TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
+  OpenThroughDialog(0, DataPath("mainwindow\\tone.wav"));
+  ASSERT_TRUE(Engine().ChannelAt(0).loaded);
+  EXPECT_STREQ(Strip(0).Name()->Text(), "tone.wav");
+  ASSERT_EQ(g_host.events.size(), 1u);
+  EXPECT_EQ(g_host.events[0].code, 6);
+  EXPECT_EQ(g_host.events[0].channel, 1);
+  ChannelStrip& strip = Strip(0);
+
+  // A refused start: the switch stays off, since only the channel's state moves it.
+  ErrorRecorder errors;
+  g_host.refuse = kEventStart;
+  Click(kPlay, 0);
+  EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);
+  EXPECT_FALSE(strip.PlayStop()->On());
+  EXPECT_EQ(strip.PlayStop()->State(), kStateNormal);
+  EXPECT_EQ(errors.codes, std::vector<int>{34});
+
+  g_host.refuse = 0;
+  Click(kPlay, 0);
+  EXPECT_EQ(Engine().ChannelAt(0).state, kPlaying);
+  EXPECT_TRUE(strip.PlayStop()->On());
+  EXPECT_TRUE(strip.Led()->On());
+  EXPECT_TRUE(strip.Pause()->Enabled());
+
+  Click(kPause, 0);
+  EXPECT_EQ(Engine().ChannelAt(0).state, kPaused);
+  EXPECT_TRUE(strip.Pause()->On());
+  EXPECT_TRUE(strip.PlayStop()->On());
+  Click(kPause, 0);
+  EXPECT_EQ(Engine().ChannelAt(0).state, kPlaying);
+  EXPECT_FALSE(strip.Pause()->On());
+
+  Click(kLoop, 0);
+  EXPECT_TRUE(Engine().ChannelAt(0).loop);
+  EXPECT_TRUE(strip.Loop()->On());
+  Click(kSync, 0);
+  EXPECT_TRUE(Engine().ChannelAt(0).sync);
+  Click(kSync, 0);
+  EXPECT_FALSE(Engine().ChannelAt(0).sync);
+
+  Click(kPlay, 0);
+  EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);
+  EXPECT_FALSE(strip.PlayStop()->On());
+  EXPECT_FALSE(strip.Led()->On());
+  EXPECT_FALSE(strip.Pause()->Enabled());
+
+  Click(kClose, 0);
+  EXPECT_FALSE(Engine().ChannelAt(0).loaded);
+  EXPECT_EQ(g_host.events.back().code, 7);
+  EXPECT_STREQ(strip.Name()->Text(), "audio track 1");
+  EXPECT_FALSE(strip.Close()->Enabled());
+  // The loop flag stays with the channel, and the switch with it.
+  EXPECT_TRUE(strip.Loop()->On());
+
+  // Pause and properties on an empty channel do nothing; the toggle has nothing to show yet.
+  size_t events = g_host.events.size();
+  Click(kProps, 0);
+  EXPECT_EQ(testkit::FindDialog("Wavefile Properties", 300), nullptr);
+  POINT toggle = Middle(ToggleRect());
+  testkit::ClickAt(hwnd_, toggle.x, toggle.y);
+  Rest();
+  EXPECT_EQ(g_host.events.size(), events);
+  EXPECT_TRUE(errors.codes.size() == 1u);
+}
+
+// The properties dialog's texts for a file, opened by a real click on its button.
+std::vector<std::string> PropertiesTexts(MainWindowTest* test, HWND hwnd, int c) {
+  std::vector<std::string> texts;
+  std::thread user([&] {
+    HWND dialog = testkit::FindDialog("Wavefile Properties", 10000);
+    if (!dialog) return;
+    for (int item : {1005, 1010, 1011, 1006, 1007, 1012, 1008, 1009, 1026, 1023}) texts.push_back(ItemText(dialog, item));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  });
+  POINT p = Middle(StripRect(kProps, c));
+  testkit::ClickAt(hwnd, p.x, p.y);
+  testkit::MoveMouseTo(hwnd, kRestPoint.x, kRestPoint.y);
+  user.join();
+  return texts;
+}
+
+TEST_F(MainWindowTest, PropertiesShowTheFormatChunk) {
+  int32_t partner;
+  ASSERT_EQ(Engine().LoadChannel(0, DataPath("mainwindow\\stereo.wav").c_str(), &partner), 0);
+  ASSERT_EQ(Engine().LoadChannel(2, DataPath("mainwindow\\fmt18.wav").c_str(), &partner), 0);
+  Rest();
+  std::vector<std::string> plain = {"stereo.wav", "PCM", "2", "44100", "176400", "4", "16", "", "",
+                                    "Total runtime is 00:00:02 ..."};
+  EXPECT_EQ(PropertiesTexts(this, hwnd_, 0), plain);
+  std::vector<std::string> longer = {"fmt18.wav", "PCM", "2", "44100", "176400", "4", "16",
+                                     "Chunk has 2 Bytes additional data!", "'LIST';", "Total runtime is 00:00:01 ..."};
+  EXPECT_EQ(PropertiesTexts(this, hwnd_, 2), longer);
+
+  ASSERT_EQ(Engine().LoadChannel(0, DataPath("mainwindow\\instant.wav").c_str(), &partner), 0);
+  Rest();
+  std::vector<std::string> instant = PropertiesTexts(this, hwnd_, 0);
+  ASSERT_EQ(instant.size(), 10u);
+  EXPECT_EQ(instant[9], "Total runtime is 00:00:00 ...");
+}
+
+TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
+  std::string path = FreshCopy("silence.wav", "mainwindow_picture");
+  std::string cache = CachePathOf(path);
+  int32_t partner;
+  {
+    ProgressSteps steps;
+    ASSERT_EQ(Engine().LoadChannel(0, path.c_str(), &partner), 0);
+    EXPECT_GT(steps.Count(), 0);
+  }
+  Rest();
+  testkit::Image picture = Picture(0);
+  EXPECT_EQ(picture.Count({0, 13, 315, 14}, kBlack), 315);
+  EXPECT_EQ(picture.Count(kWholePicture, kCyan), 315 * 25);
+  // The view shows it; the marker is not drawn at 0.
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  RECT view = StripRect(kView, 0);
+  EXPECT_EQ(FrameDifference(shot, view, picture, 0, 1), 0);
+  ASSERT_TRUE(testkit::ReadFileBytes(cache).size() > 12);
+
+  // Unchanged: the cache answers, no progress is shown.
+  FILETIME written = WriteTime(cache);
+  {
+    ProgressSteps steps;
+    ASSERT_EQ(Engine().LoadChannel(0, path.c_str(), &partner), 0);
+    EXPECT_EQ(steps.Count(), 0);
+  }
+  FILETIME unchanged = WriteTime(cache);
+  EXPECT_EQ(CompareFileTime(&written, &unchanged), 0);
+  EXPECT_EQ(FrameDifference(Picture(0), kWholePicture, picture, 0, 1), 0);
+
+  // A wave file newer than its cache is computed again.
+  SetWriteTime(path, Later(written, 60));
+  {
+    ProgressSteps steps;
+    ASSERT_EQ(Engine().LoadChannel(0, path.c_str(), &partner), 0);
+    EXPECT_GT(steps.Count(), 0);
+  }
+  FILETIME rewritten = WriteTime(cache);
+  EXPECT_NE(CompareFileTime(&written, &rewritten), 0);
+}
+
+TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
+  int32_t partner;
+  ASSERT_EQ(Engine().LoadChannel(0, DataPath("mainwindow\\tone.wav").c_str(), &partner), 0);
+  ASSERT_TRUE(Engine().PlayStop(0));
+  Rest();
+  ASSERT_TRUE(Strip(0).PlayStop()->On());
+
+  // Half of the 3 s file, 50 ms per block, read on another thread as the host does.
+  auto stream = [&](int blocks) {
+    std::thread host([&] {
+      uint8_t* out;
+      int32_t count;
+      for (int i = 0; i < blocks; ++i) Engine().ReadStreamChannel(0, &out, &count);
+    });
+    host.join();
+  };
+  stream(30);
+  Rest();
+  int32_t marker = Engine().Position(0).markerX;
+  ASSERT_GT(marker, 100);
+  ASSERT_LT(marker, 215);
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  RECT view = StripRect(kView, 0);
+  EXPECT_EQ(shot.Count({view.left + marker, view.top, view.left + marker + 1, view.bottom}, kRed), 26);
+
+  // The end of the file stops the channel on the streaming thread; the window shows it when it paints.
+  stream(40);
+  EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);
+  PumpUntil([&] { return !Strip(0).PlayStop()->On(); });
+  EXPECT_FALSE(Strip(0).PlayStop()->On());
+  EXPECT_FALSE(Strip(0).Led()->On());
+  EXPECT_EQ(Engine().Position(0).markerX, 0);
+  shot = testkit::CaptureWindow(hwnd_);
+  EXPECT_EQ(shot.Count(view, kRed), Picture(0).Count(kWholePicture, kRed));
+}
+
+TEST_F(MainWindowTest, WindowComesAndGoesWhileTheHostStreams) {
+  int32_t partner;
+  ASSERT_EQ(Engine().LoadChannel(1, DataPath("mainwindow\\stereo.wav").c_str(), &partner), 0);
+  ASSERT_TRUE(Engine().SetLoop(1, true));
+  ASSERT_TRUE(Engine().PlayStop(1));
+  std::atomic<bool> stop(false);
+  std::atomic<int> delivered(0);
+  std::thread host([&] {
+    while (!stop) {
+      for (int c = 0; c < 4; ++c) {
+        uint8_t* out;
+        int32_t count;
+        if (Engine().ReadStreamChannel(c, &out, &count)) ++delivered;
+      }
+      Sleep(1);
+    }
+  });
+  for (int round = 0; round < 6; ++round) {
+    EXPECT_EQ(window_->DestroyUserInterface(), 1);
+    EXPECT_FALSE(IsWindow(hwnd_));
+    testkit::PumpMessages(20);
+    Create();
+    testkit::PumpMessages(20);
+  }
+  stop = true;
+  host.join();
+  EXPECT_GT(delivered.load(), 100);
+  // The new window shows the channels as they are.
+  EXPECT_STREQ(Strip(1).Name()->Text(), "stereo.wav");
+  EXPECT_STREQ(Strip(2).Name()->Text(), "stereo.wav[right]");
+  EXPECT_TRUE(Strip(1).PlayStop()->On());
+  EXPECT_TRUE(Strip(1).Loop()->On());
+  EXPECT_TRUE(Strip(2).Led()->On());
+  EXPECT_FALSE(Strip(2).Open()->Visible());
+  EXPECT_GT(Picture(1).Count(kWholePicture, kRed), 500);
+
+  // The host's new set-up, on its own thread, empties the channels; the window follows.
+  std::thread setup([&] {
+    SetupRecord record = {{0, 8820, 0, 65536, 0, 0}};
+    Engine().ApplySetup(record);
+  });
+  setup.join();
+  PumpUntil([&] { return Strip(2).Open()->Visible(); });
+  EXPECT_STREQ(Strip(1).Name()->Text(), "audio track 2");
+  EXPECT_STREQ(Strip(2).Name()->Text(), "audio track 3");
+  EXPECT_FALSE(Strip(1).PlayStop()->On());
+  EXPECT_EQ(Picture(2).Count(kWholePicture, kEmptyStrip), 315 * 26);
+}
+
+TEST_F(MainWindowTest, CloseRequestGoesToTheHostUntilItTearsDown) {
+  PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  testkit::PumpMessages(100);
+  EXPECT_TRUE(IsWindow(hwnd_));
+  EXPECT_TRUE(IsWindowVisible(hwnd_));
+  ASSERT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
+  EXPECT_EQ(g_host.commands[0].handle, 0x5EEDu);
+  for (int32_t word : g_host.commands[0].words) EXPECT_EQ(word, 0);
+
+  // Placement: kept in the settings file when the host ends the window, restored next time.
+  SetWindowPos(hwnd_, nullptr, 123, 77, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_EQ(window_->DestroyUserInterface(), 1);
+  EXPECT_EQ(g_host.commandCodes.size(), 1u);
+  EXPECT_FALSE(IsWindow(hwnd_));
+  char value[64] = "";
+  GetPrivateProfileStringA("Orvan Sondrel", "MainWndPos", "", value, sizeof value, ini_.c_str());
+  EXPECT_STREQ(value, "123,77");
+  Create();
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  EXPECT_EQ(frame.left, 123);
+  EXPECT_EQ(frame.top, 77);
+  // A second create while the window exists makes no second window.
+  EXPECT_EQ(window_->CreateUserInterface(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOW), 0);
+  EXPECT_EQ(window_->Handle(), hwnd_);
+}
+
+TEST(MainWindowObject, WithoutAWindowDestroyingDoesNothing) {
+  MainWindow window;
+  EXPECT_TRUE(window.Valid());
+  window.Switch(true);
+  EXPECT_EQ(window.DestroyUserInterface(), 0);
+  EXPECT_TRUE(window.TearDown());
+}
+
+}  // namespace

@@ -1,0 +1,319 @@
+// The main window reached as a host reaches it: the real sondrel.oin loaded with
+// LoadLibrary, driven through its exports, its window clicked with real mouse input
+// and its pixels compared with the skin images of the same module.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "plugin/HostTypes.h"
+#include "tests/mainwindow/MainWindowKit.h"
+
+using namespace mwkit;
+using testkit::DataPath;
+
+namespace {
+
+template <typename Fn>
+Fn Export(HMODULE plugin, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(plugin, name)));
+}
+
+// The host's callbacks are mwkit's recorder (g_host).
+
+constexpr uint32_t kHandle = 0xC0DE;
+
+// The host's settings file, which the window writes its position to.
+std::string SettingsFile() {
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, sizeof windows);
+  return std::string(windows) + "\\orvanaudioengine.ini";
+}
+
+class PluginWindowTest : public ::testing::Test {
+ protected:
+  // The settings file is the machine's: put it back as it was after these tests.
+  static void SetUpTestSuite() {
+    savedSettings_ = testkit::ReadFileBytes(SettingsFile());
+    hadSettings_ = GetFileAttributesA(SettingsFile().c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  static void TearDownTestSuite() {
+    if (hadSettings_)
+      testkit::WriteFileBytes(SettingsFile(), savedSettings_);
+    else
+      DeleteFileA(SettingsFile().c_str());
+  }
+
+  void SetUp() override {
+    ClearHostLog();
+    Load();
+    CreateWindowThroughHost();
+  }
+
+  void TearDown() override {
+    if (plugin_) {
+      destroy_();
+      FreeLibrary(plugin_);
+    }
+  }
+
+  void Load() {
+    plugin_ = LoadLibraryA(testkit::BinPath("sondrel.oin").c_str());
+    ASSERT_NE(plugin_, nullptr);
+    create_ = Export<CreateUserInterfaceFn>(plugin_, "createUserInterface");
+    destroy_ = Export<DestroyUserInterfaceFn>(plugin_, "destroyUserInterface");
+    switch_ = Export<OnPluginSwitchFn>(plugin_, "onPluginSwitch");
+    read_ = Export<ReadStreamChannelFn>(plugin_, "readStreamChannel");
+    ASSERT_TRUE(create_ && destroy_ && switch_ && read_);
+    Export<SetPluginHandleFn>(plugin_, "setPluginHandle")(kHandle);
+    Export<SetEventCallbackFn>(plugin_, "setEventCallback")(RecordEvent);
+    Export<SetInternalCallbackFn>(plugin_, "setInternalCallback")(RecordInternal);
+    SetupRecord setup = {{0, 4410, 0, 65536, 0, 0}};
+    ASSERT_EQ(Export<SetupAudioSystemFn>(plugin_, "setupAudioSystem")(&setup), 1);
+  }
+
+  void Unload() {
+    destroy_();
+    FreeLibrary(plugin_);
+    plugin_ = nullptr;
+  }
+
+  void CreateWindowThroughHost() {
+    ASSERT_EQ(create_(0, SW_SHOW), 1);
+    hwnd_ = FindWindowA("Sondrel", "Orvan Sondrel");
+    ASSERT_NE(hwnd_, nullptr);
+    DWORD pid = 0;
+    ASSERT_EQ(GetWindowThreadProcessId(hwnd_, &pid), GetCurrentThreadId());
+    Rest();
+  }
+
+  void Rest() {
+    testkit::MoveMouseTo(hwnd_, kRestPoint.x, kRestPoint.y);
+    testkit::PumpMessages(40);
+  }
+
+  void Click(const RECT& rect) { ClickAndRest(hwnd_, rect); }
+
+  void Open(int c, const std::string& path) { ASSERT_TRUE(OpenWithDialog(hwnd_, c, path)); }
+
+  testkit::Image Skin(int id) { return LoadSkin(plugin_, id); }
+
+  // How far a strip control on the screen is from the given frame of its skin image.
+  int Difference(const testkit::Image& shot, StripControl control, int c, int frame) {
+    int id = control == kLed && frame == 1 ? 126 : SkinId(control);
+    return FrameDifference(shot, StripRect(control, c), Skin(id), control == kLed ? 0 : frame, FrameCount(control),
+                           DrawnAfter(control, c));
+  }
+
+  static std::vector<unsigned char> savedSettings_;
+  static bool hadSettings_;
+  HMODULE plugin_ = nullptr;
+  CreateUserInterfaceFn create_ = nullptr;
+  DestroyUserInterfaceFn destroy_ = nullptr;
+  OnPluginSwitchFn switch_ = nullptr;
+  ReadStreamChannelFn read_ = nullptr;
+  HWND hwnd_ = nullptr;
+};
+
+std::vector<unsigned char> PluginWindowTest::savedSettings_;
+bool PluginWindowTest::hadSettings_ = false;
+
+// Frames of the skin images: a push button's 0 normal, 1 disabled; a toggle's +4 when on.
+constexpr int kNormal = 0, kDisabled = 1, kOnNormal = 4;
+constexpr int kLit = 1, kUnlit = 0;
+
+TEST_F(PluginWindowTest, FreshWindowIsTheSkinWithFourEmptyStrips) {
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  ASSERT_EQ(shot.width, 485);
+  ASSERT_EQ(shot.height, 272);
+  shot.SavePng(testkit::ScratchDir("mainwindow_shot_fresh") + "\\window.png");
+  for (int c = 0; c < 4; ++c) {
+    SCOPED_TRACE("channel index " + std::to_string(c));
+    EXPECT_EQ(Difference(shot, kOpen, c, kNormal), 0);
+    EXPECT_EQ(Difference(shot, kClose, c, kDisabled), 0);
+    EXPECT_EQ(Difference(shot, kPlay, c, kDisabled), 0);
+    EXPECT_EQ(Difference(shot, kPause, c, kDisabled), 0);
+    EXPECT_EQ(Difference(shot, kProps, c, kNormal), 0);
+    EXPECT_EQ(Difference(shot, kSync, c, kNormal), 0);
+    EXPECT_EQ(Difference(shot, kLoop, c, kNormal), 0);
+    EXPECT_EQ(Difference(shot, kLed, c, kUnlit), 0);
+    EXPECT_TRUE(shot.Filled(StripRect(kView, c), kEmptyStrip));
+    // "audio track N" in green on black.
+    bool green = false;
+    EXPECT_GT(LitTextPixels(shot, StripRect(kName, c), &green), 40);
+    EXPECT_TRUE(green);
+  }
+  EXPECT_EQ(FrameDifference(shot, ToggleRect(), Skin(129), 0, 4), 0);
+
+  // Everywhere else inside the outline: the background.
+  testkit::Image background = Skin(111);
+  HRGN outline = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(hwnd_, outline), ERROR);
+  int differ = 0, covered = 0;
+  for (int y = 0; y < 272; ++y) {
+    for (int x = 0; x < 485; ++x) {
+      if (!PtInRegion(outline, x, y)) continue;
+      POINT p = {x, y};
+      RECT toggle = ToggleRect();
+      bool onControl = PtInRect(&toggle, p);
+      for (int c = 0; c < 4 && !onControl; ++c)
+        for (int k = 0; k < kStripControlCount && !onControl; ++k) {
+          RECT r = StripRect(StripControl(k), c);
+          onControl = PtInRect(&r, p);
+        }
+      if (onControl) {
+        ++covered;
+        continue;
+      }
+      if (shot.At(x, y) != background.At(x, y)) ++differ;
+    }
+  }
+  DeleteObject(outline);
+  EXPECT_EQ(differ, 0);
+  EXPECT_GT(covered, 4 * 315 * 26);
+}
+
+TEST_F(PluginWindowTest, StereoFileOpenedIntoChannelTwo) {
+  Open(1, DataPath("mainwindow\\stereo.wav"));
+  ASSERT_EQ(g_host.events.size(), 1u);
+  EXPECT_EQ(g_host.events[0].code, 6);
+  EXPECT_EQ(g_host.events[0].handle, kHandle);
+  EXPECT_EQ(g_host.events[0].channel, 2);
+  EXPECT_EQ(g_host.events[0].partner, 3);
+
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  shot.SavePng(testkit::ScratchDir("mainwindow_shot_stereo") + "\\window.png");
+  testkit::Image background = Skin(111);
+  // The partner's buttons and switches are hidden: its STEREO mark shows.
+  for (StripControl control : {kOpen, kClose, kPlay, kPause, kProps, kLoop, kSync})
+    EXPECT_EQ(FrameDifference(shot, StripRect(control, 2), background, 0, 0, DrawnAfter(control, 2)), 0) << control;
+  EXPECT_EQ(Difference(shot, kLed, 2, kUnlit), 0);
+  RECT owner = StripRect(kView, 1), partner = StripRect(kView, 2);
+  EXPECT_GT(shot.Count(owner, kRed), 500);
+  EXPECT_EQ(shot.Count(owner, kBlue), 0);
+  EXPECT_GT(shot.Count(partner, kBlue), 300);
+  EXPECT_EQ(shot.Count(partner, kRed), 0);
+  // The owner's controls: a file to close and play.
+  EXPECT_EQ(Difference(shot, kClose, 1, kNormal), 0);
+  EXPECT_EQ(Difference(shot, kPlay, 1, kNormal), 0);
+  EXPECT_EQ(Difference(shot, kPause, 1, kDisabled), 0);
+  // "stereo.wav[right]" is longer than "stereo.wav".
+  bool green = false;
+  EXPECT_GT(LitTextPixels(shot, StripRect(kName, 2), &green), LitTextPixels(shot, StripRect(kName, 1), &green));
+
+  Click(StripRect(kPlay, 1));
+  ASSERT_EQ(g_host.events.size(), 2u);
+  EXPECT_EQ(g_host.events[1].code, 2);
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  EXPECT_EQ(read_(1, &out, &count), 1);
+  EXPECT_EQ(count, 4410);
+  EXPECT_EQ(read_(2, &out, &count), 1);
+  EXPECT_EQ(count, 4410);
+  Rest();
+  shot = testkit::CaptureWindow(hwnd_);
+  EXPECT_EQ(Difference(shot, kPlay, 1, kOnNormal), 0);
+  EXPECT_EQ(Difference(shot, kLed, 1, kLit), 0);
+  EXPECT_EQ(Difference(shot, kLed, 2, kLit), 0);
+  EXPECT_EQ(Difference(shot, kPause, 1, kNormal), 0);
+}
+
+TEST_F(PluginWindowTest, RefusalsShowTheirErrorsAndChangeNothing) {
+  testkit::MessageBoxWatcher boxes;
+  g_host.refuse = kEventChannelOpen;
+  Open(0, DataPath("mainwindow\\tone.wav"));
+  ASSERT_TRUE(boxes.WaitFor(1));
+  ASSERT_EQ(g_host.events.size(), 1u);
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  EXPECT_TRUE(shot.Filled(StripRect(kView, 0), kEmptyStrip));
+  EXPECT_EQ(Difference(shot, kClose, 0, kDisabled), 0);
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  EXPECT_EQ(read_(0, &out, &count), 0);
+
+  g_host.refuse = kEventStart;
+  Open(0, DataPath("mainwindow\\tone.wav"));
+  Click(StripRect(kPlay, 0));
+  ASSERT_TRUE(boxes.WaitFor(2));
+  Rest();
+  shot = testkit::CaptureWindow(hwnd_);
+  EXPECT_EQ(Difference(shot, kPlay, 0, kNormal), 0);
+  EXPECT_EQ(Difference(shot, kLed, 0, kUnlit), 0);
+  EXPECT_EQ(read_(0, &out, &count), 0);
+  EXPECT_EQ(boxes.Texts().size(), 2u);
+}
+
+TEST_F(PluginWindowTest, CloseButtonAsksTheHostOnce) {
+  PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  testkit::PumpMessages(150);
+  EXPECT_TRUE(IsWindowVisible(hwnd_));
+  ASSERT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
+  EXPECT_EQ(g_host.commands[0].handle, kHandle);
+  EXPECT_EQ(destroy_(), 1);
+  EXPECT_FALSE(IsWindow(hwnd_));
+  EXPECT_EQ(g_host.commandCodes.size(), 1u);
+}
+
+TEST_F(PluginWindowTest, WindowMadeAgainShowsTheChannelsAsTheyAre) {
+  Open(0, DataPath("mainwindow\\tone.wav"));
+  Click(StripRect(kPlay, 0));
+  Click(StripRect(kLoop, 0));
+  testkit::Image before = testkit::CaptureWindow(hwnd_);
+
+  switch_(0);
+  EXPECT_FALSE(IsWindowVisible(hwnd_));
+  switch_(1);
+  EXPECT_TRUE(IsWindowVisible(hwnd_));
+
+  EXPECT_EQ(destroy_(), 1);
+  EXPECT_EQ(FindWindowA("Sondrel", nullptr), nullptr);
+  // The host goes on reading without a window.
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(read_(0, &out, &count), 1);
+  EXPECT_EQ(destroy_(), 0);
+
+  CreateWindowThroughHost();
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  shot.SavePng(testkit::ScratchDir("mainwindow_shot_again") + "\\window.png");
+  EXPECT_EQ(Difference(shot, kPlay, 0, kOnNormal), 0);
+  EXPECT_EQ(Difference(shot, kLed, 0, kLit), 0);
+  EXPECT_EQ(Difference(shot, kLoop, 0, kOnNormal), 0);
+  EXPECT_EQ(Difference(shot, kClose, 0, kNormal), 0);
+  // The same name and picture; the marker has moved on with the reads.
+  RECT name = StripRect(kName, 0), view = StripRect(kView, 0);
+  EXPECT_EQ(FrameDifference(shot, name, before, 0, 0), 0);
+  EXPECT_GT(shot.Count(view, kRed), 100);
+  EXPECT_EQ(shot.Count(view, kEmptyStrip), 0);
+}
+
+TEST_F(PluginWindowTest, PositionIsKeptInTheHostSettingsFile) {
+  SetWindowPos(hwnd_, nullptr, 211, 143, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_EQ(destroy_(), 1);
+  char value[64] = "";
+  GetPrivateProfileStringA("Orvan Sondrel", "MainWndPos", "", value, sizeof value, SettingsFile().c_str());
+  EXPECT_STREQ(value, "211,143");
+
+  // A new attach reads it from the file.
+  FreeLibrary(plugin_);
+  plugin_ = nullptr;
+  Load();
+  CreateWindowThroughHost();
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  EXPECT_EQ(frame.left, 211);
+  EXPECT_EQ(frame.top, 143);
+
+  // A position off the screen is not used: the window stays centred.
+  Unload();
+  WritePrivateProfileStringA("Orvan Sondrel", "MainWndPos", "5000,10", SettingsFile().c_str());
+  Load();
+  CreateWindowThroughHost();
+  GetWindowRect(hwnd_, &frame);
+  EXPECT_EQ(frame.left, (GetSystemMetrics(SM_CXSCREEN) - 485) / 2);
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#include "ui/plugin/WavePropertiesDialog.h"
+
+#include <cstdio>
+
+#include "resources/resource_ids.h"
+#include "util/PathText.h"
+
+namespace {
+// Bytes of a plain PCM format chunk; more is noted as additional data.
+constexpr int32_t kPlainFormatChunk = 16;
+
+void SetNumber(HWND dialog, int item, uint32_t value) {
+  char text[16];
+  snprintf(text, sizeof text, "%u", value);
+  SetDlgItemTextA(dialog, item, text);
+}
+}  // namespace
+
+WavePropertiesDialog::WavePropertiesDialog() : Dialog(kWavePropertiesTemplate) {}
+
+// Called by the main window before it runs the dialog, with the channel's lock held.
+void WavePropertiesDialog::Fill(const WaveFile& file) {
+  header_ = file.Header();
+  lstrcpynA(fileName_, file.Name(), sizeof fileName_);
+  playingTimeMs_ = file.GetLengthMs();
+  lstrcpynA(skippedChunks_, file.SkippedChunks(), sizeof skippedChunks_);
+}
+
+void WavePropertiesDialog::OnInitDialog() {
+  char text[kTextSize];
+  SetDlgItemTextA(hwnd_, IDC_PROP_FILENAME, FileNameOfPath(fileName_, text, sizeof text));
+  // A loaded file always has format tag 1: other tags are refused when it opens.
+  SetDlgItemTextA(hwnd_, IDC_PROP_FORMAT, "PCM");
+  SetNumber(hwnd_, IDC_PROP_CHANNELS, header_.channels);
+  SetNumber(hwnd_, IDC_PROP_RATE, header_.samplesPerSec);
+  SetNumber(hwnd_, IDC_PROP_BYTES_PER_SEC, header_.avgBytesPerSec);
+  SetNumber(hwnd_, IDC_PROP_ALIGN, header_.blockAlign);
+  SetNumber(hwnd_, IDC_PROP_BITS, header_.bitsPerSample);
+  text[0] = '\0';
+  const int32_t chunkSize = (int32_t)header_.fmtSize;
+  if (chunkSize > kPlainFormatChunk)
+    snprintf(text, sizeof text, "Chunk has %i Bytes additional data!", chunkSize - kPlainFormatChunk);
+  SetDlgItemTextA(hwnd_, IDC_PROP_INFO, text);
+  SetDlgItemTextA(hwnd_, IDC_PROP_IGNORED, skippedChunks_);
+  char duration[kTextSize];
+  snprintf(text, sizeof text, "Total runtime is %s ...", FormatDuration(playingTimeMs_, duration, sizeof duration));
+  SetDlgItemTextA(hwnd_, IDC_PROP_TOTAL_TIME, text);
+}
