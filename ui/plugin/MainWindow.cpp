@@ -28,7 +28,7 @@ constexpr int kSkinIds[] = {IDB_OPEN, IDB_CLOSE, IDB_PLAY_STOP, IDB_PAUSE, IDB_S
                             IDB_LOOP, IDB_LED_LIT, IDB_LED_UNLIT, IDB_INFO};
 }  // namespace
 
-MainWindow::MainWindow() : engine_(this) {
+MainWindow::MainWindow() : engine_(this), openDialog_(nullptr) {
   InitializeCriticalSection(&displayGuard_);
   memset(shownLoad_, 0, sizeof shownLoad_);
   for (int c = 0; c < kNumChannels; ++c) {
@@ -106,14 +106,10 @@ int MainWindow::Create(bool registerClass, const WindowDescription& description,
 bool MainWindow::OnCreate() {
   windowThread_ = GetCurrentThreadId();
   if (!UserInterface::OnCreate()) return false;
-  openDialog_ = new (std::nothrow) FileDialog(Handle());
-  if (!openDialog_) {
-    ReportError(Error::OutOfMemory);
-    return false;
-  }
-  openDialog_->SetInstance(Instance());
-  openDialog_->SetOpen(true);
-  openDialog_->SetFilter(kOpenFilter);
+  openDialog_.SetParent(Handle());
+  openDialog_.SetInstance(Instance());
+  openDialog_.SetOpen(true);
+  openDialog_.SetFilter(kOpenFilter);
   // From here on the channel side shows every change; the strips show the channels now.
   engine_.SetView(this);
   return true;
@@ -178,6 +174,7 @@ bool MainWindow::CanClose() {
     engine_.SendInternal(kCommandCloseWindow);
     return false;
   }
+  CancelOwnedDialogs();
   if (settings_ && settings_->SelectSection(kSettingsSection, true) == 0) {
     SaveWindowPosition(settings_, kPositionKey);
     settings_->SaveSection();
@@ -188,8 +185,6 @@ bool MainWindow::CanClose() {
 int MainWindow::OnDestroy() {
   // No display call of another thread may reach the controls freed below.
   engine_.SetView(nullptr);
-  delete openDialog_;
-  openDialog_ = nullptr;
   for (ChannelStrip& strip : strips_) strip.Forget();
   preRecorderToggle_ = nullptr;
   UserInterface::OnDestroy();
@@ -245,15 +240,32 @@ bool MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 // The open button of channel c: the shared open dialog, then the load.
 void MainWindow::OpenFile(int c) {
-  if (!openDialog_) return;
   char title[128];
   snprintf(title, sizeof title, "Open Wave Ch%i...", c + 1);
-  openDialog_->SetTitle(title);
-  if (!openDialog_->ShowFileDialog()) return;
+  openDialog_.SetTitle(title);
+  if (!openDialog_.ShowFileDialog()) return;
   char path[MAX_PATH];
-  lstrcpynA(path, openDialog_->FileName(), sizeof path);
+  lstrcpynA(path, openDialog_.FileName(), sizeof path);
   int32_t partner = -1;
   engine_.LoadChannel(c, path, &partner);
+}
+
+namespace {
+// A dialog box of this thread owned by the window in owner: asked to cancel.
+BOOL CALLBACK CancelIfOwnedBy(HWND hwnd, LPARAM owner) {
+  char cls[16];
+  if (GetWindow(hwnd, GW_OWNER) == reinterpret_cast<HWND>(owner) && GetClassNameA(hwnd, cls, sizeof cls) &&
+      lstrcmpA(cls, "#32770") == 0)
+    SendMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+}  // namespace
+
+void MainWindow::CancelOwnedDialogs() {
+  EnumThreadWindows(GetCurrentThreadId(), CancelIfOwnedBy, reinterpret_cast<LPARAM>(Handle()));
+  // A dialog's modal loop notices its end only at its next message: wake it, so that
+  // it does not wait for one after this window (its owner) is gone.
+  PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 // The properties button of channel c: the file's format, modally.
