@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plugin/HostTypes.h"
+#include "tests/common/ErrorRecorder.h"
 #include "tests/mainwindow/MainWindowKit.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/ImageSwitch.h"
@@ -30,18 +31,6 @@ using testkit::DataPath;
 namespace {
 
 // The host's callbacks are mwkit's recorder (g_host).
-
-// Errors the window and the channels report, instead of message boxes.
-class ErrorRecorder : public ErrorHandler {
- public:
-  ErrorRecorder() : previous_(GetErrorHandler()) { SetErrorHandler(this); }
-  ~ErrorRecorder() { SetErrorHandler(previous_); }
-  void ShowError(int code, const char*) override { codes.push_back(code); }
-  std::vector<int> codes;
-
- private:
-  ErrorHandler* previous_;
-};
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -172,8 +161,7 @@ TEST_F(MainWindowTest, FreshWindowHasItsSkinControlsAndFourEmptyStrips) {
     EXPECT_EQ(strip.View()->Image(), window_->StripImage(c));
     EXPECT_EQ(FrameDifference(Picture(c), kWholePicture, empty, 0, 0), 0);
   }
-  ASSERT_NE(window_->OpenDialog(), nullptr);
-  EXPECT_EQ(std::string(window_->OpenDialog()->Filter(), 22), std::string("PCM Wave Audio\0*.wav\0\0", 22));
+  EXPECT_EQ(std::string(window_->OpenDialog().Filter(), 22), std::string("PCM Wave Audio\0*.wav\0\0", 22));
 }
 
 TEST_F(MainWindowTest, StereoFileTakesTwoStripsAndClosingEmptiesBoth) {
@@ -236,7 +224,8 @@ TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
   ChannelStrip& strip = Strip(0);
 
   // A refused start: the switch stays off, since only the channel's state moves it.
-  ErrorRecorder errors;
+  // Errors the window and the channels report, instead of message boxes.
+  testkit::ErrorRecorder errors;
   g_host.refuse = kEventStart;
   Click(kPlay, 0);
   EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);

@@ -290,6 +290,38 @@ TEST_F(PluginWindowTest, WindowMadeAgainShowsTheChannelsAsTheyAre) {
   EXPECT_EQ(shot.Count(view, kEmptyStrip), 0);
 }
 
+// The host may end the window at any moment, also while the user is in one of its dialogs.
+TEST_F(PluginWindowTest, HostEndsTheWindowWhileItsDialogsAreOpen) {
+  std::atomic<int> ended(-1);
+  std::thread host([&] {
+    if (testkit::FindDialog("Open Wave Ch1...", 20000)) ended = destroy_();
+  });
+  Click(StripRect(kOpen, 0));
+  PumpUntil([&] { return ended.load() >= 0; }, 20000);
+  host.join();
+  EXPECT_EQ(ended.load(), 1);
+  EXPECT_FALSE(IsWindow(hwnd_));
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  EXPECT_EQ(read_(0, &out, &count), 0);
+
+  CreateWindowThroughHost();
+  Open(0, DataPath("mainwindow\\stereo.wav"));
+  ended = -1;
+  host = std::thread([&] {
+    if (testkit::FindDialog("Wavefile Properties", 20000)) ended = destroy_();
+  });
+  Click(StripRect(kProps, 0));
+  PumpUntil([&] { return ended.load() >= 0; }, 20000);
+  host.join();
+  EXPECT_EQ(ended.load(), 1);
+  EXPECT_FALSE(IsWindow(hwnd_));
+  // The channels stay as they were and the window shows them again.
+  CreateWindowThroughHost();
+  testkit::Image shot = testkit::CaptureWindow(hwnd_);
+  EXPECT_GT(shot.Count(StripRect(kView, 1), kBlue), 300);
+}
+
 TEST_F(PluginWindowTest, PositionIsKeptInTheHostSettingsFile) {
   SetWindowPos(hwnd_, nullptr, 211, 143, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   EXPECT_EQ(destroy_(), 1);

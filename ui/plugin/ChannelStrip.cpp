@@ -24,12 +24,14 @@ constexpr int kNameWidth = 226;
 constexpr int kNameHeight = 14;
 }  // namespace
 
+// Tooltips and names come from the module's string table.
 void LoadText(HINSTANCE instance, UINT id, char* text, int size) {
   if (size <= 0) return;
   text[0] = '\0';
   if (LoadStringA(instance, id, text, size) <= 0) text[0] = '\0';
 }
 
+// The window's OnCommand: which strip a clicked control belongs to.
 int ChannelStrip::ChannelOfId(int id) {
   if (id < kIdOpen || id >= kIdPreRecorderToggle) return -1;
   return (id - kIdOpen) % kNumChannels;
@@ -51,6 +53,7 @@ int ChannelStrip::Add(UserInterface& window, Control* control, int geometryResul
   return window.AddControl(control);
 }
 
+// The window's CreateControls, once per channel.
 int ChannelStrip::Create(UserInterface& window, int c, const StripImages& images, Surface* image,
                          PlayPosition* position) {
   channel_ = c;
@@ -126,6 +129,7 @@ int ChannelStrip::AddButton(UserInterface& window, PushButton* button, int x, in
   return Add(window, button, button ? button->SetFrames(x, y, frames) : 0, id, toolTip);
 }
 
+// The window's OnDestroy, before it frees the controls.
 void ChannelStrip::Forget() {
   name_ = nullptr;
   open_ = close_ = properties_ = nullptr;
@@ -134,6 +138,7 @@ void ChannelStrip::Forget() {
   view_ = nullptr;
 }
 
+// On the window's thread, after the channel was loaded or closed.
 void ChannelStrip::ShowLoadState(const StripLoadState& state) {
   if (!Created()) return;
   const bool partner = state.loaded && !state.owner;
@@ -164,6 +169,7 @@ void ChannelStrip::ShowLoadState(const StripLoadState& state) {
   }
 }
 
+// On the window's thread, after the channel's state changed.
 void ChannelStrip::ShowPlayState(int32_t state) {
   if (!Created()) return;
   const bool running = state == kPlaying || state == kPaused || state == kWaitingForSync;

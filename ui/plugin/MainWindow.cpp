@@ -28,7 +28,8 @@ constexpr int kSkinIds[] = {IDB_OPEN, IDB_CLOSE, IDB_PLAY_STOP, IDB_PAUSE, IDB_S
                             IDB_LOOP, IDB_LED_LIT, IDB_LED_UNLIT, IDB_INFO};
 }  // namespace
 
-MainWindow::MainWindow() : engine_(this) {
+// At attach, with the plug-in object: four empty channels and their strip pictures.
+MainWindow::MainWindow() : engine_(this), openDialog_(nullptr) {
   InitializeCriticalSection(&displayGuard_);
   memset(shownLoad_, 0, sizeof shownLoad_);
   for (int c = 0; c < kNumChannels; ++c) {
@@ -37,6 +38,7 @@ MainWindow::MainWindow() : engine_(this) {
   }
 }
 
+// At detach.
 MainWindow::~MainWindow() {
   // A window left open on this thread must go while this object can still answer it.
   if (Handle() && OnWindowThread()) DestroyWindow(Handle());
@@ -49,6 +51,7 @@ MainWindow::~MainWindow() {
   DeleteCriticalSection(&displayGuard_);
 }
 
+// After construction: false when a lock or a picture could not be made.
 bool MainWindow::Valid() const {
   if (!engine_.Valid()) return false;
   for (Surface* image : images_)
@@ -56,6 +59,7 @@ bool MainWindow::Valid() const {
   return true;
 }
 
+// createUserInterface, on the host's thread that will run the window.
 int MainWindow::CreateUserInterface(HINSTANCE instance, HICON icon, HCURSOR cursor, int showCommand) {
   tearDown_ = false;
   // A second window for the same channels would fight the first one over them.
@@ -75,6 +79,7 @@ int MainWindow::CreateUserInterface(HINSTANCE instance, HICON icon, HCURSOR curs
   return Create(true, description, instance, showCommand);
 }
 
+// destroyUserInterface: the tear-down flag lets CanClose agree.
 int MainWindow::DestroyUserInterface() {
   tearDown_ = true;
   if (Handle()) SendMessageA(Handle(), WM_CLOSE, 0, 0);
@@ -84,10 +89,12 @@ int MainWindow::DestroyUserInterface() {
   return 1;
 }
 
+// onPluginSwitch.
 void MainWindow::Switch(bool on) {
   if (Handle()) ShowWindow(Handle(), on ? SW_SHOW : SW_HIDE);
 }
 
+// From CreateUserInterface: the outline and size come from the mask bitmap.
 int MainWindow::Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
                        int showCommand) {
   WindowDescription shaped = description;
@@ -103,22 +110,20 @@ int MainWindow::Create(bool registerClass, const WindowDescription& description,
   return UserInterface::Create(registerClass, shaped, instance, showCommand);
 }
 
+// WM_CREATE: skin, controls (base), the open dialog, then the strips show the channels.
 bool MainWindow::OnCreate() {
   windowThread_ = GetCurrentThreadId();
   if (!UserInterface::OnCreate()) return false;
-  openDialog_ = new (std::nothrow) FileDialog(Handle());
-  if (!openDialog_) {
-    ReportError(Error::OutOfMemory);
-    return false;
-  }
-  openDialog_->SetInstance(Instance());
-  openDialog_->SetOpen(true);
-  openDialog_->SetFilter(kOpenFilter);
+  openDialog_.SetParent(Handle());
+  openDialog_.SetInstance(Instance());
+  openDialog_.SetOpen(true);
+  openDialog_.SetFilter(kOpenFilter);
   // From here on the channel side shows every change; the strips show the channels now.
   engine_.SetView(this);
   return true;
 }
 
+// Inside OnCreate: the background and the nine control images, in this order.
 bool MainWindow::LoadBitmaps() {
   backgroundImage_ = new (std::nothrow) Surface(Instance(), IDB_MAIN_BACKGROUND);
   if (!backgroundImage_ || !backgroundImage_->Valid()) return false;
@@ -130,6 +135,7 @@ bool MainWindow::LoadBitmaps() {
   return true;
 }
 
+// Inside OnDestroy, after the controls that drew with the images are gone.
 void MainWindow::FreeBitmaps() {
   for (Surface*& image : skin_) {
     delete image;
@@ -140,6 +146,7 @@ void MainWindow::FreeBitmaps() {
   backgroundImage_ = nullptr;
 }
 
+// Inside OnCreate: the pre-recorder toggle, then the four strips. 0, 19 or 28.
 int MainWindow::CreateControls() {
   char tip[kTextSize];
   preRecorderToggle_ = new (std::nothrow) PushButton(Handle());
@@ -166,18 +173,21 @@ int MainWindow::CreateControls() {
   return 0;
 }
 
+// Before the window is first shown: where it was last time.
 void MainWindow::BeforeShow() {
   if (!settings_) return;
   settings_->SelectSection(kSettingsSection, true);
   RestoreWindowPosition(settings_, kPositionKey);
 }
 
+// WM_CLOSE: the user's request goes to the host; the host's own ends the window.
 bool MainWindow::CanClose() {
   if (!tearDown_) {
     // The host decides whether its plug-in's window goes away.
     engine_.SendInternal(kCommandCloseWindow);
     return false;
   }
+  CancelOwnedDialogs();
   if (settings_ && settings_->SelectSection(kSettingsSection, true) == 0) {
     SaveWindowPosition(settings_, kPositionKey);
     settings_->SaveSection();
@@ -185,11 +195,10 @@ bool MainWindow::CanClose() {
   return true;
 }
 
+// WM_DESTROY.
 int MainWindow::OnDestroy() {
   // No display call of another thread may reach the controls freed below.
   engine_.SetView(nullptr);
-  delete openDialog_;
-  openDialog_ = nullptr;
   for (ChannelStrip& strip : strips_) strip.Forget();
   preRecorderToggle_ = nullptr;
   UserInterface::OnDestroy();
@@ -200,18 +209,20 @@ int MainWindow::OnDestroy() {
   return 1;
 }
 
+// OnCommand: lParam is trusted only when it is one of this window's controls.
 Control* MainWindow::CommandSource(LPARAM lParam) const {
   for (int i = 0; i < ControlCount(); ++i)
     if (reinterpret_cast<LPARAM>(GetControl(i)) == lParam) return GetControl(i);
   return nullptr;
 }
 
+// A button or switch was clicked (command code 0x200, the control as lParam).
 bool MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (LOWORD(wParam) != kControlCommand) return false;
   Control* control = CommandSource(lParam);
   if (!control) return false;
   const int id = control->UserValue();
-  if (id == kIdPreRecorderToggle) return true;  // the pre-recorder window is not part of this build
+  if (id == kIdPreRecorderToggle) return true;  // no pre-recorder window exists yet: nothing to toggle
   const int c = ChannelStrip::ChannelOfId(id);
   if (c < 0) return false;
   switch (id - c) {
@@ -245,15 +256,33 @@ bool MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 // The open button of channel c: the shared open dialog, then the load.
 void MainWindow::OpenFile(int c) {
-  if (!openDialog_) return;
   char title[128];
   snprintf(title, sizeof title, "Open Wave Ch%i...", c + 1);
-  openDialog_->SetTitle(title);
-  if (!openDialog_->ShowFileDialog()) return;
+  openDialog_.SetTitle(title);
+  if (!openDialog_.ShowFileDialog()) return;
   char path[MAX_PATH];
-  lstrcpynA(path, openDialog_->FileName(), sizeof path);
+  lstrcpynA(path, openDialog_.FileName(), sizeof path);
   int32_t partner = -1;
   engine_.LoadChannel(c, path, &partner);
+}
+
+namespace {
+// A dialog box of this thread owned by the window in owner: asked to cancel.
+BOOL CALLBACK CancelIfOwnedBy(HWND hwnd, LPARAM owner) {
+  char cls[16];
+  if (GetWindow(hwnd, GW_OWNER) == reinterpret_cast<HWND>(owner) && GetClassNameA(hwnd, cls, sizeof cls) &&
+      lstrcmpA(cls, "#32770") == 0)
+    SendMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+}  // namespace
+
+// CanClose while the host ends the window.
+void MainWindow::CancelOwnedDialogs() {
+  EnumThreadWindows(GetCurrentThreadId(), CancelIfOwnedBy, reinterpret_cast<LPARAM>(Handle()));
+  // A dialog's modal loop notices its end only at its next message: wake it, so that
+  // it does not wait for one after this window (its owner) is gone.
+  PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 // The properties button of channel c: the file's format, modally.
@@ -271,6 +300,7 @@ void MainWindow::ShowProperties(int c) {
   dialog.RunModal();
 }
 
+// After every button release (OnLButtonUp).
 void MainWindow::ShowSwitches(int c) {
   ChannelStrip& strip = strips_[c];
   if (!strip.Created()) return;
@@ -284,15 +314,19 @@ void MainWindow::ShowSwitches(int c) {
   }
 }
 
+// WM_LBUTTONDBLCLK: the class asks for double clicks; here a second click is a click.
 void MainWindow::OnLButtonDblClk(LPARAM point, WPARAM keys) { OnLButtonDown(point, keys); }
 
+// WM_LBUTTONUP: the click goes to the control, then the switches show the channels.
 void MainWindow::OnLButtonUp(LPARAM point, WPARAM keys) {
   UserInterface::OnLButtonUp(point, keys);
   for (int c = 0; c < kNumChannels; ++c) ShowSwitches(c);
 }
 
+// Display calls: whether they may touch the controls now.
 bool MainWindow::OnWindowThread() const { return windowThread_ != 0 && GetCurrentThreadId() == windowThread_; }
 
+// RefreshStrip: what the strip is to show, read under the channel's lock.
 bool MainWindow::ReadLoadState(int c, StripLoadState* state) {
   // The channel side calls with the lock held (it is taken again at once) or, when a
   // window attaches, without: then it is awaited, as briefly as any channel command.
@@ -308,6 +342,7 @@ bool MainWindow::ReadLoadState(int c, StripLoadState* state) {
   return true;
 }
 
+// After a load, a close, and when the window attaches; on any thread.
 void MainWindow::RefreshStrip(int c) {
   if (c < 0 || c >= kNumChannels) return;
   StripLoadState state;
@@ -326,12 +361,14 @@ void MainWindow::RefreshStrip(int c) {
   DisplayChanged();
 }
 
+// Whenever channel c's state value changed; on any thread, also the streaming one.
 void MainWindow::ShowChannelState(int c) {
   if (c < 0 || c >= kNumChannels) return;
   InterlockedOr(&pendingState_, 1 << c);
   DisplayChanged();
 }
 
+// After a display change was recorded.
 void MainWindow::DisplayChanged() {
   if (OnWindowThread()) {
     ApplyPendingDisplay();
@@ -342,6 +379,7 @@ void MainWindow::DisplayChanged() {
   if (HWND hwnd = Handle()) InvalidateRect(hwnd, nullptr, FALSE);
 }
 
+// On the window's thread: at once for its own changes, at the next paint for others'.
 void MainWindow::ApplyPendingDisplay() {
   LONG load = InterlockedExchange(&pendingLoad_, 0);
   LONG state = InterlockedExchange(&pendingState_, 0);
@@ -359,20 +397,24 @@ void MainWindow::ApplyPendingDisplay() {
   }
 }
 
+// WM_PAINT: what other threads changed is shown first.
 void MainWindow::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
   ApplyPendingDisplay();
   UserInterface::OnPaint(dc, paint);
 }
 
+// The streaming thread moved channel c's marker to another column.
 void MainWindow::InvalidatePosition(int c) {
   if (c < 0 || c >= kNumChannels) return;
   if (PositionView* view = strips_[c].View()) view->Invalidate();
 }
 
+// The host refused a start while the play switch was pressed (a message box took the release).
 void MainWindow::ForgetPressedControl() {
   if (OnWindowThread()) UserInterface::ForgetPressedControl();
 }
 
+// During a load, once the host accepted the channel: the picture, behind the progress dialog.
 void MainWindow::BuildPicture(int c, WaveFile* file, bool stereo) {
   if (c < 0 || c >= kNumChannels || !file) return;
   Surface* second = stereo && c + 1 < kNumChannels ? images_[c + 1] : nullptr;

@@ -8,10 +8,10 @@
 #include <cstdint>
 
 #include "plugin/ChannelEngine.h"
+#include "ui/framework/FileDialog.h"
 #include "ui/framework/UserInterface.h"
 #include "ui/plugin/ChannelStrip.h"
 
-class FileDialog;
 class PushButton;
 class Registry;
 class Surface;
@@ -69,7 +69,7 @@ class MainWindow : public UserInterface, public ChannelView {
   ChannelStrip& Strip(int c) { return strips_[c]; }
   Surface* StripImage(int c) const { return images_[c]; }
   PushButton* PreRecorderToggle() const { return preRecorderToggle_; }
-  FileDialog* OpenDialog() const { return openDialog_; }
+  const FileDialog& OpenDialog() const { return openDialog_; }
 
  private:
   enum SkinImage { kOpen, kClose, kPlayStop, kPause, kSync, kLoop, kLedLit, kLedUnlit, kInfo, kSkinImageCount };
@@ -85,6 +85,8 @@ class MainWindow : public UserInterface, public ChannelView {
   // The strip control that sent a command, or null when lParam is none of ours.
   Control* CommandSource(LPARAM lParam) const;
   void OpenFile(int c);
+  // The host ends the window: the dialogs it has open (open, properties) are cancelled.
+  void CancelOwnedDialogs();
   void ShowProperties(int c);
   // Channel c's loop, sync and pause switches show the channel's flags and state.
   void ShowSwitches(int c);
@@ -99,7 +101,9 @@ class MainWindow : public UserInterface, public ChannelView {
   Surface* images_[kNumChannels] = {};
   ChannelStrip strips_[kNumChannels];
   PushButton* preRecorderToggle_ = nullptr;
-  FileDialog* openDialog_ = nullptr;
+  // The shared open dialog; it lives with this object, so that a window destroyed
+  // while the dialog is shown leaves it nothing dangling.
+  FileDialog openDialog_;
 
   // Display changes from other threads: one bit per channel, the load state copied
   // under the guard (held only for the copy), applied on the window's thread.

@@ -16,6 +16,7 @@ void SetNumber(HWND dialog, int item, uint32_t value) {
 }
 }  // namespace
 
+// Each click on a properties button makes one.
 WavePropertiesDialog::WavePropertiesDialog() : Dialog(kWavePropertiesTemplate) {}
 
 // Called by the main window before it runs the dialog, with the channel's lock held.
@@ -26,6 +27,7 @@ void WavePropertiesDialog::Fill(const WaveFile& file) {
   lstrcpynA(skippedChunks_, file.SkippedChunks(), sizeof skippedChunks_);
 }
 
+// WM_INITDIALOG.
 void WavePropertiesDialog::OnInitDialog() {
   char text[kTextSize];
   SetDlgItemTextA(hwnd_, IDC_PROP_FILENAME, FileNameOfPath(fileName_, text, sizeof text));
