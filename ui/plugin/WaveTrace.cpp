@@ -116,9 +116,12 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
   char cachePath[MAX_PATH];
   ReplaceExtension(file->Name(), "owi", cachePath, sizeof cachePath);
 
-  // Take the cache when it is at least as new as the wave file.
-  WIN32_FIND_DATAA cacheFound, waveFound;
-  if (FileExists(cachePath, &cacheFound) && FileExists(file->Name(), &waveFound) &&
+  // Take the cache when it is at least as new as the wave file. The attribute query
+  // answers existence and write time without a directory search.
+  WIN32_FILE_ATTRIBUTE_DATA cacheFound, waveFound;
+  if (GetFileAttributesExA(cachePath, GetFileExInfoStandard, &cacheFound) &&
+      !(cacheFound.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      GetFileAttributesExA(file->Name(), GetFileExInfoStandard, &waveFound) &&
       CompareFileTime(&cacheFound.ftLastWriteTime, &waveFound.ftLastWriteTime) >= 0) {
     if (ReadImageCache(cachePath) == 0) return 0;
     ResetTrace();  // a cache that failed half-way must not leave columns behind
