@@ -12,14 +12,13 @@
 #include "ui/framework/TextDisplay.h"
 #include "ui/framework/ToggleButton.h"
 #include "ui/framework/UserInterface.h"
+#include "ui/plugin/ImageWorker.h"
 #include "util/PathText.h"
 
 namespace {
 // Channel rows are 57 pixels apart; the sync switches form a column of their own.
 constexpr int kRowPitch = 57;
 constexpr int kSyncPitch = 14;
-constexpr int kViewWidth = 315;
-constexpr int kViewHeight = 26;
 constexpr int kNameWidth = 226;
 constexpr int kNameHeight = 14;
 }  // namespace
@@ -103,7 +102,7 @@ int ChannelStrip::Create(UserInterface& window, int c, const StripImages& images
       view_->SetImage(image);
       view_->BindPosition(position);
     }
-    code = Add(window, view_, view_ ? view_->Create(80, 32 + row, kViewWidth, kViewHeight) : 0, kIdView + c, nullptr);
+    code = Add(window, view_, view_ ? view_->Create(80, 32 + row, kStripImageWidth, kStripImageHeight) : 0, kIdView + c, nullptr);
   }
   if (code == 0)
     code = AddButton(window, loop_ = new (std::nothrow) ToggleButton(parent), 371, 63 + row, images.loop,

@@ -4,12 +4,15 @@
 #pragma once
 #include <windows.h>
 
+#include "plugin/ChannelEngine.h"
+
 class ProgressDialog;
 class Surface;
 class WaveFile;
 class WaveTrace;
 
-constexpr int kStripImageWidth = 315;
+// The strip picture is as wide as the position view that shows it.
+constexpr int kStripImageWidth = kPositionViewWidth;
 constexpr int kStripImageHeight = 26;
 
 // What the worker thread gets: the dialog to report to and close, the file, the trace.
