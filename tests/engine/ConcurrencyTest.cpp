@@ -140,13 +140,12 @@ TEST_F(ConcurrencyTest, RandomCommandsAgainstAStreamingThread) {
   ASSERT_NE(streamer, nullptr);
 
   std::mt19937 random(20001);
-  int ignored = 0, loads = 0, refusals = 0;
+  int ignored = 0, loads = 0;
   DWORD start = GetTickCount();
   int commands = 0;
-  for (int i = 0; i < kCommands || (InterlockedCompareExchange(&run.delivered, 0, 0) < kMinDelivered &&
-                                    GetTickCount() - start < kMaxRunMs);
-       ++i) {
-    ++commands;
+  for (; commands < kCommands || (InterlockedCompareExchange(&run.delivered, 0, 0) < kMinDelivered &&
+                                  GetTickCount() - start < kMaxRunMs);
+       ++commands) {
     int c = (int)(random() % kNumChannels);
     unsigned pick = random() % 100;
     bool done = true;
@@ -167,7 +166,6 @@ TEST_F(ConcurrencyTest, RandomCommandsAgainstAStreamingThread) {
       // Now and then the host refuses a start or a channel.
       bool refuse = random() % 4 == 0;
       host.Refuse(random() % 2 ? kEventStart : kEventChannelOpen, refuse);
-      refusals += refuse;
     } else {
       Sleep(1);  // let the streaming thread run a few periods
     }
