@@ -18,11 +18,6 @@ int PositionView::Create(int x, int y, int width, int height) {
   return lastError_ = markerPen_ ? 0 : Error::OutOfMemory;
 }
 
-void PositionView::SetMarkerOffset(int32_t offset) {
-  position_->previousMarkerX = position_->markerX;
-  position_->markerX = offset;
-}
-
 void PositionView::Draw(HDC dc) {
   Picture::Draw(dc);
   int32_t offset = position_->markerX;

@@ -22,8 +22,6 @@ class PositionView : public Picture {
   // previousMarkerX, length, increment and elapsed (ms), needsRepaint, width.
   PlayPosition& Position() { return *position_; }
   const PlayPosition& Position() const { return *position_; }
-  // Moves the marker, keeping the previous offset.
-  void SetMarkerOffset(int32_t offset);
 
  private:
   HPEN markerPen_ = nullptr;

@@ -80,31 +80,39 @@ void UserInterface::ShowFirstTime() {
   UpdateWindow(hwnd_);
 }
 
-int UserInterface::Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
-                          int showCommand) {
+// Both ways of creating start from the caller's description.
+void UserInterface::TakeDescription(const WindowDescription& description, HINSTANCE instance, int showCommand) {
   description_ = description;
   instance_ = instance;
   showCommand_ = showCommand;
   classRegistered_ = false;
-  if (registerClass && RegisterWindowClass() != 0) {
-    DiscardRegion();
-    return Fail(Error::WindowCreate);
-  }
+}
+
+// Registers the class (when asked), creates the window, then places and shapes
+// it. False when a step failed; a class registered here is unregistered again.
+bool UserInterface::MakeWindow(bool registerClass) {
+  if (registerClass && RegisterWindowClass() != 0) return false;
   if (!CreateWindowHandle()) {
     UnregisterWindowClass();
+    return false;
+  }
+  PlaceAndShape();
+  return true;
+}
+
+int UserInterface::Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
+                          int showCommand) {
+  TakeDescription(description, instance, showCommand);
+  if (!MakeWindow(registerClass)) {
     DiscardRegion();
     return Fail(Error::WindowCreate);
   }
-  PlaceAndShape();
   ShowFirstTime();
   return lastError_ = 0;
 }
 
 int UserInterface::CreateOnOwnThread(const WindowDescription& description, HINSTANCE instance, int showCommand) {
-  description_ = description;
-  instance_ = instance;
-  showCommand_ = showCommand;
-  classRegistered_ = false;
+  TakeDescription(description, instance, showCommand);
   delete created_;
   delete failed_;
   created_ = new (std::nothrow) EventObject(false, false);
@@ -141,16 +149,10 @@ int UserInterface::CreateOnOwnThread(const WindowDescription& description, HINST
 // Runs on the window's own thread: create, report back, then pump its messages.
 DWORD WINAPI UserInterface::ThreadProcedure(void* self) {
   UserInterface* window = static_cast<UserInterface*>(self);
-  if (window->RegisterWindowClass() != 0) {
+  if (!window->MakeWindow(true)) {
     SetEvent(window->failed_->Handle());
     return 0;
   }
-  if (!window->CreateWindowHandle()) {
-    window->UnregisterWindowClass();
-    SetEvent(window->failed_->Handle());
-    return 0;
-  }
-  window->PlaceAndShape();
   // The creator may delete the events as soon as it wakes up: nothing of them after this.
   SetEvent(window->created_->Handle());
   window->ShowFirstTime();
@@ -238,16 +240,8 @@ void UserInterface::ForgetPressedControl() {
 }
 
 void UserInterface::AddControlToolTip(Control* control, int index) {
-  if (!toolTip_) return;
-  TOOLINFOA info = {};
-  info.cbSize = TTTOOLINFOA_V1_SIZE;
-  info.uFlags = TTF_SUBCLASS;
-  info.hwnd = hwnd_;
-  info.uId = index;
-  info.rect = control->Rect();
-  info.hinst = instance_;
-  info.lpszText = LPSTR_TEXTCALLBACKA;
-  SendMessageA(toolTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+  // The text comes from the window when the tooltip asks for it (TTN_NEEDTEXTA).
+  AddToolTip(control->Rect(), index, LPSTR_TEXTCALLBACKA);
 }
 
 bool UserInterface::CreateSkinFont(int points) {

@@ -109,7 +109,10 @@ class UserInterface : public Window {
 
  private:
   static DWORD WINAPI ThreadProcedure(void* self);
-  // Centre and outline, shared by both ways of creation.
+  // Steps shared by both ways of creation.
+  void TakeDescription(const WindowDescription& description, HINSTANCE instance, int showCommand);
+  bool MakeWindow(bool registerClass);
+  // Centre and outline.
   void PlaceAndShape();
   void ShowFirstTime();
   void DiscardRegion();
