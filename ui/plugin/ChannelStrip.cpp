@@ -124,7 +124,7 @@ int ChannelStrip::Create(UserInterface& window, int c, const StripImages& images
 // Buttons and switches tell the window about a click with the command code and themselves.
 int ChannelStrip::AddButton(UserInterface& window, PushButton* button, int x, int y, const Surface* frames, int id,
                             const char* toolTip) {
-  if (button) button->SetNotify(WM_COMMAND, kControlCommand, reinterpret_cast<LPARAM>(button));
+  if (button) button->SetCommand(kControlCommand);
   return Add(window, button, button ? button->SetFrames(x, y, frames) : 0, id, toolTip);
 }
 

@@ -85,6 +85,10 @@ class ChannelStrip {
 
   // The channel an identifier of a strip control belongs to, or -1.
   static int ChannelOfId(int id);
+  // Sets a control's identifier and tooltip and adds it to window (the window's
+  // own toggle comes through here too). A null control reports 19; a geometry
+  // result other than 0 deletes the control and reports 28.
+  static int Add(UserInterface& window, Control* control, int geometryResult, int id, const char* toolTip);
 
   int Channel() const { return channel_; }
   TextDisplay* Name() const { return name_; }
@@ -100,10 +104,8 @@ class ChannelStrip {
   PositionView* View() const { return view_; }
 
  private:
-  // Sets a control's identifier, notification and tooltip and adds it to window.
-  int Add(UserInterface& window, Control* control, int geometryResult, int id, const char* toolTip);
   // A button or switch over frames of the skin, at (x, y).
-  int AddButton(UserInterface& window, PushButton* button, int x, int y, const Surface* frames, int id,
+  static int AddButton(UserInterface& window, PushButton* button, int x, int y, const Surface* frames, int id,
                 const char* toolTip);
 
   int channel_ = 0;

@@ -149,21 +149,13 @@ void MainWindow::FreeBitmaps() {
 // Inside OnCreate: the pre-recorder toggle, then the four strips. 0, 19 or 28.
 int MainWindow::CreateControls() {
   char tip[kTextSize];
-  preRecorderToggle_ = new (std::nothrow) PushButton(Handle());
-  if (!preRecorderToggle_) return AddControl(nullptr);
-  if (preRecorderToggle_->LoadFrames(428, 135, Instance(), IDB_PRERECORDER_TOGGLE) != 0) {
-    delete preRecorderToggle_;
-    preRecorderToggle_ = nullptr;
-    return Fail(Error::ControlCreate);
-  }
-  preRecorderToggle_->SetNotify(WM_COMMAND, kControlCommand, reinterpret_cast<LPARAM>(preRecorderToggle_));
-  preRecorderToggle_->SetUserValue(kIdPreRecorderToggle);
   LoadText(Instance(), IDS_TOGGLE_PRERECORDER, tip, sizeof tip);
-  preRecorderToggle_->SetToolTipText(tip);
-  if (int code = AddControl(preRecorderToggle_)) {
-    preRecorderToggle_ = nullptr;
-    return code;
-  }
+  PushButton* toggle = new (std::nothrow) PushButton(Handle());
+  if (toggle) toggle->SetCommand(kControlCommand);
+  int frames = toggle ? toggle->LoadFrames(428, 135, Instance(), IDB_PRERECORDER_TOGGLE) : 0;
+  int code = ChannelStrip::Add(*this, toggle, frames, kIdPreRecorderToggle, tip);
+  if (code != 0) return code;
+  preRecorderToggle_ = toggle;
 
   StripImages images = {skin_[kOpen], skin_[kClose],  skin_[kPlayStop], skin_[kPause], skin_[kSync],
                         skin_[kLoop], skin_[kLedLit], skin_[kLedUnlit], skin_[kInfo]};
