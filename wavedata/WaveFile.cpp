@@ -104,11 +104,7 @@ int WaveFile::ReadHeader() {
   stage_ = kStageData;
 
   if (header_.dataSize == 0) return Fail(Error::EmptyData);
-  int32_t position = Tell();
-  if (position < 0) return lastError_;
-  dataStart_ = static_cast<uint32_t>(position);
-  lastError_ = 0;
-  return 0;
+  return MarkDataStart();
 }
 
 // Called before writing a new file; the sizes are corrected by Finish.
@@ -136,6 +132,11 @@ int WaveFile::WriteHeader() {
   uint32_t written = 0;
   int code = Write(&header_, sizeof header_, &written);
   if (code != 0) return code;
+  return MarkDataStart();
+}
+
+// The file stands at the first data byte: remember where that is.
+int WaveFile::MarkDataStart() {
   int32_t position = Tell();
   if (position < 0) return lastError_;
   dataStart_ = static_cast<uint32_t>(position);

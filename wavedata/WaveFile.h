@@ -83,6 +83,8 @@ class WaveFile : public MultimediaFile {
   // 0; 4 when the target lies beyond any file the service can reach; 6 seek error.
   int SkipForward(uint64_t count);
   void AppendSkipped(uint32_t chunkId);
+  // Notes the current position as the data start; 0, or the seek error.
+  int MarkDataStart();
 
   WaveHeader header_;
   uint32_t expectedFormType_;

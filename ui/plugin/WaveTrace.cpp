@@ -22,10 +22,8 @@ TraceSurface::TraceSurface(int width, int height) {
   CreatePens();
 }
 
-TraceSurface::~TraceSurface() {
-  DeletePens();
-  delete surface_;
-}
+// The brush and pens are owned by their members and go with them.
+TraceSurface::~TraceSurface() { delete surface_; }
 
 bool TraceSurface::CreatePens() {
   background_.Reset(CreateSolidBrush(kBackground));
@@ -184,7 +182,7 @@ void WaveTrace::DrawTrace(HDC dc) {
 
   const bool stereo = format_.nChannels == 2;
   const int centres[2] = {stereo ? height / 4 : height / 2, 3 * height / 4};
-  HGDIOBJ previousPen = SelectObject(target, centrePen_.Get());
+  SelectionScope pens(target, centrePen_.Get());
   if (mode_ == kBars) {
     for (int ch = 0; ch < (stereo ? 2 : 1); ++ch) {
       MoveToEx(target, 0, centres[ch], nullptr);
@@ -205,5 +203,4 @@ void WaveTrace::DrawTrace(HDC dc) {
       }
     }
   }
-  SelectObject(target, previousPen);
 }
