@@ -3,9 +3,7 @@
 #include "plugin/ChannelEngine.h"
 #include "plugin/ChannelLock.h"
 #include "plugin/ErrorCodes.h"
-#include "recording/SyncObject.h"
 #include "wavedata/WaveFile.h"
-#include "wavedata/WaveformatConverter.h"
 
 namespace {
 // Bits lo..hi: the channels a pair-aware empty must lock.
@@ -16,15 +14,8 @@ uint32_t RangeBits(int lo, int hi) {
 }
 }  // namespace
 
-// Public close: used by the host's set-up, by loads and through CloseFile.
-void ChannelEngine::CloseChannel(int c) {
-  if (!ValidIndex(c) || !channels_[c].loaded) return;
-  EmptyChannelsFor(c, c);
-  retired_.Collect();
-}
-
 // Empties channel c; its lock is held by this thread.
-void ChannelEngine::EmptyChannel(int c) {
+void ChannelEngine::CloseChannel(int c) {
   Channel& channel = channels_[c];
   if (!channel.loaded) return;
   if (channel.owner) {
@@ -34,7 +25,7 @@ void ChannelEngine::EmptyChannel(int c) {
       delete channel.file;
     }
     // The host may still be copying the last block: the memory goes later.
-    retired_.Retire(channel.readBuffer, channel.converter, (1u << c) | (ValidIndex(p) ? 1u << p : 0));
+    retired_.Retire(channel.readBuffer, channel.converter, PairMask(c));
     channel.owner = false;
     channel.readSize = 0;
     SendEvent(kEventChannelClose, c + 1, ValidIndex(p) ? p + 1 : 0);
@@ -57,11 +48,8 @@ void ChannelEngine::EmptyChannel(int c) {
 // behind alone: the whole pair touching the range is emptied.
 bool ChannelEngine::EmptyChannelsFor(int first, int last) {
   auto rangeMask = [&]() {
-    int lo = OwnerOf(first);
-    int hi = last;
-    const Channel& end = channels_[hi];
-    if (end.loaded && end.owner && ValidIndex(end.partner)) hi = end.partner;
-    return RangeBits(lo, hi);
+    int p = PartnerOf(last);
+    return RangeBits(OwnerOf(first), p >= 0 ? p : last);
   };
   // Only loads make pairs, on the interface thread; a mask that changed while its
   // locks were awaited is taken again.
@@ -72,9 +60,9 @@ bool ChannelEngine::EmptyChannelsFor(int first, int last) {
     if (rangeMask() != mask) continue;
     for (int c = 0; c < kNumChannels; ++c) {
       if (!(mask & (1u << c))) continue;
-      Channel& channel = channels_[c];
-      if (channel.loaded && channel.owner && ValidIndex(channel.partner)) EmptyChannel(channel.partner);
-      EmptyChannel(c);
+      int p = PartnerOf(c);
+      if (p >= 0) CloseChannel(p);
+      CloseChannel(c);
     }
     return true;
   }
@@ -109,7 +97,7 @@ bool ChannelEngine::PlayStop(int c) {
     if (lockMask() != mask) return false;
     Channel& channel = channels_[c];
     if (!channel.loaded) return true;
-    int p = channel.owner ? channel.partner : -1;
+    int p = PartnerOf(c);
     Channel* partner = ValidIndex(p) ? &channels_[p] : nullptr;
     switch (channel.state) {
       case kStopped:
@@ -127,7 +115,7 @@ bool ChannelEngine::PlayStop(int c) {
         break;
       case kPlaying:
       case kPaused:
-        if (channel.file) channel.file->Seek((int32_t)channel.file->DataStart(), MultimediaFile::kFromStart);
+        if (channel.file) channel.file->SeekToData();
         channel.state = kStopped;
         channel.dataValid = 0;
         if (partner) {
@@ -191,7 +179,7 @@ bool ChannelEngine::Pause(int c) {
   if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];
   if (!channel.loaded) return true;
-  int p = channel.owner ? channel.partner : -1;
+  int p = PartnerOf(c);
   int32_t next = channel.state == kPlaying ? kPaused : channel.state == kPaused ? kPlaying : channel.state;
   channel.state = next;
   if (ValidIndex(p)) channels_[p].state = next;
@@ -208,7 +196,7 @@ bool ChannelEngine::SetSync(int c, bool on) {
   Channel& channel = channels_[c];
   channel.sync = on;
   if (!channel.loaded) return true;
-  int p = channel.owner ? channel.partner : -1;
+  int p = PartnerOf(c);
   if (ValidIndex(p)) channels_[p].sync = on;
   if (!on && channel.state == kWaitingForSync) {
     channel.state = kStopped;
@@ -228,7 +216,7 @@ bool ChannelEngine::SetLoop(int c, bool on) {
   if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];
   channel.loop = on;
-  int p = channel.loaded && channel.owner ? channel.partner : -1;
+  int p = PartnerOf(c);
   if (ValidIndex(p)) channels_[p].loop = on;
   return true;
 }

@@ -159,12 +159,16 @@ int ChannelEngine::OwnerOf(int c) const {
   return c;
 }
 
+// The other half of the stereo file that channel c owns, or -1.
+int ChannelEngine::PartnerOf(int c) const {
+  const Channel& channel = channels_[c];
+  return channel.loaded && channel.owner && ValidIndex(channel.partner) ? channel.partner : -1;
+}
+
 // The channels a command on channel c changes together.
 uint32_t ChannelEngine::PairMask(int c) const {
-  uint32_t mask = 1u << c;
-  const Channel& channel = channels_[c];
-  if (channel.loaded && channel.owner && ValidIndex(channel.partner)) mask |= 1u << channel.partner;
-  return mask;
+  int p = PartnerOf(c);
+  return (1u << c) | (p >= 0 ? 1u << p : 0);
 }
 
 // Takes the masked channels' locks in index order, each wait bounded at 50 ms.
@@ -243,7 +247,7 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
       count = (uint32_t)(dataEnd - (uint64_t)position);
     code = position < 0 ? Error::Seek : file->Read(channel.readBuffer, count, &got);
     if (got == 0 && code == 0 && channel.loop) {
-      file->Seek((int32_t)file->DataStart(), MultimediaFile::kFromStart);
+      file->SeekToData();
       count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
       code = file->Read(channel.readBuffer, count, &got);
       StartWaitingChannels(c);
@@ -253,7 +257,7 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
   if (got > 0 && code == 0) {
     channel.dataValid = 1;
   } else {
-    if (file) file->Seek((int32_t)file->DataStart(), MultimediaFile::kFromStart);
+    if (file) file->SeekToData();
     channel.dataValid = 0;
     channel.state = kStopped;
   }
@@ -310,7 +314,7 @@ void ChannelEngine::StopAllChannels() {
     Channel& channel = channels_[c];
     if (!channel.loaded) continue;
     if (channel.owner && channel.file)
-      channel.file->Seek((int32_t)channel.file->DataStart(), MultimediaFile::kFromStart);
+      channel.file->SeekToData();
     channel.state = kStopped;
     channel.dataValid = 0;
     ShowChannelState(c);

@@ -109,9 +109,6 @@ class ChannelEngine {
   void StartWaitingChannels(int c);
   // onStreamingError: every loaded channel stopped and rewound, each under its own lock.
   void StopAllChannels();
-  // Empties channel c; a stereo pair is emptied as a whole, partner first (the owner
-  // closes the file and sends event 7 once).
-  void CloseChannel(int c);
 
   // Opens a wave file into channel c (and c + 1 for a stereo file). 0, or the code
   // that has already been reported: the file's (1, 4, 6, 8, 9), the converter's (17,
@@ -136,6 +133,8 @@ class ChannelEngine {
   static bool ValidIndex(int c) { return c >= 0 && c < kNumChannels; }
   // The owner of a stereo pair's right half, else c itself.
   int OwnerOf(int c) const;
+  // For a loaded stereo owner, its partner; else -1.
+  int PartnerOf(int c) const;
   // Bits of c and, for a stereo owner, its partner.
   uint32_t PairMask(int c) const;
   bool LockChannels(HeldLocks& locks, uint32_t mask);
@@ -146,8 +145,9 @@ class ChannelEngine {
   void CopyStateToPartner(const Channel& owner, int p);
   void MovePosition(int c, bool wrapped);
 
-  // Empties one channel whose lock this thread holds.
-  void EmptyChannel(int c);
+  // Empties one channel whose lock this thread holds; the owner of a stereo file
+  // closes it and sends event 7 (its partner is emptied first by the caller).
+  void CloseChannel(int c);
   // Empties every stereo pair or mono channel that touches channels first..last, each
   // pair's partner before its owner. False when their locks could not be had.
   bool EmptyChannelsFor(int first, int last);

@@ -108,7 +108,7 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
   // The picture; the file is still private to this load.
   ChannelView* view = view_;
   if (view) view->BuildPicture(c, load.file, stereo);
-  load.file->Seek((int32_t)load.file->DataStart(), MultimediaFile::kFromStart);
+  load.file->SeekToData();
   uint32_t length = load.file->GetLengthMs();
   for (int k = c; k <= last; ++k) positions_[k].length = length ? length : 1;
 
@@ -118,7 +118,6 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
   if (!EmptyChannelsFor(c, last) || !LockChannels(locks, (1u << c) | (1u << last))) {
     // The host has accepted the channel: tell it that it is gone again.
     SendEvent(kEventChannelClose, c + 1, stereo ? c + 2 : 0);
-    locks.ReleaseAll();
     return Report(reporter_, Error::NoFreeChannel);
   }
   owner.lock = channels_[c].lock;

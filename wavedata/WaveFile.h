@@ -62,6 +62,8 @@ class WaveFile : public MultimediaFile {
   uint32_t DataSize() const { return header_.dataSize; }
   // File position of the first sample byte; 0 until a header was read or written.
   uint32_t DataStart() const { return dataStart_; }
+  // Rewinds to the first sample byte; Seek's result.
+  int SeekToData() { return Seek((int32_t)dataStart_, kFromStart); }
   // Chunks passed over between the format and the data chunk, as 'LIST';'fact';
   const char* SkippedChunks() const { return skipped_; }
   // How far the last ReadHeader got: which header fields hold values from the file.

@@ -156,7 +156,7 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
     }
   }
   if (code != 0) return Fail(code);
-  file->Seek((int32_t)file->DataStart(), MultimediaFile::kFromStart);
+  file->SeekToData();
   if (writeCache_) WriteImageCache(cachePath);
   lastError_ = 0;
   return 0;
