@@ -10,7 +10,6 @@
 #include "util/Registry.h"
 
 const char* const kHelpPage = "sondrel.html";
-static const UINT kErrorBoxStyle = MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST;
 
 Plugin::Plugin(HINSTANCE instance) : instance_(instance) {}
 
@@ -18,7 +17,7 @@ Plugin::~Plugin() = default;
 
 void Plugin::ShowError(int code, const char* text) {
   if (code > 100) {
-    MessageBoxA(GetDesktopWindow(), text ? text : "", kEngineTitle, kErrorBoxStyle);
+    ShowEngineBox(text);
     return;
   }
   char errorText[kErrorTextSize];
@@ -28,12 +27,8 @@ void Plugin::ShowError(int code, const char* text) {
     shared->ShowVKLError(code, text, errorText);
     return;
   }
-  // Without the shared library: a plain box with the code, its text and the source.
-  const char* known = ErrorCodeText(code);
-  char message[kErrorTextSize * 2];
-  snprintf(message, sizeof message, "%s\n\nError %d: %s", text && text[0] ? text : "Orvan Sondrel", code,
-           known ? known : "unknown error");
-  MessageBoxA(GetDesktopWindow(), message, kEngineTitle, kErrorBoxStyle);
+  // Without the shared library: the same box, with the text the plug-in knows.
+  ShowErrorBox(code, text, ErrorCodeText(code));
 }
 
 void Plugin::ShowHelp(intptr_t, intptr_t) {

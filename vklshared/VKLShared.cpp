@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "plugin/ErrorCodes.h"
-#include "plugin/HostTypes.h"
 #include "util/ModulePath.h"
 
 extern "C" {
@@ -20,10 +19,7 @@ int32_t WINAPI GetErrorText(int32_t code, char* text) {
 }
 
 int32_t WINAPI ShowVKLError(int32_t code, const char* source, const char* text) {
-  char message[kErrorTextSize * 2 + 64];
-  snprintf(message, sizeof message, "%s\n\nError %d: %s", source && source[0] ? source : "Orvan Sondrel",
-           (int)code, text && text[0] ? text : "unknown error");
-  MessageBoxA(GetDesktopWindow(), message, kEngineTitle, MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
+  ShowErrorBox(code, source, text);
   return 1;
 }
 

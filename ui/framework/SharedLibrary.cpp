@@ -35,7 +35,7 @@ int LoadSharedLibrary() {
       char text[256];
       snprintf(text, sizeof text, "VKL Shared Library %s not found.\n%s cannot run without this file!",
                "VKLShared.dll", kEngineTitle);
-      MessageBoxA(GetDesktopWindow(), text, kEngineTitle, MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
+      ShowEngineBox(text);
     }
     return 1;
   }
