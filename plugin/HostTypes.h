@@ -69,12 +69,5 @@ typedef void (*OnStreamingErrorFn)(int32_t a, int32_t b);
 typedef int32_t (*ExecCommandStringFn)(int32_t a, int32_t b);
 }
 
-// Export names in the order the host resolves them.
-constexpr const char* kExportNames[14] = {
-    "getInterfaceVersion", "getPluginKind",        "supportNumChannels", "getPluginInfo",
-    "setPluginHandle",     "setEventCallback",     "setInternalCallback", "setupAudioSystem",
-    "createUserInterface", "destroyUserInterface", "onPluginSwitch",     "readStreamChannel",
-    "onStreamingError",    "execCommandString"};
-
 // Title of every message box the plug-in and the shared library show.
 constexpr const char* kEngineTitle = "Orvan Audio Engine v0.1b";

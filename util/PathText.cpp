@@ -18,20 +18,12 @@ const char* LastBackslash(const char* path) { return strrchr(path, '\\'); }
 // Called for the properties dialog's playing time.
 char* FormatDuration(uint32_t ms, char* out, int size) {
   if (!out || size <= 0) return out;
-  if (ms == 0) {
-    snprintf(out, size, "00:00:00");
-    return out;
-  }
   uint32_t hours = ms / 3600000u;
   uint32_t rest = ms - hours * 3600000u;
   uint32_t minutes = rest / 60000u;
   rest -= minutes * 60000u;
   uint32_t seconds = rest / 1000u;
-  char h[16], m[16], s[16];
-  snprintf(h, sizeof h, hours < 10 ? "0%u" : "%u", hours);
-  snprintf(m, sizeof m, minutes < 10 ? "0%u" : "%u", minutes);
-  snprintf(s, sizeof s, seconds < 10 ? "0%u" : "%u", seconds);
-  snprintf(out, size, "%s:%s:%s", h, m, s);
+  snprintf(out, size, "%02u:%02u:%02u", hours, minutes, seconds);
   return out;
 }
 

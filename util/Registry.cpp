@@ -60,7 +60,6 @@ int Registry::SelectSection(const char* name, bool load) {
     section = NewSection(name);
     if (!section) return Fail(Error::OutOfMemory);
   }
-  section->SetName(name);
   if (sectionCount_ >= sectionCapacity_) {
     List** table = new (std::nothrow) List*[sectionCapacity_ + 1];
     if (!table) {
