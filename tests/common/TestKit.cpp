@@ -107,10 +107,6 @@ FILETIME Later(const FILETIME& time, int seconds) {
 
 std::string CachePathOf(const std::string& wavePath) { return wavePath.substr(0, wavePath.size() - 3) + "owi"; }
 
-}  // namespace testkit
-
-namespace testkit {
-
 namespace {
 // A fresh file name in the system's temporary folder.
 std::string TempFile(const char* prefix) {
