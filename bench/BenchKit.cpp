@@ -30,17 +30,6 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-void Interleave(int rounds, const std::function<void()>& measured, const std::function<void()>& baseline,
-                double* measuredMedian, double* baselineMedian) {
-  std::vector<double> a, b;
-  for (int i = 0; i < rounds; ++i) {
-    a.push_back(Time(measured));
-    b.push_back(Time(baseline));
-  }
-  *measuredMedian = Median(a);
-  *baselineMedian = Median(b);
-}
-
 void Report(const std::string& name, double value, const std::string& unit, double baseline, const std::string& goal,
             const std::string& extra) {
   bool speedup = goal.rfind(">=", 0) == 0;

@@ -1,4 +1,4 @@
-// Timing and reporting for the benchmarks: medians of interleaved rounds, and one
+// Timing and reporting for the benchmarks: medians of timed rounds, and one
 // line per measure in the form scripts collect:
 //   BENCH <name> value=<median> unit=<unit> baseline=<median> ratio=<r> goal=<op><n> pass=<yes|no>
 #pragma once
@@ -15,10 +15,6 @@ double Now();
 // Seconds one call of work takes.
 double Time(const std::function<void()>& work);
 double Median(std::vector<double> values);
-
-// Runs measured and baseline alternately for rounds rounds; returns their medians (seconds).
-void Interleave(int rounds, const std::function<void()>& measured, const std::function<void()>& baseline,
-                double* measuredMedian, double* baselineMedian);
 
 // Prints a BENCH line. For a speed-up goal (">=") the ratio is baseline / value,
 // otherwise value / baseline. extra is appended as is (" key=value ...").

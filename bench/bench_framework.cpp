@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/BenchKit.h"
 #include "tests/common/Pixels.h"
 #include "tests/framework/SkinColours.h"
 #include "ui/framework/GdiHandles.h"
@@ -19,18 +20,8 @@
 
 namespace {
 
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return 1000.0 * counter.QuadPart / frequency.QuadPart;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+// Milliseconds since an arbitrary start, on the benchmarks' clock.
+double NowMs() { return 1000 * benchkit::Now(); }
 
 double Quartile(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -81,7 +72,7 @@ void BenchRegion() {
     DeleteObject(region);
     DeleteObject(reference);
   }
-  double value = Median(fast), baseline = Median(perPixel);
+  double value = benchkit::Median(fast), baseline = benchkit::Median(perPixel);
   double speedup = baseline / (value > 0 ? value : 1e-6);
   Report("colour_key_region_485x272", value, "ms", baseline, speedup, ">=20", speedup >= 20 && equal,
          equal ? " same_region=yes" : " same_region=no");
@@ -172,7 +163,7 @@ void BenchWindows() {
     full.push_back(t1 - t0);
     empty.push_back(t2 - t1);
   }
-  double value = Median(full), baseline = Median(empty);
+  double value = benchkit::Median(full), baseline = benchkit::Median(empty);
   Report("window_50_controls_create_destroy", value, "ms", baseline, value / baseline, "<=3", value <= 3 * baseline,
          " baseline_is=window_without_controls");
 

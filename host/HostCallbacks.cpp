@@ -20,9 +20,7 @@ HostCallbacks::~HostCallbacks() {
 
 void HostCallbacks::Refuse(int32_t code) {
   if (code < 0 || code > 31) return;
-  LONG bit = (LONG)(1u << code);
-  LONG old = refused_;
-  while (InterlockedCompareExchange(&refused_, old | bit, old) != old) old = refused_;
+  InterlockedOr(&refused_, (LONG)(1u << code));
 }
 
 bool HostCallbacks::Refuses(int32_t code) const {

@@ -58,9 +58,6 @@ class HostSession : public PeriodSink {
 
   HostCallbacks& Callbacks() { return *callbacks_; }
   JsonLog& Events() { return events_; }
-  const ThreadNames& Threads() const { return threads_; }
-  const PluginApi& Api() const { return loader_.Api(); }
-  HMODULE PluginModule() const { return loader_.Module(); }
   std::string OutPath(const std::string& name) const { return outDir_ + "\\" + name; }
   // A path of a file the script reads, as this process opens it: Linux paths
   // translated, relative ones taken from the script's folder, made absolute.
@@ -72,8 +69,6 @@ class HostSession : public PeriodSink {
   // How long one command may keep the host (waits and pulls add their own length).
   void SetCommandLimit(DWORD ms) { commandLimitMs_ = ms; }
   DWORD CommandLimit() const { return commandLimitMs_; }
-  int32_t BlockSize() const { return blockSize_; }
-  bool UiUp() const { return uiUp_; }
 
   // Appends {"type":"call","name":name,...fields,"thread":...} to the events log
   // (fields carry the arguments and the result, if any); thread is the calling

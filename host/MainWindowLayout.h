@@ -11,8 +11,6 @@ namespace hostkit {
 // The main window's class and title, as createUserInterface makes it.
 constexpr const char* kMainWindowClass = "Sondrel";
 constexpr const char* kMainWindowTitle = "Orvan Sondrel";
-constexpr int kMainWindowWidth = 485;
-constexpr int kMainWindowHeight = 272;
 
 // A point of the main window on no control, inside its outline: the pointer
 // rests here between clicks, so no control keeps a hover look or a tooltip.

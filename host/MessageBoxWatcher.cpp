@@ -4,18 +4,8 @@
 
 namespace hostkit {
 
-MessageBoxWatcher::MessageBoxWatcher(const char* title, std::function<void(const std::string&)> onBox)
-    : title_(title) {
-  if (onBox) onBox_ = [onBox](const MessageBoxInfo& box) { onBox(box.text); };
-  Start();
-}
-
 MessageBoxWatcher::MessageBoxWatcher(const char* title, std::function<void(const MessageBoxInfo&)> onBox)
     : title_(title), onBox_(std::move(onBox)) {
-  Start();
-}
-
-void MessageBoxWatcher::Start() {
   InitializeCriticalSection(&lock_);
   running_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, &MessageBoxWatcher::Run, this, 0, nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/MessagePump.h"
+#include "plugin/HostTypes.h"
 
 namespace hostkit {
 
@@ -19,12 +20,11 @@ struct MessageBoxInfo {
 
 class MessageBoxWatcher {
  public:
-  // onBox, when given, is called on the watcher's thread with each box's text,
-  // while the box is still up (its thread still blocked in it).
-  explicit MessageBoxWatcher(const char* title = "Orvan Audio Engine v0.1b",
-                             std::function<void(const std::string&)> onBox = nullptr);
-  // The same, with the thread that showed each box.
-  MessageBoxWatcher(const char* title, std::function<void(const MessageBoxInfo&)> onBox);
+  // onBox, when given, is called on the watcher's thread with each box (its text
+  // and the thread that showed it), while the box is still up (its thread still
+  // blocked in it).
+  explicit MessageBoxWatcher(const char* title = kEngineTitle,
+                             std::function<void(const MessageBoxInfo&)> onBox = nullptr);
   ~MessageBoxWatcher();
   MessageBoxWatcher(const MessageBoxWatcher&) = delete;
   MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -39,7 +39,6 @@ class MessageBoxWatcher {
   void Clear();
 
  private:
-  void Start();
   static DWORD WINAPI Run(void* self);
   static BOOL CALLBACK Visit(HWND hwnd, LPARAM self);
   void Dismiss(HWND box);

@@ -41,8 +41,6 @@ class StreamingThread {
   bool Pull(uint32_t periods, DWORD periodMs, DWORD timeoutMs);
   // Calls onStreamingError(0, 0) on the streaming thread and waits likewise.
   bool ReportStreamingError(DWORD timeoutMs);
-  // Periods run so far in the whole session; the next period's number.
-  uint32_t PeriodsDone() const { return (uint32_t)periodsDone_; }
 
  private:
   enum Job : LONG { kIdle, kPull, kStreamingError, kQuit };

@@ -25,9 +25,6 @@ class WaveWriter {
   // Pads an odd data chunk to an even size, completes the header and closes.
   bool Close();
 
-  bool IsOpen() const { return file_ != nullptr; }
-  uint32_t DataBytes() const { return dataBytes_; }
-
  private:
   bool WriteHeader(uint32_t riffSize);
 

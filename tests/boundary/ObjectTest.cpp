@@ -1,38 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "plugin/Object.h"
+#include "tests/common/ErrorRecorder.h"
 
 namespace {
-
-// Records what reaches the error handler instead of showing it.
-class RecordingHandler : public ErrorHandler {
- public:
-  struct Call {
-    int code;
-    std::string text;
-  };
-  void ShowError(int code, const char* text) override { calls.push_back({code, text ? text : "(null)"}); }
-  std::vector<Call> calls;
-};
 
 class Probe : public Object {
  public:
   explicit Probe(int32_t id) { classId_ = id; }
 };
 
+// Each test's errors go to the recorder, which puts the previous handler back.
 class ReportErrorTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previous_ = GetErrorHandler();
-    SetErrorHandler(&handler_);
-  }
-  void TearDown() override { SetErrorHandler(previous_); }
-  RecordingHandler handler_;
-  ErrorHandler* previous_ = nullptr;
+  testkit::ErrorRecorder errors_;
 };
 
 TEST_F(ReportErrorTest, LowCodesCarryTheTypeNameHighCodesTheErrorText) {
@@ -42,12 +25,12 @@ TEST_F(ReportErrorTest, LowCodesCarryTheTypeNameHighCodesTheErrorText) {
   converter.ReportError(99);
   converter.ReportError(100);
   converter.ReportError(101);
-  ASSERT_EQ(handler_.calls.size(), 4u);
-  EXPECT_EQ(handler_.calls[0].code, 17);
-  EXPECT_EQ(handler_.calls[0].text, "Waveformat Converter");
-  EXPECT_EQ(handler_.calls[1].text, "Waveformat Converter");
-  EXPECT_EQ(handler_.calls[2].text, "device text");
-  EXPECT_EQ(handler_.calls[3].text, "device text");
+  ASSERT_EQ(errors_.codes.size(), 4u);
+  EXPECT_EQ(errors_.codes[0], 17);
+  EXPECT_EQ(errors_.texts[0], "Waveformat Converter");
+  EXPECT_EQ(errors_.texts[1], "Waveformat Converter");
+  EXPECT_EQ(errors_.texts[2], "device text");
+  EXPECT_EQ(errors_.texts[3], "device text");
   EXPECT_EQ(converter.LastError(), 101);
 }
 
@@ -56,7 +39,7 @@ TEST_F(ReportErrorTest, QuietObjectOnlyRecords) {
   file.SetQuiet(true);
   EXPECT_EQ(file.Fail(4), 4);
   EXPECT_EQ(file.LastError(), 4);
-  EXPECT_TRUE(handler_.calls.empty());
+  EXPECT_TRUE(errors_.codes.empty());
 }
 
 TEST_F(ReportErrorTest, NoHandlerRecordsOnly) {
@@ -64,7 +47,7 @@ TEST_F(ReportErrorTest, NoHandlerRecordsOnly) {
   Probe list(kList);
   list.ReportError(13);
   EXPECT_EQ(list.LastError(), 13);
-  EXPECT_TRUE(handler_.calls.empty());
+  EXPECT_TRUE(errors_.codes.empty());
 }
 
 TEST(TypeName, NullTextReturnsIdAndWritesNothing) {

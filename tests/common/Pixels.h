@@ -28,8 +28,6 @@ struct Image {
 Image CaptureDc(HDC dc, int x, int y, int width, int height);
 // The client area of a window as it is on the screen (pending paints are done first).
 Image CaptureWindow(HWND hwnd);
-// A colour as 0xRRGGBB from a COLORREF.
-inline uint32_t Rgb(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
 
 // The colour-key region by its definition: the full rectangle with every pure
 // white pixel removed one GetPixel and one CombineRgn at a time.

@@ -81,9 +81,31 @@ bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& b
   return fclose(f) == 0 && ok;
 }
 
-}  // namespace testkit
+FILETIME WriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
 
-namespace testkit {
+bool SetWriteTime(const std::string& path, const FILETIME& time) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool set = SetFileTime(h, nullptr, nullptr, &time) != FALSE;
+  CloseHandle(h);
+  return set;
+}
+
+FILETIME Later(const FILETIME& time, int seconds) {
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  value.QuadPart += (ULONGLONG)seconds * 10000000ull;
+  FILETIME later = {value.LowPart, value.HighPart};
+  return later;
+}
+
+std::string CachePathOf(const std::string& wavePath) { return wavePath.substr(0, wavePath.size() - 3) + "owi"; }
 
 namespace {
 // A fresh file name in the system's temporary folder.

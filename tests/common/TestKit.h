@@ -27,6 +27,15 @@ std::string ScratchDir(const std::string& name);
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 
+// A file's last-write time (zero when it cannot be read).
+FILETIME WriteTime(const std::string& path);
+// Sets a file's last-write time; false when the file cannot be opened or stamped.
+bool SetWriteTime(const std::string& path, const FILETIME& time);
+// A time the given number of seconds after another.
+FILETIME Later(const FILETIME& time, int seconds);
+// The picture cache file beside a wave file: its path with "owi" for the "wav" extension.
+std::string CachePathOf(const std::string& wavePath);
+
 // A program started with its output collected in files; killed if still running when destroyed.
 class ChildProcess {
  public:

@@ -2,16 +2,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "plugin/HostTypes.h"
+#include <string>
+
+#include "host/PluginLoader.h"
 #include "tests/common/TestKit.h"
 
 namespace {
-
-// An export of the plug-in as the host's function type.
-template <typename Fn>
-Fn Export(HMODULE plugin, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(plugin, name)));
-}
 
 DWORD WINAPI HoldLock0(void* argument) {
   HANDLE* events = static_cast<HANDLE*>(argument);  // [0] taken, [1] let go
@@ -25,30 +21,28 @@ DWORD WINAPI HoldLock0(void* argument) {
 }
 
 TEST(StreamingExports, ReachTheEngine) {
-  HMODULE plugin = LoadLibraryA(testkit::BinPath("sondrel.oin").c_str());
-  ASSERT_NE(plugin, nullptr);
-  auto setup = Export<SetupAudioSystemFn>(plugin, "setupAudioSystem");
-  auto read = Export<ReadStreamChannelFn>(plugin, "readStreamChannel");
-  auto streamingError = Export<OnStreamingErrorFn>(plugin, "onStreamingError");
-  ASSERT_TRUE(setup && read && streamingError);
+  hostkit::PluginLoader plugin;
+  std::string error;
+  ASSERT_TRUE(plugin.Load(testkit::BinPath("sondrel.oin"), &error)) << error;
+  const hostkit::PluginApi& api = plugin.Api();
 
   SetupRecord record = {{0, 4410, 0, 65536, 0, 0}};
-  EXPECT_EQ(setup(&record), 1);
+  EXPECT_EQ(api.setupAudioSystem(&record), 1);
   uint8_t sentinel = 0;
   uint8_t* out = &sentinel;
   int32_t count = -3;
-  EXPECT_EQ(read(0, &out, &count), 0);  // empty channel
-  EXPECT_EQ(read(4, &out, &count), 0);  // no such channel
+  EXPECT_EQ(api.readStreamChannel(0, &out, &count), 0);  // empty channel
+  EXPECT_EQ(api.readStreamChannel(4, &out, &count), 0);  // no such channel
   EXPECT_EQ(out, &sentinel);
   EXPECT_EQ(count, -3);
-  streamingError(0, 0);
+  api.onStreamingError(0, 0);
 
   // With channel 0's lock held elsewhere the export waits its bounded 50 ms for it.
   HANDLE events[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr), CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   HANDLE holder = CreateThread(nullptr, 0, HoldLock0, events, 0, nullptr);
   ASSERT_EQ(WaitForSingleObject(events[0], 5000), WAIT_OBJECT_0);
   DWORD start = GetTickCount();
-  EXPECT_EQ(read(0, &out, &count), 0);
+  EXPECT_EQ(api.readStreamChannel(0, &out, &count), 0);
   DWORD waited = GetTickCount() - start;
   EXPECT_GE(waited, 40u);
   EXPECT_LT(waited, 1000u);
@@ -57,7 +51,6 @@ TEST(StreamingExports, ReachTheEngine) {
   CloseHandle(holder);
   CloseHandle(events[0]);
   CloseHandle(events[1]);
-  FreeLibrary(plugin);
 }
 
 }  // namespace

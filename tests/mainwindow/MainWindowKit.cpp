@@ -170,31 +170,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   return true;
 }
 
-FILETIME WriteTime(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
-  return data.ftLastWriteTime;
-}
-
-void SetWriteTime(const std::string& path, const FILETIME& time) {
-  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  SetFileTime(h, nullptr, nullptr, &time);
-  CloseHandle(h);
-}
-
-FILETIME Later(const FILETIME& time, int seconds) {
-  ULARGE_INTEGER value;
-  value.LowPart = time.dwLowDateTime;
-  value.HighPart = time.dwHighDateTime;
-  value.QuadPart += (ULONGLONG)seconds * 10000000ull;
-  FILETIME later = {value.LowPart, value.HighPart};
-  return later;
-}
-
-std::string CachePathOf(const std::string& wavePath) { return wavePath.substr(0, wavePath.size() - 3) + "owi"; }
-
 std::string FreshCopy(const std::string& name, const std::string& scratch) {
   std::string path = testkit::ScratchDir(scratch) + "\\" + name;
   CopyFileA(testkit::DataPath("mainwindow\\" + name).c_str(), path.c_str(), FALSE);

@@ -81,11 +81,6 @@ class ProgressSteps {
 // Runs this thread's messages until done() is true or timeoutMs passed; done()'s last answer.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 
-FILETIME WriteTime(const std::string& path);
-void SetWriteTime(const std::string& path, const FILETIME& time);
-// A time the given number of seconds after another.
-FILETIME Later(const FILETIME& time, int seconds);
-std::string CachePathOf(const std::string& wavePath);
 // Copies a data file of this area into a scratch folder (no cache file beside it).
 std::string FreshCopy(const std::string& name, const std::string& scratch);
 

@@ -318,7 +318,7 @@ TEST_F(MainWindowTest, PropertiesShowTheFormatChunk) {
 
 TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
   std::string path = FreshCopy("silence.wav", "mainwindow_picture");
-  std::string cache = CachePathOf(path);
+  std::string cache = testkit::CachePathOf(path);
   int32_t partner;
   {
     ProgressSteps steps;
@@ -336,24 +336,24 @@ TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
   ASSERT_TRUE(testkit::ReadFileBytes(cache).size() > 12);
 
   // Unchanged: the cache answers, no progress is shown.
-  FILETIME written = WriteTime(cache);
+  FILETIME written = testkit::WriteTime(cache);
   {
     ProgressSteps steps;
     ASSERT_EQ(Engine().LoadChannel(0, path.c_str(), &partner), 0);
     EXPECT_EQ(steps.Count(), 0);
   }
-  FILETIME unchanged = WriteTime(cache);
+  FILETIME unchanged = testkit::WriteTime(cache);
   EXPECT_EQ(CompareFileTime(&written, &unchanged), 0);
   EXPECT_EQ(FrameDifference(Picture(0), kWholePicture, picture, 0, 1), 0);
 
   // A wave file newer than its cache is computed again.
-  SetWriteTime(path, Later(written, 60));
+  ASSERT_TRUE(testkit::SetWriteTime(path, testkit::Later(written, 60)));
   {
     ProgressSteps steps;
     ASSERT_EQ(Engine().LoadChannel(0, path.c_str(), &partner), 0);
     EXPECT_GT(steps.Count(), 0);
   }
-  FILETIME rewritten = WriteTime(cache);
+  FILETIME rewritten = testkit::WriteTime(cache);
   EXPECT_NE(CompareFileTime(&written, &rewritten), 0);
 }
 

@@ -9,18 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/HostTypes.h"
+#include "host/PluginLoader.h"
 #include "tests/mainwindow/MainWindowKit.h"
 
 using namespace mwkit;
 using testkit::DataPath;
 
 namespace {
-
-template <typename Fn>
-Fn Export(HMODULE plugin, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(plugin, name)));
-}
 
 // The host's callbacks are mwkit's recorder (g_host).
 
@@ -54,35 +49,29 @@ class PluginWindowTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (plugin_) {
-      destroy_();
-      FreeLibrary(plugin_);
-    }
+    if (plugin_.Loaded()) Unload();
   }
 
+  // Loads the plug-in and hands it what a host hands it before it makes a window.
   void Load() {
-    plugin_ = LoadLibraryA(testkit::BinPath("sondrel.oin").c_str());
-    ASSERT_NE(plugin_, nullptr);
-    create_ = Export<CreateUserInterfaceFn>(plugin_, "createUserInterface");
-    destroy_ = Export<DestroyUserInterfaceFn>(plugin_, "destroyUserInterface");
-    switch_ = Export<OnPluginSwitchFn>(plugin_, "onPluginSwitch");
-    read_ = Export<ReadStreamChannelFn>(plugin_, "readStreamChannel");
-    ASSERT_TRUE(create_ && destroy_ && switch_ && read_);
-    Export<SetPluginHandleFn>(plugin_, "setPluginHandle")(kHandle);
-    Export<SetEventCallbackFn>(plugin_, "setEventCallback")(RecordEvent);
-    Export<SetInternalCallbackFn>(plugin_, "setInternalCallback")(RecordInternal);
+    std::string error;
+    ASSERT_TRUE(plugin_.Load(testkit::BinPath("sondrel.oin"), &error)) << error;
+    Api().setPluginHandle(kHandle);
+    Api().setEventCallback(RecordEvent);
+    Api().setInternalCallback(RecordInternal);
     SetupRecord setup = {{0, 4410, 0, 65536, 0, 0}};
-    ASSERT_EQ(Export<SetupAudioSystemFn>(plugin_, "setupAudioSystem")(&setup), 1);
+    ASSERT_EQ(Api().setupAudioSystem(&setup), 1);
   }
 
   void Unload() {
-    destroy_();
-    FreeLibrary(plugin_);
-    plugin_ = nullptr;
+    Api().destroyUserInterface();
+    plugin_.Unload();
   }
 
+  const hostkit::PluginApi& Api() const { return plugin_.Api(); }
+
   void CreateWindowThroughHost() {
-    ASSERT_EQ(create_(0, SW_SHOW), 1);
+    ASSERT_EQ(Api().createUserInterface(0, SW_SHOW), 1);
     hwnd_ = FindWindowA("Sondrel", "Orvan Sondrel");
     ASSERT_NE(hwnd_, nullptr);
     DWORD pid = 0;
@@ -99,7 +88,7 @@ class PluginWindowTest : public ::testing::Test {
 
   void Open(int c, const std::string& path) { ASSERT_TRUE(OpenWithDialog(hwnd_, c, path)); }
 
-  testkit::Image Skin(int id) { return LoadSkin(plugin_, id); }
+  testkit::Image Skin(int id) { return LoadSkin(plugin_.Module(), id); }
 
   // How far a strip control on the screen is from the given frame of its skin image.
   int Difference(const testkit::Image& shot, StripControl control, int c, int frame) {
@@ -110,11 +99,7 @@ class PluginWindowTest : public ::testing::Test {
 
   static std::vector<unsigned char> savedSettings_;
   static bool hadSettings_;
-  HMODULE plugin_ = nullptr;
-  CreateUserInterfaceFn create_ = nullptr;
-  DestroyUserInterfaceFn destroy_ = nullptr;
-  OnPluginSwitchFn switch_ = nullptr;
-  ReadStreamChannelFn read_ = nullptr;
+  hostkit::PluginLoader plugin_;
   HWND hwnd_ = nullptr;
 };
 
@@ -209,9 +194,9 @@ TEST_F(PluginWindowTest, StereoFileOpenedIntoChannelTwo) {
   EXPECT_EQ(g_host.events[1].code, 2);
   uint8_t* out = nullptr;
   int32_t count = 0;
-  EXPECT_EQ(read_(1, &out, &count), 1);
+  EXPECT_EQ(Api().readStreamChannel(1, &out, &count), 1);
   EXPECT_EQ(count, 4410);
-  EXPECT_EQ(read_(2, &out, &count), 1);
+  EXPECT_EQ(Api().readStreamChannel(2, &out, &count), 1);
   EXPECT_EQ(count, 4410);
   Rest();
   shot = testkit::CaptureWindow(hwnd_);
@@ -232,7 +217,7 @@ TEST_F(PluginWindowTest, RefusalsShowTheirErrorsAndChangeNothing) {
   EXPECT_EQ(Difference(shot, kClose, 0, kDisabled), 0);
   uint8_t* out = nullptr;
   int32_t count = 0;
-  EXPECT_EQ(read_(0, &out, &count), 0);
+  EXPECT_EQ(Api().readStreamChannel(0, &out, &count), 0);
 
   g_host.refuse = kEventStart;
   Open(0, DataPath("mainwindow\\tone.wav"));
@@ -242,7 +227,7 @@ TEST_F(PluginWindowTest, RefusalsShowTheirErrorsAndChangeNothing) {
   shot = testkit::CaptureWindow(hwnd_);
   EXPECT_EQ(Difference(shot, kPlay, 0, kNormal), 0);
   EXPECT_EQ(Difference(shot, kLed, 0, kUnlit), 0);
-  EXPECT_EQ(read_(0, &out, &count), 0);
+  EXPECT_EQ(Api().readStreamChannel(0, &out, &count), 0);
   EXPECT_EQ(boxes.Texts().size(), 2u);
 }
 
@@ -252,7 +237,7 @@ TEST_F(PluginWindowTest, CloseButtonAsksTheHostOnce) {
   EXPECT_TRUE(IsWindowVisible(hwnd_));
   ASSERT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
   EXPECT_EQ(g_host.commands[0].handle, kHandle);
-  EXPECT_EQ(destroy_(), 1);
+  EXPECT_EQ(Api().destroyUserInterface(), 1);
   EXPECT_FALSE(IsWindow(hwnd_));
   EXPECT_EQ(g_host.commandCodes.size(), 1u);
 }
@@ -263,18 +248,18 @@ TEST_F(PluginWindowTest, WindowMadeAgainShowsTheChannelsAsTheyAre) {
   Click(StripRect(kLoop, 0));
   testkit::Image before = testkit::CaptureWindow(hwnd_);
 
-  switch_(0);
+  Api().onPluginSwitch(0);
   EXPECT_FALSE(IsWindowVisible(hwnd_));
-  switch_(1);
+  Api().onPluginSwitch(1);
   EXPECT_TRUE(IsWindowVisible(hwnd_));
 
-  EXPECT_EQ(destroy_(), 1);
+  EXPECT_EQ(Api().destroyUserInterface(), 1);
   EXPECT_EQ(FindWindowA("Sondrel", nullptr), nullptr);
   // The host goes on reading without a window.
   uint8_t* out = nullptr;
   int32_t count = 0;
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(read_(0, &out, &count), 1);
-  EXPECT_EQ(destroy_(), 0);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(Api().readStreamChannel(0, &out, &count), 1);
+  EXPECT_EQ(Api().destroyUserInterface(), 0);
 
   CreateWindowThroughHost();
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
@@ -294,7 +279,7 @@ TEST_F(PluginWindowTest, WindowMadeAgainShowsTheChannelsAsTheyAre) {
 TEST_F(PluginWindowTest, HostEndsTheWindowWhileItsDialogsAreOpen) {
   std::atomic<int> ended(-1);
   std::thread host([&] {
-    if (testkit::FindDialog("Open Wave Ch1...", 20000)) ended = destroy_();
+    if (testkit::FindDialog("Open Wave Ch1...", 20000)) ended = Api().destroyUserInterface();
   });
   Click(StripRect(kOpen, 0));
   PumpUntil([&] { return ended.load() >= 0; }, 20000);
@@ -303,13 +288,13 @@ TEST_F(PluginWindowTest, HostEndsTheWindowWhileItsDialogsAreOpen) {
   EXPECT_FALSE(IsWindow(hwnd_));
   uint8_t* out = nullptr;
   int32_t count = 0;
-  EXPECT_EQ(read_(0, &out, &count), 0);
+  EXPECT_EQ(Api().readStreamChannel(0, &out, &count), 0);
 
   CreateWindowThroughHost();
   Open(0, DataPath("mainwindow\\stereo.wav"));
   ended = -1;
   host = std::thread([&] {
-    if (testkit::FindDialog("Wavefile Properties", 20000)) ended = destroy_();
+    if (testkit::FindDialog("Wavefile Properties", 20000)) ended = Api().destroyUserInterface();
   });
   Click(StripRect(kProps, 0));
   PumpUntil([&] { return ended.load() >= 0; }, 20000);
@@ -324,14 +309,13 @@ TEST_F(PluginWindowTest, HostEndsTheWindowWhileItsDialogsAreOpen) {
 
 TEST_F(PluginWindowTest, PositionIsKeptInTheHostSettingsFile) {
   SetWindowPos(hwnd_, nullptr, 211, 143, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  EXPECT_EQ(destroy_(), 1);
+  EXPECT_EQ(Api().destroyUserInterface(), 1);
   char value[64] = "";
   GetPrivateProfileStringA("Orvan Sondrel", "MainWndPos", "", value, sizeof value, SettingsFile().c_str());
   EXPECT_STREQ(value, "211,143");
 
   // A new attach reads it from the file.
-  FreeLibrary(plugin_);
-  plugin_ = nullptr;
+  plugin_.Unload();
   Load();
   CreateWindowThroughHost();
   RECT frame;

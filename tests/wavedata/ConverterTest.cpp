@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/ErrorRecorder.h"
 #include "tests/common/TestKit.h"
 #include "tests/wavedata/GuardedBuffer.h"
-#include "tests/wavedata/RecordingHandler.h"
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
 
@@ -65,17 +65,17 @@ TEST(ConverterSetup, HostFormatChecksOnRealFiles) {
 }
 
 TEST(ConverterSetup, RefusalIsReportedUnderTheTypeName) {
-  RecordingHandler handler;
+  testkit::ErrorRecorder errors;
   WaveformatConverter converter;
   converter.Setup(Format(1, 22050, 16, 2), HostFormat(), false);
   uint32_t readSize = 0;
   EXPECT_EQ(converter.AllocateBuffers(4410, &readSize), 17);
-  ASSERT_EQ(handler.calls.size(), 1u);
-  EXPECT_EQ(handler.calls[0].code, 17);
-  EXPECT_EQ(handler.calls[0].text, "Waveformat Converter");
+  ASSERT_EQ(errors.codes.size(), 1u);
+  EXPECT_EQ(errors.codes[0], 17);
+  EXPECT_EQ(errors.texts[0], "Waveformat Converter");
   converter.SetQuiet(true);
   EXPECT_EQ(converter.AllocateBuffers(4410, &readSize), 17);
-  EXPECT_EQ(handler.calls.size(), 1u);
+  EXPECT_EQ(errors.codes.size(), 1u);
 }
 
 // Plays the whole stereo file through the converter as the channel reader does and

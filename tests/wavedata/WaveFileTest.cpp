@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/ErrorRecorder.h"
 #include "tests/common/TestKit.h"
-#include "tests/wavedata/RecordingHandler.h"
 #include "wavedata/WaveFile.h"
 
 namespace {
@@ -126,25 +126,25 @@ TEST(WaveFileRead, RefusedFilesEndInTheirCodeAndStayOpen) {
 }
 
 TEST(WaveFileErrors, ReportedUnderTheFileNameWhileOpen) {
-  RecordingHandler handler;
+  testkit::ErrorRecorder errors;
   WaveFile file;
   ASSERT_EQ(file.Open(Wave("otherform.wav").c_str(), 0), 0);
   EXPECT_EQ(file.ReadHeader(), 8);
-  ASSERT_EQ(handler.calls.size(), 1u);
-  EXPECT_EQ(handler.calls[0].code, 8);
-  EXPECT_EQ(handler.calls[0].text, "otherform.wav");
+  ASSERT_EQ(errors.codes.size(), 1u);
+  EXPECT_EQ(errors.codes[0], 8);
+  EXPECT_EQ(errors.texts[0], "otherform.wav");
   file.Close();
   char name[32];
   EXPECT_EQ(file.GetTypeName(name, sizeof name), kMultimediaFile);
   EXPECT_STREQ(name, "Multimedia File");
   // Closed: code 3, under the type name.
   EXPECT_EQ(file.ReadHeader(), 3);
-  ASSERT_EQ(handler.calls.size(), 2u);
-  EXPECT_EQ(handler.calls[1].text, "Multimedia File");
+  ASSERT_EQ(errors.codes.size(), 2u);
+  EXPECT_EQ(errors.texts[1], "Multimedia File");
   // Quiet: recorded only.
   file.SetQuiet(true);
   EXPECT_EQ(file.Open(Wave("missing.wav").c_str(), 0), 1);
-  EXPECT_EQ(handler.calls.size(), 2u);
+  EXPECT_EQ(errors.codes.size(), 2u);
 }
 
 TEST(WaveFileErrors, OperationsOnAClosedFile) {

@@ -8,7 +8,10 @@
 #include "ui/plugin/WaveTrace.h"
 #include "wavedata/WaveFile.h"
 
+using testkit::CachePathOf;
 using testkit::DataPath;
+using testkit::SetWriteTime;
+using testkit::WriteTime;
 
 namespace {
 
@@ -30,21 +33,6 @@ std::string Fresh(const std::string& name, const std::string& scratch) {
   std::string path = dir + "\\" + name;
   EXPECT_TRUE(CopyFileA(DataPath("waveform\\" + name).c_str(), path.c_str(), FALSE));
   return path;
-}
-
-std::string CachePathOf(const std::string& wav) { return wav.substr(0, wav.size() - 3) + "owi"; }
-
-void SetWriteTime(const std::string& path, const FILETIME& time) {
-  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  SetFileTime(h, nullptr, nullptr, &time);
-  CloseHandle(h);
-}
-
-FILETIME WriteTime(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
-  return data.ftLastWriteTime;
 }
 
 void CountProgress(int, void* context) { ++*static_cast<int*>(context); }
@@ -135,7 +123,7 @@ TEST(Cache, SecondLoadTakesTheCacheUntilTheWaveFileIsTouched) {
   EXPECT_EQ(std::string(cacheBytes.begin(), cacheBytes.begin() + 4), "OWI ");
 
   // Same time stamp as the wave file: taken, no progress at all.
-  SetWriteTime(CachePathOf(wav), WriteTime(wav));
+  EXPECT_TRUE(SetWriteTime(CachePathOf(wav), WriteTime(wav)));
   {
     OpenWave wave(wav);
     WaveTrace trace(315, 26, WaveTrace::kBars, true);
@@ -145,14 +133,7 @@ TEST(Cache, SecondLoadTakesTheCacheUntilTheWaveFileIsTouched) {
     EXPECT_EQ(ColumnsOf(trace), computed);
   }
   // The wave file is newer: computed again.
-  FILETIME later = WriteTime(CachePathOf(wav));
-  ULARGE_INTEGER t;
-  t.LowPart = later.dwLowDateTime;
-  t.HighPart = later.dwHighDateTime;
-  t.QuadPart += 10000000ULL * 60;
-  later.dwLowDateTime = t.LowPart;
-  later.dwHighDateTime = t.HighPart;
-  SetWriteTime(wav, later);
+  EXPECT_TRUE(SetWriteTime(wav, testkit::Later(WriteTime(CachePathOf(wav)), 60)));
   {
     OpenWave wave(wav);
     WaveTrace trace(315, 26, WaveTrace::kBars, true);
@@ -183,7 +164,7 @@ TEST(Cache, MismatchingOrCutShortCacheIsIgnoredAndRewritten) {
                         Case{"stereo height", stereo, 201}, Case{"header cut", headerOnly, 4}}) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(testkit::WriteFileBytes(owi, c.bytes));
-    SetWriteTime(owi, WriteTime(wav));
+    EXPECT_TRUE(SetWriteTime(owi, WriteTime(wav)));
     WaveTrace probe(315, 26, WaveTrace::kBars, false);
     EXPECT_EQ(probe.ReadImageCache(owi.c_str()), c.code);
 
