@@ -12,7 +12,7 @@
 #include <new>
 #include <vector>
 
-#include "plugin/ChannelEngine.h"
+#include "engine/ChannelEngine.h"
 #include "wavedata/WaveFile.h"
 
 // ---- Counting allocator: every operator new of the process passes here.

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "host/JsonLog.h"
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 
 namespace hostkit {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/MessagePump.h"
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 
 namespace hostkit {
 

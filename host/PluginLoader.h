@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 
 namespace hostkit {
 

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "host/MessagePump.h"
-#include "recording/SyncObject.h"
+#include "core/SyncObject.h"
 
 namespace hostkit {
 

@@ -1,7 +1,7 @@
 // What a process-wide application object needs whatever it hosts: it is the
 // process's error handler and owns the settings store.
 #pragma once
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 class Registry;
 

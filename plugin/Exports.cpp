@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 #include "plugin/ModuleResources.h"
 #include "plugin/Plugin.h"
 #include "ui/plugin/MainWindow.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "ui/framework/SharedLibrary.h"
 #include "ui/plugin/MainWindow.h"
 #include "util/ModulePath.h"

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "plugin/Application.h"
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 
 class MainWindow;
 

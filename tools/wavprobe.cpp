@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
 

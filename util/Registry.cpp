@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
-#include "ui/framework/List.h"
+#include "core/ErrorCodes.h"
+#include "core/List.h"
 #include "util/PathText.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 class List;
 

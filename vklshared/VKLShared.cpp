@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "util/ModulePath.h"
 
 extern "C" {

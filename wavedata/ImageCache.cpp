@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 
 namespace {
 // Reads up to count bytes; returns how many arrived.

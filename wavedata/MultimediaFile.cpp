@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 
 MultimediaFile::MultimediaFile() { classId_ = kMultimediaFile; }
 

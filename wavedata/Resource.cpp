@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "util/PathText.h"
 
 Resource::Resource() {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 // Room for every path the platform accepts (MAX_PATH, 259 characters and the zero).
 constexpr int kResourceNameSize = 260;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 
 namespace {
 constexpr uint32_t FourCC(char a, char b, char c, char d) {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 
 namespace {
 constexpr uint32_t kRateTolerance = 10;  // Hz; closer rates play unchanged

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 class WaveformatConverter : public Object {
  public:

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 #include "tests/common/ErrorRecorder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "plugin/ModuleResources.h"
 #include "plugin/Plugin.h"
 #include "tests/common/TestKit.h"

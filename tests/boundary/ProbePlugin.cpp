@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 
 namespace {
 uint32_t g_handle = 0;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "recording/SyncObject.h"
+#include "core/SyncObject.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 namespace testkit {
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 
 namespace {
 volatile uint32_t g_handle = 0;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/ChannelLock.h"
+#include "engine/ChannelLock.h"
 #include "tests/common/TestKit.h"
 #include "tests/engine/EngineTestKit.h"
 

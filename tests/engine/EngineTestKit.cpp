@@ -1,6 +1,6 @@
 #include "tests/engine/EngineTestKit.h"
 
-#include "plugin/ChannelLock.h"
+#include "engine/ChannelLock.h"
 #include "tests/common/TestKit.h"
 
 namespace enginetest {

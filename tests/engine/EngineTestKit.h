@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "plugin/ChannelEngine.h"
-#include "plugin/Object.h"
+#include "engine/Channel.h"
+#include "engine/ChannelEngine.h"
+#include "core/Object.h"
 
 namespace enginetest {
 

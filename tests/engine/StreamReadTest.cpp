@@ -2,7 +2,7 @@
 // of the data, looping, paused, synchronised, and the play-position arithmetic.
 #include <cstring>
 
-#include "plugin/ChannelLock.h"
+#include "engine/ChannelLock.h"
 #include "tests/engine/EngineTestKit.h"
 #include "wavedata/WaveFile.h"
 

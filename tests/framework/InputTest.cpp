@@ -5,11 +5,11 @@
 #include <atomic>
 #include <thread>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "tests/common/ErrorRecorder.h"
 #include "tests/framework/TestWindow.h"
 #include "ui/framework/ImageSwitch.h"
-#include "ui/framework/PositionView.h"
+#include "ui/plugin/PositionView.h"
 #include "ui/framework/PushButton.h"
 #include "ui/framework/TextDisplay.h"
 #include "ui/framework/ToggleButton.h"

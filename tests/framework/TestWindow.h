@@ -8,7 +8,7 @@
 #include "tests/common/TestKit.h"
 #include "tests/framework/SkinColours.h"
 #include "ui/framework/Control.h"
-#include "ui/framework/List.h"
+#include "core/List.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/UserInterface.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "tests/common/ErrorRecorder.h"
 #include "tests/framework/TestWindow.h"
 #include "ui/framework/GdiHandles.h"

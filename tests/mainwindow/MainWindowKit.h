@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 #include "tests/common/TestKit.h"
 
 namespace mwkit {

@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 #include "tests/common/ErrorRecorder.h"
 #include "tests/mainwindow/MainWindowKit.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/ImageSwitch.h"
-#include "ui/framework/PositionView.h"
+#include "ui/plugin/PositionView.h"
 #include "ui/framework/PushButton.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/TextDisplay.h"
@@ -74,7 +74,7 @@ class MainWindowTest : public ::testing::Test {
   // Opens path into channel c through the open button and the real open dialog.
   void OpenThroughDialog(int c, const std::string& path) {
     ASSERT_TRUE(OpenWithDialog(hwnd_, c, path));
-    PumpUntil([&] { return Engine().ChannelAt(c).loaded; });
+    PumpUntil([&] { return Engine().Peek(c).loaded; });
   }
 
   ChannelEngine& Engine() { return window_->Engine(); }
@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, StereoFileTakesTwoStripsAndClosingEmptiesBoth) {
 
 TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
   OpenThroughDialog(0, DataPath("mainwindow\\tone.wav"));
-  ASSERT_TRUE(Engine().ChannelAt(0).loaded);
+  ASSERT_TRUE(Engine().Peek(0).loaded);
   EXPECT_STREQ(Strip(0).Name()->Text(), "tone.wav");
   ASSERT_EQ(g_host.events.size(), 1u);
   EXPECT_EQ(g_host.events[0].code, 6);
@@ -228,42 +228,42 @@ TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
   testkit::ErrorRecorder errors;
   g_host.refuse = kEventStart;
   Click(kPlay, 0);
-  EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);
+  EXPECT_EQ(Engine().Peek(0).state, kStopped);
   EXPECT_FALSE(strip.PlayStop()->On());
   EXPECT_EQ(strip.PlayStop()->State(), kStateNormal);
   EXPECT_EQ(errors.codes, std::vector<int>{34});
 
   g_host.refuse = 0;
   Click(kPlay, 0);
-  EXPECT_EQ(Engine().ChannelAt(0).state, kPlaying);
+  EXPECT_EQ(Engine().Peek(0).state, kPlaying);
   EXPECT_TRUE(strip.PlayStop()->On());
   EXPECT_TRUE(strip.Led()->On());
   EXPECT_TRUE(strip.Pause()->Enabled());
 
   Click(kPause, 0);
-  EXPECT_EQ(Engine().ChannelAt(0).state, kPaused);
+  EXPECT_EQ(Engine().Peek(0).state, kPaused);
   EXPECT_TRUE(strip.Pause()->On());
   EXPECT_TRUE(strip.PlayStop()->On());
   Click(kPause, 0);
-  EXPECT_EQ(Engine().ChannelAt(0).state, kPlaying);
+  EXPECT_EQ(Engine().Peek(0).state, kPlaying);
   EXPECT_FALSE(strip.Pause()->On());
 
   Click(kLoop, 0);
-  EXPECT_TRUE(Engine().ChannelAt(0).loop);
+  EXPECT_TRUE(Engine().Peek(0).loop);
   EXPECT_TRUE(strip.Loop()->On());
   Click(kSync, 0);
-  EXPECT_TRUE(Engine().ChannelAt(0).sync);
+  EXPECT_TRUE(Engine().Peek(0).sync);
   Click(kSync, 0);
-  EXPECT_FALSE(Engine().ChannelAt(0).sync);
+  EXPECT_FALSE(Engine().Peek(0).sync);
 
   Click(kPlay, 0);
-  EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);
+  EXPECT_EQ(Engine().Peek(0).state, kStopped);
   EXPECT_FALSE(strip.PlayStop()->On());
   EXPECT_FALSE(strip.Led()->On());
   EXPECT_FALSE(strip.Pause()->Enabled());
 
   Click(kClose, 0);
-  EXPECT_FALSE(Engine().ChannelAt(0).loaded);
+  EXPECT_FALSE(Engine().Peek(0).loaded);
   EXPECT_EQ(g_host.events.back().code, 7);
   EXPECT_STREQ(strip.Name()->Text(), "audio track 1");
   EXPECT_FALSE(strip.Close()->Enabled());
@@ -384,7 +384,7 @@ TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
 
   // The end of the file stops the channel on the streaming thread; the window shows it when it paints.
   stream(40);
-  EXPECT_EQ(Engine().ChannelAt(0).state, kStopped);
+  EXPECT_EQ(Engine().Peek(0).state, kStopped);
   PumpUntil([&] { return !Strip(0).PlayStop()->On(); });
   EXPECT_FALSE(Strip(0).PlayStop()->On());
   EXPECT_FALSE(Strip(0).Led()->On());

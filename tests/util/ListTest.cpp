@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ui/framework/List.h"
+#include "core/List.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/common/TestKit.h"
-#include "ui/framework/List.h"
+#include "core/List.h"
 #include "util/Registry.h"
 
 namespace {

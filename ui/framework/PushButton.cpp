@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "ui/framework/Surface.h"
 
 PushButton::~PushButton() {

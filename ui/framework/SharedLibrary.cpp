@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
-#include "plugin/HostTypes.h"
+#include "core/ErrorCodes.h"
+#include "core/HostTypes.h"
 #include "util/ModulePath.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "ui/framework/Control.h"
 #include "ui/framework/GdiHandles.h"
 #include "ui/framework/Surface.h"

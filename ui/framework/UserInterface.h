@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "recording/SyncObject.h"
+#include "core/SyncObject.h"
 #include "ui/framework/Window.h"
 #include "ui/framework/WindowDescription.h"
 

@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "plugin/ErrorCodes.h"
-#include "ui/framework/List.h"
+#include "core/ErrorCodes.h"
+#include "core/List.h"
 
 Window::Window() { classId_ = kWindow; }
 

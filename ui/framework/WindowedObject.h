@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 class WindowedObject : public Object {
  public:

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "resources/resource_ids.h"
 #include "ui/framework/ImageSwitch.h"
-#include "ui/framework/PositionView.h"
+#include "ui/plugin/PositionView.h"
 #include "ui/framework/PushButton.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/TextDisplay.h"

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "plugin/ChannelEngine.h"
+#include "engine/ChannelEngine.h"
 
 class Control;
 class ImageSwitch;

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
-#include "recording/SyncObject.h"
+#include "core/ErrorCodes.h"
+#include "core/SyncObject.h"
 #include "ui/framework/ProgressDialog.h"
 #include "ui/framework/Surface.h"
 #include "ui/plugin/WaveTrace.h"

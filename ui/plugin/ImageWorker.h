@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-#include "plugin/ChannelEngine.h"
+#include "engine/ChannelEngine.h"
 
 class ProgressDialog;
 class Surface;

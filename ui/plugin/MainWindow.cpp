@@ -4,11 +4,10 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/ChannelLock.h"
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "resources/resource_ids.h"
 #include "ui/framework/FileDialog.h"
-#include "ui/framework/PositionView.h"
+#include "ui/plugin/PositionView.h"
 #include "ui/framework/PushButton.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/ToggleButton.h"
@@ -280,13 +279,8 @@ void MainWindow::CancelOwnedDialogs() {
 // The properties button of channel c: the file's format, modally.
 void MainWindow::ShowProperties(int c) {
   WavePropertiesDialog dialog;
-  {
-    HeldLock lock;
-    if (!lock.Acquire(engine_.ChannelAt(c).lock, kLockWaitMs)) return;
-    const Channel& channel = engine_.ChannelAt(c);
-    if (!channel.loaded || !channel.file) return;
-    dialog.Fill(*channel.file);
-  }
+  auto fill = [](const WaveFile& file, void* context) { static_cast<WavePropertiesDialog*>(context)->Fill(file); };
+  if (!engine_.ReadFile(c, fill, &dialog)) return;
   dialog.SetInstance(Instance());
   dialog.SetParent(Handle());
   dialog.RunModal();
@@ -296,7 +290,7 @@ void MainWindow::ShowProperties(int c) {
 void MainWindow::ShowSwitches(int c) {
   ChannelStrip& strip = strips_[c];
   if (!strip.Created()) return;
-  const Channel& channel = engine_.ChannelAt(c);
+  const ChannelSnapshot channel = engine_.Peek(c);
   ToggleButton* switches[] = {strip.Loop(), strip.Sync(), strip.Pause()};
   const bool on[] = {channel.loop, channel.sync, channel.state == kPaused};
   for (int i = 0; i < 3; ++i) {
@@ -322,15 +316,12 @@ bool MainWindow::OnWindowThread() const { return windowThread_ != 0 && GetCurren
 bool MainWindow::ReadLoadState(int c, StripLoadState* state) {
   // The channel side calls with the lock held (it is taken again at once) or, when a
   // window attaches, without: then it is awaited, as briefly as any channel command.
-  HeldLock lock;
-  if (!lock.Acquire(engine_.ChannelAt(c).lock, kLockWaitMs)) return false;
-  const Channel& channel = engine_.ChannelAt(c);
+  ChannelSnapshot channel;
+  if (!engine_.Snapshot(c, &channel, state->fileName, sizeof state->fileName)) return false;
   state->loaded = channel.loaded;
   state->owner = channel.owner;
   state->loop = channel.loop;
   state->sync = channel.sync;
-  state->fileName[0] = '\0';
-  if (channel.loaded && channel.file) FileNameOfPath(channel.file->Name(), state->fileName, sizeof state->fileName);
   return true;
 }
 
@@ -343,7 +334,7 @@ void MainWindow::RefreshStrip(int c) {
   // A busy lock keeps the name shown so far; the flags are plain values.
   if (!read) {
     state = shownLoad_[c];
-    const Channel& channel = engine_.ChannelAt(c);
+    const ChannelSnapshot channel = engine_.Peek(c);
     state.loaded = channel.loaded;
     state.owner = channel.owner;
   }
@@ -385,7 +376,7 @@ void MainWindow::ApplyPendingDisplay() {
       // Showing the load state disables pause; the play state decides it again.
       state |= 1 << c;
     }
-    if (state & (1 << c)) strips_[c].ShowPlayState(engine_.ChannelAt(c).state);
+    if (state & (1 << c)) strips_[c].ShowPlayState(engine_.Peek(c).state);
   }
 }
 

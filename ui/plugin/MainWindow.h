@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "plugin/ChannelEngine.h"
+#include "engine/ChannelEngine.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/UserInterface.h"
 #include "ui/plugin/ChannelStrip.h"

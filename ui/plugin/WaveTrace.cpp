@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "ui/framework/Surface.h"
 #include "util/PathText.h"
 #include "wavedata/ImageCache.h"

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 #include "ui/framework/GdiHandles.h"
 
 class Surface;

@@ -1,4 +1,4 @@
-#include "plugin/RetiredBuffers.h"
+#include "engine/RetiredBuffers.h"
 
 #include <cstring>
 

@@ -1,12 +1,14 @@
-#include "plugin/ChannelEngine.h"
+#include "engine/ChannelEngine.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "plugin/ChannelLock.h"
-#include "plugin/ErrorCodes.h"
-#include "recording/SyncObject.h"
+#include "engine/Channel.h"
+#include "engine/ChannelLock.h"
+#include "core/ErrorCodes.h"
+#include "core/SyncObject.h"
+#include "util/PathText.h"
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
 
@@ -24,6 +26,8 @@ ChannelEngine::ChannelEngine(Object* reporter)
   InitializeSRWLock(&viewGate_);
   memset(&setup_, 0, sizeof setup_);
   MakePcmFormat(&hostFormat_, kHostRate, 1, 16);
+  channels_ = new (std::nothrow) Channel[kNumChannels];
+  if (!channels_) return;
   for (int c = 0; c < kNumChannels; ++c) {
     memset(&channels_[c], 0, sizeof channels_[c]);
     channels_[c].partner = -1;
@@ -39,7 +43,9 @@ ChannelEngine::~ChannelEngine() {
   // Detach: the host reads no more and is not called back from here; the owner
   // channels release their files and buffers.
   SetView(nullptr);
-  for (Channel& channel : channels_) {
+  if (!channels_) return;
+  for (int c = 0; c < kNumChannels; ++c) {
+    Channel& channel = channels_[c];
     if (!channel.loaded || !channel.owner) continue;
     if (channel.file) {
       channel.file->Close();
@@ -55,12 +61,57 @@ ChannelEngine::~ChannelEngine() {
     delete channels_[c].lock;
     channels_[c].lock = nullptr;
   }
+  delete[] channels_;
+  channels_ = nullptr;
 }
 
 // Called after construction: the engine is usable only with all four locks.
 bool ChannelEngine::Valid() const {
-  for (const Channel& channel : channels_)
-    if (!channel.lock || !channel.lock->Valid()) return false;
+  if (!channels_) return false;
+  for (int c = 0; c < kNumChannels; ++c)
+    if (!channels_[c].lock || !channels_[c].lock->Valid()) return false;
+  return true;
+}
+
+namespace {
+void CopyVisible(const Channel& channel, ChannelSnapshot* out) {
+  out->loaded = channel.loaded;
+  out->owner = channel.owner;
+  out->partner = channel.partner;
+  out->state = channel.state;
+  out->loop = channel.loop;
+  out->sync = channel.sync;
+}
+}  // namespace
+
+Channel& ChannelEngine::ChannelAt(int c) { return channels_[c]; }
+
+ChannelSnapshot ChannelEngine::Peek(int c) const {
+  ChannelSnapshot snapshot;
+  if (channels_ && ValidIndex(c)) CopyVisible(channels_[c], &snapshot);
+  return snapshot;
+}
+
+bool ChannelEngine::Snapshot(int c, ChannelSnapshot* out, char* fileName, size_t size) const {
+  if (!channels_ || !ValidIndex(c)) return false;
+  HeldLock lock;
+  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
+  const Channel& channel = channels_[c];
+  CopyVisible(channel, out);
+  if (fileName && size) {
+    fileName[0] = '\0';
+    if (channel.loaded && channel.file) FileNameOfPath(channel.file->Name(), fileName, size);
+  }
+  return true;
+}
+
+bool ChannelEngine::ReadFile(int c, void (*read)(const WaveFile& file, void* context), void* context) const {
+  if (!channels_ || !ValidIndex(c) || !read) return false;
+  HeldLock lock;
+  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
+  const Channel& channel = channels_[c];
+  if (!channel.loaded || !channel.file) return false;
+  read(*channel.file, context);
   return true;
 }
 
@@ -302,7 +353,7 @@ void ChannelEngine::MovePosition(int c, bool wrapped) {
 // taken, so each change is one atomic exchange from the waiting state.
 void ChannelEngine::StartWaitingChannels(int c) {
   if (!ValidIndex(c) || !channels_[c].sync) return;
-  for (Channel& channel : channels_) ChangeState(&channel.state, kWaitingForSync, kPlaying);
+  for (int i = 0; i < kNumChannels; ++i) ChangeState(&channels_[i].state, kWaitingForSync, kPlaying);
 }
 
 // onStreamingError: each channel is reset under its own lock, one at a time.

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "plugin/HostTypes.h"
-#include "plugin/Object.h"
-#include "plugin/RetiredBuffers.h"
+#include "core/HostTypes.h"
+#include "core/Object.h"
+#include "engine/RetiredBuffers.h"
 
 class HeldLocks;
 class MutexObject;
@@ -20,23 +20,19 @@ enum ChannelState : int32_t { kStopped = 0, kPlaying = 1, kPaused = 2, kWaitingF
 constexpr uint32_t kLockWaitMs = 50;
 constexpr int32_t kPositionViewWidth = 315;
 
-struct Channel {
-  MutexObject* lock;
-  bool loaded;
-  bool owner;
-  int32_t partner;  // index of the right-half channel, -1 when none
-  WaveFile* file;
-  WaveformatConverter* converter;
-  uint32_t readSize;
-  uint8_t* readBuffer;
-  uint8_t* output;
-  uint32_t outputCount;
-  volatile int32_t state;
-  int32_t previousState;
-  volatile bool loop;
-  volatile bool sync;
-  int32_t dataValid;
+// What the interface may know of a channel: a copy, never the engine's own record.
+struct ChannelSnapshot {
+  bool loaded = false;
+  bool owner = false;
+  int32_t partner = -1;  // the right half's index for a stereo owner, else -1
+  int32_t state = kStopped;
+  bool loop = false;
+  bool sync = false;
 };
+
+// The engine's writable record of one channel; defined in engine/Channel.h, which
+// only the engine (and its own tests) include.
+struct Channel;
 
 // Play-position arithmetic of one strip's position view, kept whether or not a window exists.
 struct PlayPosition {
@@ -80,7 +76,18 @@ class ChannelEngine {
   // True when all four named locks exist.
   bool Valid() const;
 
-  Channel& ChannelAt(int c) { return channels_[c]; }
+  // The engine's own record: for the engine's tests only (engine/Channel.h).
+  Channel& ChannelAt(int c);
+  // Channel c's flags and state as they are now, read without its lock: each is a
+  // single value that the streaming thread writes whole. An empty snapshot for a bad c.
+  ChannelSnapshot Peek(int c) const;
+  // The same read under the channel's lock, with the loaded file's name (without
+  // directory) in fileName. False when the lock could not be had within 50 ms.
+  bool Snapshot(int c, ChannelSnapshot* out, char* fileName, size_t size) const;
+  // Calls read with the loaded file of channel c (an owner's own, a right half's
+  // through its owner) while the channel's lock is held, so the file cannot be closed
+  // meanwhile. False when nothing is loaded or the lock could not be had.
+  bool ReadFile(int c, void (*read)(const WaveFile& file, void* context), void* context) const;
   PlayPosition& Position(int c) { return positions_[c]; }
   // Attaches the window (which then shows every strip's current state) or, with null,
   // detaches it, waiting for display calls of other threads that are under way.
@@ -167,7 +174,8 @@ class ChannelEngine {
   Object* reporter_;
   ChannelView* view_ = nullptr;
   SRWLOCK viewGate_;
-  Channel channels_[kNumChannels];
+  // kNumChannels records, allocated at construction; null when that failed (not Valid).
+  Channel* channels_ = nullptr;
   PlayPosition positions_[kNumChannels];
   SetupRecord setup_;
   WAVEFORMATEX hostFormat_;

@@ -3,9 +3,10 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/ChannelEngine.h"
-#include "plugin/ChannelLock.h"
-#include "plugin/ErrorCodes.h"
+#include "engine/ChannelEngine.h"
+#include "engine/Channel.h"
+#include "engine/ChannelLock.h"
+#include "core/ErrorCodes.h"
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
 

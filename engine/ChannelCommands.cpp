@@ -1,8 +1,9 @@
 // The user's channel commands: play/stop, pause, sync, loop, close, and the
 // emptying of channels that closes and loads share.
-#include "plugin/ChannelEngine.h"
-#include "plugin/ChannelLock.h"
-#include "plugin/ErrorCodes.h"
+#include "engine/ChannelEngine.h"
+#include "engine/Channel.h"
+#include "engine/ChannelLock.h"
+#include "core/ErrorCodes.h"
 #include "wavedata/WaveFile.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "ui/framework/List.h"
+#include "core/List.h"
 
 #include <windows.h>
 
 #include <cstring>
 #include <new>
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 
 List::List(int32_t capacity, int32_t recordSize, int32_t growthStep, bool grows, const char* name)
     : recordSize_(recordSize > 0 ? recordSize : 0), grows_(grows), growthStep_(growthStep > 0 ? growthStep : 1) {

@@ -1,10 +1,10 @@
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 
 #include <windows.h>
 
 #include <cstdio>
 
-#include "plugin/HostTypes.h"
+#include "core/HostTypes.h"
 
 const char* ErrorCodeText(int code) {
   switch (code) {

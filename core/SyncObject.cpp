@@ -1,4 +1,4 @@
-#include "recording/SyncObject.h"
+#include "core/SyncObject.h"
 
 SyncObject::SyncObject(const char* name) {
   name_[0] = '\0';

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 constexpr int kListNameSize = 256;
 

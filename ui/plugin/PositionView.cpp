@@ -1,6 +1,6 @@
-#include "ui/framework/PositionView.h"
+#include "ui/plugin/PositionView.h"
 
-#include "plugin/ErrorCodes.h"
+#include "core/ErrorCodes.h"
 #include "ui/framework/GdiHandles.h"
 
 constexpr COLORREF kMarkerColour = RGB(255, 0, 0);

@@ -1,8 +1,8 @@
-#include "plugin/ChannelLock.h"
+#include "engine/ChannelLock.h"
 
 #include <cstdio>
 
-#include "recording/SyncObject.h"
+#include "core/SyncObject.h"
 
 namespace {
 volatile LONG g_releaseFailures = 0;

@@ -3,7 +3,7 @@
 // channel engine, which keeps moving it (on the streaming thread) whether or not
 // a window exists and then calls Invalidate.
 #pragma once
-#include "plugin/ChannelEngine.h"
+#include "engine/ChannelEngine.h"
 #include "ui/framework/Picture.h"
 
 class PositionView : public Picture {

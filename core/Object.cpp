@@ -1,4 +1,4 @@
-#include "plugin/Object.h"
+#include "core/Object.h"
 
 #include <windows.h>
 
