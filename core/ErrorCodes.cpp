@@ -28,6 +28,9 @@ const char* ErrorCodeText(int code) {
     case Error::OutOfMemory: return "Out of memory.";
     case Error::ControlCreate: return "A control could not be created.";
     case Error::NoFreeChannel: return "There is no free channel for this file.";
+    case Error::ChannelBusy: return "The channel is busy. Please try again.";
+    case Error::ChannelLockMissing:
+      return "A channel lock could not be created (another program may use its name): the channel cannot be used.";
     case Error::HostRefusedStart: return "The audio engine refused to start playing.";
     case Error::HostRefusedChannel: return "The audio engine refused the channel.";
     case Error::DropNotAccepted: return "No window accepted the dropped file.";

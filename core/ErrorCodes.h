@@ -22,8 +22,10 @@ enum Code : int {
   OutOfMemory = 19,
   ControlCreate = 28,
   NoFreeChannel = 32,
+  ChannelBusy = 33,         // a channel's lock was held elsewhere for longer than the wait
   HostRefusedStart = 34,
   HostRefusedChannel = 35,
+  ChannelLockMissing = 36,  // a channel's lock could not be created at attach
   DropNotAccepted = 46,
   WaveDevice = 101,      // wave device error, with the device's error text
 };

@@ -23,4 +23,5 @@ struct Channel {
   volatile bool loop;
   volatile bool sync;
   int32_t dataValid;
+  uint32_t blockSize;  // the host's block size the buffers were made for
 };

@@ -15,12 +15,15 @@ uint32_t RangeBits(int lo, int hi) {
 }
 }  // namespace
 
-// Empties channel c; its lock is held by this thread.
+// Empties channel c; its lock is held by this thread. Event 7 comes last, when the
+// record and the strip are empty: a host handler that runs a modal loop lets the
+// window paint and read the channel meanwhile.
 void ChannelEngine::CloseChannel(int c) {
   Channel& channel = channels_[c];
   if (!channel.loaded) return;
-  if (channel.owner) {
-    int p = channel.partner;
+  bool owner = channel.owner;
+  int p = channel.partner;
+  if (owner) {
     if (channel.file) {
       channel.file->Close();
       delete channel.file;
@@ -29,7 +32,6 @@ void ChannelEngine::CloseChannel(int c) {
     retired_.Retire(channel.readBuffer, channel.converter, PairMask(c));
     channel.owner = false;
     channel.readSize = 0;
-    SendEvent(kEventChannelClose, c + 1, ValidIndex(p) ? p + 1 : 0);
   }
   channel.file = nullptr;
   channel.converter = nullptr;
@@ -43,6 +45,7 @@ void ChannelEngine::CloseChannel(int c) {
   channel.dataValid = 0;
   RefreshStrip(c);
   ShowChannelState(c);
+  if (owner) SendEvent(kEventChannelClose, c + 1, ValidIndex(p) ? p + 1 : 0);
 }
 
 // Called by closes, loads and the host's set-up. A half of a stereo file never stays
@@ -70,6 +73,12 @@ bool ChannelEngine::EmptyChannelsFor(int first, int last) {
   return false;
 }
 
+// A loaded file that takes part in synchronised starts; a right half counts through its owner.
+bool ChannelEngine::Synchronised(int c) const {
+  const Channel& channel = channels_[c];
+  return channel.loaded && channel.owner && channel.sync;
+}
+
 // Takes the locks of channel c and its partner; false when they could not be had or
 // the pair changed while they were awaited.
 bool ChannelEngine::LockPair(HeldLocks& locks, int c) {
@@ -77,17 +86,23 @@ bool ChannelEngine::LockPair(HeldLocks& locks, int c) {
   return LockChannels(locks, mask) && PairMask(c) == mask;
 }
 
+// A channel the host's set-up could not close: the next command on it closes it.
+bool ChannelEngine::Outdated(int c) const {
+  return channels_[c].loaded && channels_[c].blockSize != BlockSize();
+}
+
 // Play/stop switch: starts (with the host's consent) or stops and rewinds.
 bool ChannelEngine::PlayStop(int c) {
   if (!ValidIndex(c)) return true;
   c = OwnerOf(c);
   if (!channels_[c].loaded) return true;
+  if (Outdated(c)) return CloseFile(c);
   // A synchronised start may change every loaded synchronised channel and its partner.
   auto lockMask = [&]() {
     uint32_t mask = PairMask(c);
     if (channels_[c].sync)
       for (int k = 0; k < kNumChannels; ++k)
-        if (channels_[k].loaded && channels_[k].sync) mask |= PairMask(k);
+        if (Synchronised(k)) mask |= PairMask(k);
     return mask;
   };
   uint32_t mask = lockMask();
@@ -143,8 +158,7 @@ bool ChannelEngine::PlayStop(int c) {
 // channels it would have started are then back in the states they had.
 bool ChannelEngine::StartSynchronised(int c, int p) {
   for (int k = 0; k < kNumChannels; ++k) {
-    const Channel& other = channels_[k];
-    if (other.loaded && other.sync && other.state == kPlaying) {
+    if (Synchronised(k) && channels_[k].state == kPlaying) {
       channels_[c].state = kWaitingForSync;
       if (ValidIndex(p)) channels_[p].state = kWaitingForSync;
       return true;
@@ -154,7 +168,7 @@ bool ChannelEngine::StartSynchronised(int c, int p) {
   uint32_t changed = 0;
   for (int k = 0; k < kNumChannels; ++k) before[k] = channels_[k].state;
   for (int k = 0; k < kNumChannels; ++k) {
-    if (!channels_[k].loaded || !channels_[k].sync) continue;
+    if (!Synchronised(k)) continue;
     uint32_t pair = PairMask(k);
     for (int j = 0; j < kNumChannels; ++j)
       if (pair & (1u << j)) {
@@ -176,6 +190,7 @@ bool ChannelEngine::Pause(int c) {
   if (!ValidIndex(c)) return true;
   c = OwnerOf(c);
   if (!channels_[c].loaded) return true;
+  if (Outdated(c)) return CloseFile(c);
   HeldLocks locks;
   if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];
@@ -192,6 +207,7 @@ bool ChannelEngine::Pause(int c) {
 // Sync switch; switching it off ends a wait for a synchronised start.
 bool ChannelEngine::SetSync(int c, bool on) {
   if (!ValidIndex(c)) return true;
+  c = OwnerOf(c);
   HeldLocks locks;
   if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];
@@ -213,6 +229,7 @@ bool ChannelEngine::SetSync(int c, bool on) {
 // Loop switch; takes effect at the next end of the data.
 bool ChannelEngine::SetLoop(int c, bool on) {
   if (!ValidIndex(c)) return true;
+  c = OwnerOf(c);
   HeldLocks locks;
   if (!LockPair(locks, c)) return false;
   Channel& channel = channels_[c];

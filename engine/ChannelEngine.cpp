@@ -66,11 +66,11 @@ ChannelEngine::~ChannelEngine() {
 }
 
 // Called after construction: the engine is usable only with all four locks.
-bool ChannelEngine::Valid() const {
-  if (!channels_) return false;
+int ChannelEngine::ConstructionError() const {
+  if (!channels_) return Error::OutOfMemory;
   for (int c = 0; c < kNumChannels; ++c)
-    if (!channels_[c].lock || !channels_[c].lock->Valid()) return false;
-  return true;
+    if (!channels_[c].lock || !channels_[c].lock->Valid()) return Error::ChannelLockMissing;
+  return 0;
 }
 
 namespace {
@@ -146,6 +146,7 @@ void ChannelEngine::ShowChannelState(int c) {
     position.previousMarkerX = position.markerX;
     position.markerX = 0;
     position.elapsed = 0;
+    position.elapsedRest = 0;
     position.needsRepaint = 1;
   }
   if (ChannelView* view = EnterView()) {
@@ -232,9 +233,17 @@ bool ChannelEngine::LockChannels(HeldLocks& locks, uint32_t mask) {
 // setupAudioSystem, on whatever thread the host calls it.
 int ChannelEngine::ApplySetup(const SetupRecord& record) {
   setup_ = record;
-  // Read buffers were sized from the old block size: empty every channel.
-  for (int c = 0; c < kNumChannels; ++c)
-    if (channels_[c].loaded) EmptyChannelsFor(c, c);
+  InterlockedExchange(&blockSize_, record.words[kSetupBlockSize]);
+  // Read buffers were sized from the old block size: every channel is emptied under
+  // its lock, also one that a load is installing just now (the load compares the
+  // size under the same lock). A lock held elsewhere, by the host's own event
+  // handler or another process, is tried again for a while; this is not the audio path.
+  DWORD start = GetTickCount();
+  for (int c = 0; c < kNumChannels; ++c) {
+    if (!channels_[c].lock || !channels_[c].lock->Valid()) continue;
+    while (!EmptyChannelsFor(c, c) && GetTickCount() - start < kSetupWaitMs) {
+    }
+  }
   retired_.Collect();
   // 32-bit arithmetic as the host's own: the product wraps rather than overflowing.
   int32_t halfBlock = setup_.words[kSetupBlockSize] / 2;
@@ -253,6 +262,8 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   Channel& channel = channels_[c];
   int32_t state = channel.state;
   if (!channel.loaded || state == kStopped || state == kWaitingForSync) return false;
+  // Counts for another block size must not reach the host.
+  if (channel.blockSize != BlockSize()) return false;
   if (state == kPaused) {
     *output = channel.output;
     *count = 0;
@@ -260,21 +271,22 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   }
 
   bool wrapped = false;
+  // The partner's record changes with this read: take its lock first, so that a busy
+  // partner leaves both channels as they were for this period.
+  HeldLock partnerLock;
+  int p = channel.owner && ValidIndex(channel.partner) ? channel.partner : -1;
   if (channel.owner) {
-    // The partner's record changes with this read: take its lock first, so that a busy
-    // partner leaves both channels as they were for this period.
-    HeldLock partnerLock;
-    int p = channel.partner;
-    if (ValidIndex(p) && !partnerLock.Acquire(channels_[p].lock, kLockWaitMs)) return false;
+    if (p >= 0 && !partnerLock.Acquire(channels_[p].lock, kLockWaitMs)) return false;
     wrapped = ReadOwnerBlock(channel, c);
-    if (ValidIndex(p)) CopyStateToPartner(channel, p);
+    if (p >= 0) CopyStateToPartner(channel, p);
   }
 
   if (channel.state != channel.previousState) {
     ShowChannelState(c);
     channel.previousState = channel.state;
   }
-  if (channel.dataValid == 1) MovePosition(c, wrapped);
+  // A right half's marker is moved by its owner's read.
+  if (channel.owner && channel.dataValid == 1) MovePosition(c, p, wrapped);
   *output = channel.output;
   *count = (int32_t)channel.outputCount;
   return channel.dataValid == 1;
@@ -329,24 +341,38 @@ void ChannelEngine::CopyStateToPartner(const Channel& owner, int p) {
   if (partner.state != partner.previousState) ShowChannelState(p);
 }
 
-// Moves channel c's play-position marker by one block (or back to 0 when the file wrapped).
-void ChannelEngine::MovePosition(int c, bool wrapped) {
+// Moves the play-position marker of owner c (and of its right half p) by the block
+// just delivered. At a wrap the count starts again with that block and the marker at 0.
+void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
   PlayPosition& position = positions_[c];
+  uint32_t samples = hostFormat_.nBlockAlign ? channels_[c].outputCount / hostFormat_.nBlockAlign : 0;
   if (wrapped) {
-    position.previousMarkerX = position.markerX;
-    position.markerX = 0;
-    position.needsRepaint = 1;
-    InvalidatePosition(c);
-    return;
+    position.elapsed = 0;
+    position.elapsedRest = 0;
   }
-  uint32_t e = position.elapsed + position.increment;
-  if (e >= position.length) e = 0;
+  uint64_t rest = position.elapsedRest + (uint64_t)samples * 1000u;
+  uint64_t elapsed = position.elapsed + rest / kHostRate;
+  position.elapsedRest = (uint32_t)(rest % kHostRate);
+  if (!wrapped && elapsed >= position.length) {
+    elapsed = 0;
+    position.elapsedRest = 0;
+  }
+  position.elapsed = (uint32_t)elapsed;
   position.needsRepaint = 1;
   position.previousMarkerX = position.markerX;
-  position.elapsed = e;
-  uint32_t product = (uint32_t)position.width * e;
-  position.markerX = position.length ? (int32_t)(product / position.length) : 0;
-  if (position.markerX != position.previousMarkerX) InvalidatePosition(c);
+  // 64 bits: width times hours of milliseconds does not fit 32.
+  position.markerX =
+      wrapped || !position.length ? 0 : (int32_t)((uint64_t)position.width * position.elapsed / position.length);
+  bool moved = wrapped || position.markerX != position.previousMarkerX;
+  if (moved) InvalidatePosition(c);
+  if (p < 0) return;
+  PlayPosition& right = positions_[p];
+  right.previousMarkerX = right.markerX;
+  right.elapsed = position.elapsed;
+  right.elapsedRest = position.elapsedRest;
+  right.markerX = position.markerX;
+  right.needsRepaint = 1;
+  if (wrapped || right.markerX != right.previousMarkerX) InvalidatePosition(p);
 }
 
 // Called by channel c's read when its file wrapped; the other channels' locks are not

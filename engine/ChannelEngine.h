@@ -12,12 +12,15 @@
 
 class HeldLocks;
 class MutexObject;
+struct PendingLoad;
 class WaveFile;
 class WaveformatConverter;
 
 enum ChannelState : int32_t { kStopped = 0, kPlaying = 1, kPaused = 2, kWaitingForSync = 3 };
 
 constexpr uint32_t kLockWaitMs = 50;
+// How long the host's set-up keeps trying to empty a channel whose lock is held elsewhere.
+constexpr uint32_t kSetupWaitMs = 2000;
 constexpr int32_t kPositionViewWidth = 315;
 
 // What the interface may know of a channel: a copy, never the engine's own record.
@@ -35,14 +38,17 @@ struct ChannelSnapshot {
 struct Channel;
 
 // Play-position arithmetic of one strip's position view, kept whether or not a window exists.
+// Elapsed counts what was delivered, exactly: the part of a millisecond that a block
+// leaves over is kept in elapsedRest, so the marker never falls behind the sound.
 struct PlayPosition {
   int32_t markerX;
   int32_t previousMarkerX;
-  uint32_t length;     // ms, at least 1 once a file is loaded
-  uint32_t increment;  // ms per block
-  uint32_t elapsed;    // ms
+  uint32_t length;     // ms at the host's rate, at least 1 once a file is loaded
+  uint32_t increment;  // ms per block, nominal (whole ms)
+  uint32_t elapsed;    // ms since the start of the data, or of the current loop
   uint8_t needsRepaint;
   int32_t width;       // pixels
+  uint32_t elapsedRest;  // ms x 44100 not yet counted in elapsed (below 44100)
 };
 
 // What the engine asks of the window that shows the channels; absent while there is none.
@@ -67,14 +73,16 @@ class ChannelView {
 
 class ChannelEngine {
  public:
-  // reporter shows the engine's own errors (19, 32, 34, 35): the main window object.
+  // reporter shows the engine's own errors (19, 32 to 36): the main window object.
   explicit ChannelEngine(Object* reporter);
   ~ChannelEngine();
   ChannelEngine(const ChannelEngine&) = delete;
   ChannelEngine& operator=(const ChannelEngine&) = delete;
 
   // True when all four named locks exist.
-  bool Valid() const;
+  bool Valid() const { return ConstructionError() == 0; }
+  // What the construction lacks: 0, 19 (no channel records) or 36 (a lock could not be created).
+  int ConstructionError() const;
 
   // The engine's own record: for the engine's tests only (engine/Channel.h).
   Channel& ChannelAt(int c);
@@ -108,9 +116,12 @@ class ChannelEngine {
   void SendInternal(int32_t command);
 
   // setupAudioSystem: copy the record, close loaded channels, set the marker step.
+  // A channel whose lock is held elsewhere is tried again for up to kSetupWaitMs;
+  // one that still cannot be closed delivers nothing until a command closes it.
   int ApplySetup(const SetupRecord& record);
-  // readStreamChannel; false for a channel number outside 0..3, and for a period in
-  // which the channel's lock (or its partner's) could not be had within 50 ms.
+  // readStreamChannel; false for a channel number outside 0..3, for a channel whose
+  // buffers were made for another block size, and for a period in which the
+  // channel's lock (or its partner's) could not be had within 50 ms.
   bool ReadStreamChannel(int c, uint8_t** output, int32_t* count);
   // Called by a looping channel's read: with c's sync flag set, waiting channels play.
   void StartWaitingChannels(int c);
@@ -119,7 +130,8 @@ class ChannelEngine {
 
   // Opens a wave file into channel c (and c + 1 for a stereo file). 0, or the code
   // that has already been reported: the file's (1, 4, 6, 8, 9), the converter's (17,
-  // 19), 19, 32 (no room for a stereo file, or the channels' locks are busy), 35.
+  // 19), 19, 32 (no room for a stereo file), 33 (the channels' locks are busy), 35,
+  // 36 (a channel lock does not exist).
   // *partner is -1, or c + 1 when a stereo file was loaded.
   int LoadChannel(int c, const char* path, int32_t* partner);
 
@@ -144,13 +156,22 @@ class ChannelEngine {
   int PartnerOf(int c) const;
   // Bits of c and, for a stereo owner, its partner.
   uint32_t PairMask(int c) const;
+  // Loaded, owner (mono or a stereo file's left half) and synchronised.
+  bool Synchronised(int c) const;
+  // The block size of the host's latest set-up.
+  uint32_t BlockSize() const { return (uint32_t)blockSize_; }
+  // Loaded with buffers made for an older block size (its set-up could not close it).
+  bool Outdated(int c) const;
+  int SizeBuffers(PendingLoad& load, uint32_t blockSize, uint32_t* readSize);
   bool LockChannels(HeldLocks& locks, uint32_t mask);
   bool LockPair(HeldLocks& locks, int c);
 
   // Stream reading of an owner: one block read, looped or ended, converted.
   bool ReadOwnerBlock(Channel& channel, int c);
   void CopyStateToPartner(const Channel& owner, int p);
-  void MovePosition(int c, bool wrapped);
+  // Moves the marker of owner c by the block just delivered, and its right half p's
+  // (-1: none) to the same place: both show the owner's position.
+  void MovePosition(int c, int p, bool wrapped);
 
   // Empties one channel whose lock this thread holds; the owner of a stereo file
   // closes it and sends event 7 (its partner is emptied first by the caller).
@@ -178,6 +199,7 @@ class ChannelEngine {
   Channel* channels_ = nullptr;
   PlayPosition positions_[kNumChannels];
   SetupRecord setup_;
+  volatile LONG blockSize_ = 0;  // word 1 of setup_, read by the streaming thread
   WAVEFORMATEX hostFormat_;
   uint32_t pluginHandle_ = 0;
   EventCallback eventCallback_ = nullptr;

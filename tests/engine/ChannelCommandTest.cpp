@@ -121,5 +121,26 @@ TEST_F(ChannelCommandTest, ClosingAPairSendsOneEventAndClosingNothingSendsNone) 
   EXPECT_FALSE(Read(1).ok);
 }
 
+// A host whose event handler runs a modal loop: the window reads the channel meanwhile.
+ChannelEngine* g_closing = nullptr;
+int g_seenLoaded = -1, g_fileReads = 0;
+int32_t ReadDuringEvent7(EventRecord* record) {
+  if (record->code == kEventChannelClose) {
+    int c = record->channel - 1;
+    g_seenLoaded = g_closing->Peek(c).loaded || g_closing->Peek(record->partner - 1).loaded;
+    g_closing->ReadFile(c, [](const WaveFile&, void*) { ++g_fileReads; }, nullptr);
+  }
+  return 1;
+}
+
+TEST_F(ChannelCommandTest, Event7ComesWhenTheRecordNoLongerNamesTheFile) {
+  ASSERT_EQ(Load(1, "stereo.wav"), 0);
+  g_closing = engine.get();
+  engine->SetEventCallback(&ReadDuringEvent7);
+  EXPECT_TRUE(engine->CloseFile(1));
+  EXPECT_EQ(g_seenLoaded, 0);
+  EXPECT_EQ(g_fileReads, 0);
+}
+
 }  // namespace
 }  // namespace enginetest

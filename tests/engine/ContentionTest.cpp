@@ -90,13 +90,13 @@ TEST_F(ContentionTest, ForeignHolderOfChannelLock0) {
   EXPECT_FALSE(engine->SetLoop(0, true));
   EXPECT_FALSE(engine->SetSync(0, true));
   EXPECT_FALSE(engine->CloseFile(0));
-  EXPECT_EQ(Load(0, "monoB.wav"), 32);
+  EXPECT_EQ(Load(0, "monoB.wav"), 33);  // busy, not full
   engine->StopAllChannels();  // stops 1 to 3; channel 0 cannot be touched
   EXPECT_EQ(memcmp(&before, &engine->ChannelAt(0), sizeof before), 0);
   EXPECT_EQ(memcmp(&positionBefore, &engine->Position(0), sizeof positionBefore), 0);
   EXPECT_EQ(State(1), kStopped);
   EXPECT_TRUE(host.Events().empty());
-  EXPECT_EQ(errors.Codes(), std::vector<int>{32});
+  EXPECT_EQ(errors.Codes(), std::vector<int>{33});
   EXPECT_TRUE(holder.Running()) << "the holder let go before the checks were done";
 
   // Its own release succeeded: nobody released the lock in its place.
@@ -105,6 +105,42 @@ TEST_F(ContentionTest, ForeignHolderOfChannelLock0) {
   EXPECT_TRUE(engine->PlayStop(0));
   EXPECT_EQ(State(0), kStopped);
   EXPECT_EQ(HeldLock::ReleaseFailures(), 0);
+}
+
+TEST_F(ContentionTest, SetupClosesAChannelWhoseLockIsHeldElsewhere) {
+  // Held a while: the set-up waits for it. Held longer than the set-up waits: the
+  // channel delivers nothing for the new block size, and the next command closes it.
+  for (DWORD hold : {300u, 2600u}) {
+    ASSERT_EQ(Load(0, "monoA.wav"), 0);
+    engine->PlayStop(0);
+    int32_t block = hold == 300u ? 2048 : 4410;
+    LockHolder holder;
+    ASSERT_TRUE(holder.Start("ChannelLock0", hold, false));
+    host.Clear();
+    ApplySetup(block);
+    EXPECT_EQ(engine->ChannelAt(0).loaded, hold > kSetupWaitMs) << hold;
+    ASSERT_EQ(holder.Finish(), 0);
+    EXPECT_FALSE(Read(0).ok);
+    engine->PlayStop(0);
+    EXPECT_FALSE(engine->ChannelAt(0).loaded);
+    EXPECT_EQ(host.Count(kEventChannelClose), 1);
+  }
+}
+
+TEST_F(ContentionTest, ALockThatCouldNotBeCreatedIsReportedAsSuch) {
+  engine.reset();
+  // The name is taken by another kind of object: the lock cannot be made.
+  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, "ChannelLock1");
+  ASSERT_NE(squatter, nullptr);
+  engine.reset(new ChannelEngine(&reporter));
+  EXPECT_EQ(engine->ConstructionError(), 36);
+  ApplySetup(4410);
+  EXPECT_EQ(Load(1, "monoA.wav"), 36);
+  EXPECT_EQ(Load(0, "stereo.wav"), 36);
+  EXPECT_EQ(Load(0, "monoA.wav"), 0);
+  EXPECT_EQ(errors.Codes(), (std::vector<int>{36, 36}));
+  engine.reset();
+  CloseHandle(squatter);
 }
 
 TEST_F(ContentionTest, AbandonedLockCountsAsObtained) {

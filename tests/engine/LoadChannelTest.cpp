@@ -117,7 +117,9 @@ TEST_F(LoadChannelTest, LoadReplacesWholePairsAndKeepsTheSwitches) {
   ASSERT_EQ(Load(1, "stereo.wav"), 0);
   EXPECT_FALSE(engine->ChannelAt(3).loaded);
   EXPECT_EQ(engine->ChannelAt(1).partner, 2);
-  EXPECT_TRUE(engine->ChannelAt(2).sync);
+  // The right half takes its owner's switches, not the ones channel 2 had.
+  EXPECT_FALSE(engine->ChannelAt(2).sync);
+  EXPECT_TRUE(engine->ChannelAt(2).loop && engine->ChannelAt(1).loop);
   events = host.Events();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].channel, 3);
@@ -129,8 +131,35 @@ TEST_F(LoadChannelTest, LoadReplacesWholePairsAndKeepsTheSwitches) {
   EXPECT_FALSE(engine->ChannelAt(1).loaded);
   EXPECT_TRUE(engine->ChannelAt(2).owner);
   EXPECT_EQ(host.Count(kEventChannelClose), 1);
+  EXPECT_TRUE(engine->ChannelAt(2).loop);  // kept from the pair it belonged to
+  engine->SetLoop(2, false);
   engine->PlayStop(2);
   EXPECT_EQ(ReadToEnd(2), Bytes("monoB.raw"));
+}
+
+// The host's set-up arrives while the picture is built: the channel is installed
+// with buffers for the new block size.
+class SetupDuringPicture : public RecordingView {
+ public:
+  explicit SetupDuringPicture(ChannelEngine* engine) : engine_(engine) {}
+  void BuildPicture(int, WaveFile*, bool) override {
+    SetupRecord setup = {{0, 2048, 0, 65536, 0, 0}};
+    engine_->ApplySetup(setup);
+  }
+
+ private:
+  ChannelEngine* engine_;
+};
+
+TEST_F(LoadChannelTest, SetupDuringThePictureSizesTheChannelForTheNewBlock) {
+  SetupDuringPicture picture(engine.get());
+  engine->SetView(&picture);
+  ASSERT_EQ(Load(0, "stereo.wav"), 0);
+  engine->PlayStop(0);
+  std::vector<uint8_t> left = Bytes("stereo.left.raw"), right = Bytes("stereo.right.raw");
+  EXPECT_EQ(Read(0).Bytes(), std::vector<uint8_t>(left.begin(), left.begin() + 2048));
+  EXPECT_EQ(Read(1).Bytes(), std::vector<uint8_t>(right.begin(), right.begin() + 2048));
+  engine->SetView(nullptr);
 }
 
 TEST_F(LoadChannelTest, HostRefusingTheChannelLeavesTheEmptiedChannelsEmpty) {

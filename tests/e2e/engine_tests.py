@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the channel engine as a user meets it in the reference host:
+stereo pairs in synchronised starts, and the play-position marker after many loops.
+
+    python3 engine_tests.py CASE
+"""
+import os
+import sys
+import time
+import wave
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
+
+from hostrun import DATA, Failure, check, data, raw, read_png, run  # noqa: E402
+from layout import strip  # noqa: E402
+
+BLOCK = 4410
+
+
+def sync_pair():
+    """Sync switched on in channel 2 while it is empty, then a stereo file opened
+    into channel 1 (its right half lands in channel 2): the pair acts on channel
+    1's switches. A synchronised start of channel 3 neither starts the right half
+    alone while channel 1 is paused, nor waits on the pair while it plays."""
+    r = run("sync_pair", "setup %d 65536\nui create\n" % BLOCK + "\n".join([
+        "click sync 2",
+        "open 1 %s" % data("stereo.wav"),
+        "open 3 %s" % data("mono.wav"),
+        "click sync 3",
+        "click play 1",      # no sync: the pair plays on its own
+        "pull 3",
+        "click pause 1",
+        "click play 3",      # a synchronised start of channel 3 alone
+        "pull 3",
+        "click pause 1",     # the pair plays on
+        "click play 3",      # stop
+        "click play 3",      # no synchronised channel plays: channel 3 starts at once
+        "pull 3",
+    ]) + "\n")
+    calls = {i: [(p["result"], p["bytes"]) for p in r.calls(i)] for i in range(4)}
+    pair = [(1, BLOCK)] * 3 + [(1, 0)] * 3 + [(1, BLOCK)] * 3
+    check(calls[0] == pair and calls[1] == pair, "both halves pause with channel 1: %s / %s" % (calls[0], calls[1]))
+    check(calls[2] == [(0, 0)] * 3 + [(1, BLOCK)] * 6, "channel 3 plays whenever started: %s" % calls[2])
+    check(r.channel(2) == raw("stereo.right.raw")[:6 * BLOCK], "the right half delivered its 6 blocks once each")
+    check(len(r.of_type("event", code=2)) == 3, "three starts: %s" % r.of_type("event", code=2))
+
+
+def _silent_wave(path, channels, frames):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(channels)
+        w.setsampwidth(2)
+        w.setframerate(44100)
+        w.writeframes(bytes(frames * channels * 2))
+
+
+def _markers(shot, c):
+    """Columns of channel index c's picture whose top row is the marker's red."""
+    x0, y0, w, _ = strip(c)["view"]
+    return [x for x in range(w) if shot[y0][x0 + x][:3] == (255, 0, 0)]
+
+
+def marker_loops():
+    """Two-second silent files loop about fifty times in blocks of 4096 bytes (not
+    a whole number of milliseconds): the markers of the mono channel and of both
+    halves of the stereo pair stand where the delivered sound is."""
+    frames, block, periods = 88200, 4096, 2222
+    folder = os.path.join(DATA, "runs", "marker_files")
+    os.makedirs(folder, exist_ok=True)
+    mono, stereo = os.path.join(folder, "silent1.wav"), os.path.join(folder, "silent2.wav")
+    _silent_wave(mono, 1, frames)
+    _silent_wave(stereo, 2, frames)
+    r = run("marker_loops", "setup %d 65536\nui create\n" % block + "\n".join([
+        "open 1 %s" % mono, "open 3 %s" % stereo,
+        "click loop 1", "click loop 3", "click play 1", "click play 3",
+        "pull %d" % periods, "screenshot markers.png",
+    ]) + "\n", timeout=280)
+    delivered = sum(p["bytes"] for p in r.calls(0)) // 2
+    check(delivered == sum(p["bytes"] for p in r.calls(3)) // 2 and delivered > 50 * frames,
+          "both files played %d samples, over 50 loops" % delivered)
+    position = delivered % frames
+    want = 315 * position / frames
+    check(10 < want < 305, "the run ends away from a wrap (%.1f)" % want)
+    shot = read_png(os.path.join(r.out, "markers.png"))
+    for c in (0, 2, 3):
+        found = _markers(shot, c)
+        check(len(found) == 1 and abs(found[0] - want) <= 1.5,
+              "channel %d's marker at %s, the sound at %.1f" % (c + 1, found, want))
+
+
+if __name__ == "__main__":
+    case = sys.argv[1] if len(sys.argv) == 2 else ""
+    test = globals().get(case)
+    if not callable(test) or case.startswith("_"):
+        sys.exit(__doc__)
+    started = time.time()
+    try:
+        test()
+    except Failure as failure:
+        print("FAILED %s: %s" % (case, failure))
+        sys.exit(1)
+    print("passed %s in %.1f s" % (case, time.time() - started))
