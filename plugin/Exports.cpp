@@ -18,6 +18,13 @@ Plugin* g_plugin = nullptr;
 
 MainWindow* Main() { return g_plugin ? g_plugin->Main() : nullptr; }
 
+// The attach shows nothing (it runs under the loader lock): what went wrong there is
+// shown at the host's first call that is not a constant, outside the streaming thread.
+volatile LONG g_noticesShown = 0;
+void ShowAttachNotices() {
+  if (g_plugin && InterlockedExchange(&g_noticesShown, 1) == 0) g_plugin->ShowAttachNotices();
+}
+
 void WriteText(uint8_t* record, size_t offset, size_t size, const char* text) {
   lstrcpynA(reinterpret_cast<char*>(record + offset), text, (int)size);
 }
@@ -49,21 +56,25 @@ void getPluginInfo(void* record) {
 
 // Before the user can act: stores the host's opaque handle.
 void setPluginHandle(uint32_t handle) {
+  ShowAttachNotices();
   if (MainWindow* main = Main()) main->Engine().SetPluginHandle(handle);
 }
 
 // Before the user can act: the host's event callback (events 2, 6, 7).
 void setEventCallback(EventCallback callback) {
+  ShowAttachNotices();
   if (g_plugin) g_plugin->SetEventCallback(callback);
 }
 
 // Before the user can act: the host's internal callback (command 15).
 void setInternalCallback(InternalCallback callback) {
+  ShowAttachNotices();
   if (g_plugin) g_plugin->SetInternalCallback(callback);
 }
 
 // Before files are opened, and again whenever the host's set-up changes: closes open channels.
 int32_t setupAudioSystem(const SetupRecord* record) {
+  ShowAttachNotices();
   if (MainWindow* main = Main()) {
     if (record) main->Engine().ApplySetup(*record);
   }
@@ -72,6 +83,7 @@ int32_t setupAudioSystem(const SetupRecord* record) {
 
 // On the thread that will run the window's messages: creates and shows the window.
 int32_t createUserInterface(int32_t, int32_t showCommand) {
+  ShowAttachNotices();
   MainWindow* main = Main();
   if (!main) return 0;
   return main->CreateUserInterface(g_instance, g_resources.Icon(), g_resources.Cursor(), showCommand) == 0 ? 1 : 0;
@@ -79,6 +91,7 @@ int32_t createUserInterface(int32_t, int32_t showCommand) {
 
 // On the window's thread: closes the window and unregisters its class.
 int32_t destroyUserInterface() {
+  ShowAttachNotices();
   MainWindow* main = Main();
   if (!main) return 0;
   return main->DestroyUserInterface();
@@ -86,6 +99,7 @@ int32_t destroyUserInterface() {
 
 // On the window's thread: shows (nonzero) or hides the window.
 void onPluginSwitch(int32_t on) {
+  ShowAttachNotices();
   if (MainWindow* main = Main()) main->Switch(on != 0);
 }
 

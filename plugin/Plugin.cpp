@@ -55,6 +55,14 @@ bool Plugin::Initialize() {
   return true;
 }
 
+void Plugin::ShowAttachNotices() {
+  ShowSharedLibraryNotice();
+  if (!mainWindow_)
+    ShowError(Error::OutOfMemory, "Plugin");
+  else if (int code = mainWindow_->Engine().ConstructionError())
+    mainWindow_->ReportError(code);
+}
+
 bool Plugin::Terminate() {
   if (mainWindow_) {
     delete mainWindow_;

@@ -24,6 +24,9 @@ class Plugin : public Application {
   virtual bool Initialize();
   // Detach: deletes the main window object and unbinds the shared library.
   virtual bool Terminate();
+  // What went wrong during the attach, shown once at the host's first call that is
+  // not a constant: the missing shared library, channel locks that do not exist.
+  void ShowAttachNotices();
 
   virtual void SetEventCallback(EventCallback callback);
   virtual void SetInternalCallback(InternalCallback callback);

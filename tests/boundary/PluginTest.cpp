@@ -169,6 +169,28 @@ TEST_F(PluginTest, SetupCopiesTheRecordAndSetsTheMarkerStep) {
   }
 }
 
+TEST(PluginAttach, AChannelLockThatCouldNotBeMadeIsShownAtTheHostsFirstCall) {
+  // The name is taken by another kind of object: the lock cannot be made.
+  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, "ChannelLock2");
+  ASSERT_NE(squatter, nullptr);
+  testkit::MessageBoxWatcher watcher;
+  std::vector<std::string> atAttach, atFirstCall;
+  {
+    Plugin plugin(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(plugin.Initialize());
+    watcher.WaitFor(1, 300);
+    atAttach = watcher.Texts();
+    plugin.ShowAttachNotices();
+    watcher.WaitFor(1, 3000);
+    atFirstCall = watcher.Texts();
+    EXPECT_TRUE(plugin.Terminate());
+  }
+  CloseHandle(squatter);
+  EXPECT_TRUE(atAttach.empty());
+  ASSERT_EQ(atFirstCall.size(), 1u);
+  EXPECT_NE(atFirstCall[0].find(std::string("Error 36: ") + ErrorCodeText(36)), std::string::npos) << atFirstCall[0];
+}
+
 TEST(SharedLibraryTexts, EveryCodeHasItsOwnTextAndUnknownCodesAreNamed) {
   HMODULE library = LoadLibraryA(testkit::BinPath("VKLShared.dll").c_str());
   ASSERT_NE(library, nullptr);
@@ -176,7 +198,7 @@ TEST(SharedLibraryTexts, EveryCodeHasItsOwnTextAndUnknownCodesAreNamed) {
   auto help = reinterpret_cast<HandleVKLHelpFn>(reinterpret_cast<void*>(GetProcAddress(library, "HandleVKLHelp")));
   ASSERT_NE(getText, nullptr);
   ASSERT_NE(help, nullptr);
-  const int known[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 15, 16, 17, 18, 19, 28, 32, 34, 35, 46, 101};
+  const int known[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 15, 16, 17, 18, 19, 28, 32, 33, 34, 35, 36, 46, 101};
   for (int code : known) {
     char text[kErrorTextSize];
     memset(text, 'x', sizeof text);

@@ -11,6 +11,8 @@ namespace {
 HMODULE g_module = nullptr;
 SharedLibraryTable* g_table = nullptr;
 bool g_complete = false;
+// The library file was not found: the user is told once the attach is over.
+volatile LONG g_noticePending = 0;
 
 const char* const kEntryNames[7] = {"GetErrorText",     "ShowVKLError",  "ShowSplashWindow",
                                     "CloseSplashWindow", "UpdateSplashText", "HandleVKLHelp",
@@ -31,12 +33,9 @@ int LoadSharedLibrary() {
     }
   }
   if (!g_module) {
-    if (failure == ERROR_MOD_NOT_FOUND) {
-      char text[256];
-      snprintf(text, sizeof text, "VKL Shared Library %s not found.\n%s cannot run without this file!",
-               "VKLShared.dll", kEngineTitle);
-      ShowEngineBox(text);
-    }
+    // Called under the loader lock: a message box now would hold up every thread of
+    // the host that loads a library or starts a thread until the user answers it.
+    if (failure == ERROR_MOD_NOT_FOUND) InterlockedExchange(&g_noticePending, 1);
     return 1;
   }
   g_table = new (std::nothrow) SharedLibraryTable();
@@ -50,7 +49,16 @@ int LoadSharedLibrary() {
   return g_complete ? 0 : Error::EntryMissing;
 }
 
+void ShowSharedLibraryNotice() {
+  if (InterlockedExchange(&g_noticePending, 0) == 0) return;
+  char text[256];
+  snprintf(text, sizeof text, "VKL Shared Library %s not found.\n%s cannot run without this file!", "VKLShared.dll",
+           kEngineTitle);
+  ShowEngineBox(text);
+}
+
 void UnloadSharedLibrary() {
+  InterlockedExchange(&g_noticePending, 0);
   if (!g_module) return;
   FreeLibrary(g_module);
   g_module = nullptr;
