@@ -26,6 +26,7 @@ enum Code : int {
   HostRefusedChannel = 35,
   DropNotAccepted = 46,
   WaveDevice = 101,      // wave device error, with the device's error text
+  DropRefused = 102,     // dropped files no strip could take, with the reason as text
 };
 }  // namespace Error
 
