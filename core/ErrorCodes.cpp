@@ -35,6 +35,7 @@ const char* ErrorCodeText(int code) {
     case Error::HostRefusedChannel: return "The audio engine refused the channel.";
     case Error::DropNotAccepted: return "No window accepted the dropped file.";
     case Error::WaveDevice: return "Wave device error.";
+    case Error::DropRefused: return "The dropped files could not be loaded.";
     default: return nullptr;
   }
 }

@@ -28,6 +28,7 @@ enum Code : int {
   ChannelLockMissing = 36,  // a channel's lock could not be created at attach
   DropNotAccepted = 46,
   WaveDevice = 101,      // wave device error, with the device's error text
+  DropRefused = 102,     // dropped files no strip could take, with the reason as text
 };
 }  // namespace Error
 

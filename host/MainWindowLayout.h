@@ -42,6 +42,10 @@ inline bool FindControlRect(const char* name, int channel, RECT* rect) {
   return false;
 }
 
+// Where a drop on channel c's strip (1..4) lands: the middle of its plate, on the
+// waveform view.
+inline POINT StripDropPoint(int channel) { return {215, 54 + 57 * (channel - 1)}; }
+
 // True for a control that belongs to one channel (needs C), false for the toggle.
 inline bool IsStripControl(const char* name) {
   for (const ControlPlace& place : kClickable)

@@ -1,6 +1,8 @@
 // The script commands that act on the plug-in's main window as a person does:
 // opening files through the strips' open buttons and the common dialog,
 // clicking controls, the system close key, and screenshots.
+#include <shlobj.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -130,6 +132,63 @@ bool Click(HostSession* session, const ScriptArgs& args, std::string* error) {
   return true;
 }
 
+// An HDROP as the shell makes it: a DROPFILES header, then the names, each ended
+// by a zero, and a final zero. Null when the memory cannot be had.
+HGLOBAL MakeDrop(const std::vector<std::string>& paths, POINT client) {
+  size_t size = sizeof(DROPFILES) + 1;
+  for (const std::string& path : paths) size += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  DROPFILES* drop = memory ? static_cast<DROPFILES*>(GlobalLock(memory)) : nullptr;
+  if (!drop) {
+    if (memory) GlobalFree(memory);
+    return nullptr;
+  }
+  drop->pFiles = sizeof(DROPFILES);
+  drop->pt = client;
+  drop->fNC = FALSE;
+  drop->fWide = FALSE;
+  char* names = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+  for (const std::string& path : paths) {
+    memcpy(names, path.c_str(), path.size() + 1);
+    names += path.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return memory;
+}
+
+// drop C|none PATH...: files dropped on channel C's strip (or beside every strip),
+// delivered as the shell delivers them: WM_DROPFILES posted with an HDROP.
+bool Drop(HostSession* session, const ScriptArgs& args, std::string* error) {
+  long long channel = 0;
+  if (args[0] != "none" && !Channel(args[0], &channel, error)) return false;
+  if (!session) return true;
+  std::vector<std::string> paths;
+  std::string joined;
+  for (size_t i = 1; i < args.size(); ++i) {
+    paths.push_back(session->InputPath(args[i]));
+    joined += (i > 1 ? ";" : "") + paths.back();
+  }
+  JsonObject line;
+  line.Add("type", "drop").Add("channel", channel).Add("paths", joined);
+  HWND main = ShownMainWindow(error);
+  if (!main) return false;
+  HGLOBAL drop = MakeDrop(paths, channel ? StripDropPoint((int)channel) : kRestPoint);
+  if (!drop) {
+    *error = "cannot allocate the drop";
+    return false;
+  }
+  session->Events().Append(line);
+  // The window releases the drop (DragFinish) once it has read it.
+  if (!PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0)) {
+    GlobalFree(drop);
+    *error = "cannot post the drop to the main window";
+    return false;
+  }
+  // Loading runs the picture's modal progress dialog: handled inside this pump.
+  PumpUntilQuiet(100, 60000);
+  return true;
+}
+
 // sysclose: the system's close command as a person gives it, Alt+F4 on the window.
 bool SysClose(HostSession* session, const ScriptArgs&, std::string* error) {
   if (!session) return true;
@@ -165,6 +224,7 @@ bool Screenshot(HostSession* session, const ScriptArgs& args, std::string* error
 void AddWindowCommands(ScriptRunner& runner) {
   runner.Add({"open", 2, 2, "open C PATH", Open});
   runner.Add({"click", 1, 2, "click open|close|play|pause|loop|sync|props C | click prerec", Click});
+  runner.Add({"drop", 2, 9, "drop C|none PATH...", Drop});
   runner.Add({"sysclose", 0, 0, "sysclose", SysClose});
   runner.Add({"screenshot", 1, 1, "screenshot FILE.png", Screenshot});
 }

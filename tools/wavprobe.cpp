@@ -52,9 +52,25 @@ void Probe(const char* path) {
     PrintNumber("avgBytes", h.avgBytesPerSec);
     PrintNumber("blockAlign", h.blockAlign);
     PrintNumber("bits", h.bitsPerSample);
+    // The extensible form names what its samples are; only 16-bit PCM is taken.
+    if (file.Extensible()) {
+      const WaveFormatExtension& x = file.Extension();
+      PrintNumber("validBits", x.validBits);
+      PrintNumber("channelMask", x.channelMask);
+      char guid[40];
+      const uint8_t* g = x.subFormat;
+      snprintf(guid, sizeof guid, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", g[3], g[2],
+               g[1], g[0], g[5], g[4], g[7], g[6], g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]);
+      printf(",\"subFormat\":");
+      PrintString(guid);
+    }
   }
   if (stage >= WaveFile::kStageData) PrintNumber("dataSize", h.dataSize);
-  if (header == 0) PrintNumber("dataStart", file.DataStart());
+  if (header == 0) {
+    PrintNumber("dataStart", file.DataStart());
+    // Less than dataSize when the file ends before its data chunk does.
+    PrintNumber("dataPresent", file.PresentDataSize());
+  }
   if (stage >= WaveFile::kStageChunks) {
     printf(",\"skipped\":");
     PrintString(file.SkippedChunks());

@@ -31,6 +31,41 @@ Registry::Registry() {
 Registry::~Registry() {
   for (int32_t i = 0; i < sectionCount_; ++i) delete sections_[i];
   delete[] sections_;
+  delete[] verbatim_;
+}
+
+namespace {
+// Second key byte of an entry that stands for a line kept whole.
+constexpr char kVerbatimMark = 1;
+}  // namespace
+
+// Called by ReadSection for a line whose key or value the entry cannot hold: cut,
+// it would turn into another key (or another value) when the section is written.
+bool Registry::KeepVerbatim(const char* line, size_t length, SettingEntry* entry) {
+  if (verbatimUsed_ + length + 1 > verbatimCapacity_) {
+    size_t capacity = verbatimCapacity_ + (length + 1 > kSectionTextSize ? length + 1 : kSectionTextSize);
+    char* grown = new (std::nothrow) char[capacity];
+    if (!grown) return false;
+    if (verbatim_) memcpy(grown, verbatim_, verbatimUsed_);
+    delete[] verbatim_;
+    verbatim_ = grown;
+    verbatimCapacity_ = capacity;
+  }
+  uint32_t offset = static_cast<uint32_t>(verbatimUsed_);
+  memcpy(verbatim_ + verbatimUsed_, line, length);
+  verbatim_[verbatimUsed_ + length] = '\0';
+  verbatimUsed_ += length + 1;
+  memset(entry, 0, sizeof *entry);
+  entry->key[1] = kVerbatimMark;
+  memcpy(entry->value, &offset, sizeof offset);
+  return true;
+}
+
+const char* Registry::VerbatimLine(const SettingEntry* entry) const {
+  if (entry->key[0] != '\0' || entry->key[1] != kVerbatimMark || !verbatim_) return nullptr;
+  uint32_t offset;
+  memcpy(&offset, entry->value, sizeof offset);
+  return offset < verbatimUsed_ ? verbatim_ + offset : nullptr;
 }
 
 void Registry::SetFileName(const char* fileName) {
@@ -101,9 +136,21 @@ List* Registry::ReadSection(const char* fileName, const char* sectionName) {
     at += static_cast<DWORD>(lineLength) + 1;
     SettingEntry entry;
     memset(&entry, 0, sizeof entry);
-    // A line without "=" is a key with an empty value. Over-long keys and values are cut.
-    SplitAtChar(entry.key, entry.value, line, '=', sizeof entry.key, sizeof entry.value);
-    if (entry.key[0] == '\0') continue;
+    // A line without "=" is a key with an empty value; lines with an empty key are dropped.
+    const char* equals = strchr(line, '=');
+    size_t keyLength = equals ? static_cast<size_t>(equals - line) : lineLength;
+    size_t valueLength = equals ? lineLength - keyLength - 1 : 0;
+    if (keyLength == 0) continue;
+    if (keyLength >= sizeof entry.key || valueLength >= sizeof entry.value) {
+      // Other programs' settings too long for an entry are written back as they were.
+      if (!KeepVerbatim(line, lineLength, &entry)) {
+        delete section;
+        ReportError(Error::OutOfMemory);
+        return nullptr;
+      }
+    } else {
+      SplitAtChar(entry.key, entry.value, line, '=', sizeof entry.key, sizeof entry.value);
+    }
     if (section->Append(&entry) != 0) {
       delete section;
       ReportError(Error::IndexRange);
@@ -123,11 +170,16 @@ int Registry::WriteSection(List* section, const char* fileName, const char* sect
   size_t used = 0;
   for (int32_t i = 0; i < section->Count(); ++i) {
     const SettingEntry* entry = static_cast<const SettingEntry*>(section->GetAt(i));
-    size_t length = strnlen(entry->key, sizeof entry->key) + 1 + strnlen(entry->value, sizeof entry->value);
+    const char* verbatim = VerbatimLine(entry);
+    size_t length = verbatim ? strlen(verbatim)
+                             : strnlen(entry->key, sizeof entry->key) + 1 + strnlen(entry->value, sizeof entry->value);
     // The line, its zero and the block's final zero must fit.
     if (used + length + 2 > sizeof block) return Fail(Error::IndexRange);
-    snprintf(block + used, sizeof block - used, "%.*s=%.*s", kSettingKeySize - 1, entry->key,
-             kSettingValueSize - 1, entry->value);
+    if (verbatim)
+      memcpy(block + used, verbatim, length);
+    else
+      snprintf(block + used, sizeof block - used, "%.*s=%.*s", kSettingKeySize - 1, entry->key,
+               kSettingValueSize - 1, entry->value);
     used += length + 1;
   }
   if (!WritePrivateProfileSectionA(sectionName, block, fileName)) return Fail(Error::Write);
@@ -137,7 +189,8 @@ int Registry::WriteSection(List* section, const char* fileName, const char* sect
 
 // Called to find a setting; exact and case-sensitive, the first match counts.
 int32_t Registry::FindKey(const char* key) const {
-  if (!current_ || !key) return -1;
+  // No setting has an empty key: such entries stand for lines kept whole.
+  if (!current_ || !key || key[0] == '\0') return -1;
   for (int32_t i = 0; i < current_->Count(); ++i) {
     if (strcmp(EntryAt(i)->key, key) == 0) return i;
   }

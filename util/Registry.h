@@ -67,6 +67,16 @@ class Registry : public Object {
 
  private:
   SettingEntry* EntryAt(int32_t index) const;
+  // Keeps a line too long for an entry's fields in the store's own text, and
+  // makes entry stand for it (an empty key, which no setting has). False: no memory.
+  bool KeepVerbatim(const char* line, size_t length, SettingEntry* entry);
+  // The kept line an entry stands for, or null for an ordinary entry.
+  const char* VerbatimLine(const SettingEntry* entry) const;
+
+  // Lines kept whole, each ended by a zero; entries refer to them by offset.
+  char* verbatim_ = nullptr;
+  size_t verbatimUsed_ = 0;
+  size_t verbatimCapacity_ = 0;
 
   List** sections_ = nullptr;
   int32_t sectionCount_ = 0;

@@ -16,6 +16,12 @@ struct ImageCacheImage {
   uint32_t tableSize;    // width * 4 bytes
 };
 
+// The cache file's path for a wave file: the file name's extension replaced by
+// "owi", or ".owi" appended when the file name has none (a dot in a folder name
+// is not the file's). False, with out empty, when the path would not fit into
+// size bytes: a cut name would belong to another file.
+bool ImageCachePath(const char* wavePath, char* out, int size);
+
 // Reads the cache at path into image (whose width, height, columns and tableSize
 // are given). 0; 1 cannot open; 4 header incomplete; 201 identifier, width or
 // height differ; 9 column table incomplete. On 0 image->channels is the file's.

@@ -11,18 +11,28 @@ MultimediaFile::~MultimediaFile() {
   if (handle_) mmioClose(handle_, 0);
 }
 
-// Opens the file with the multimedia service: mode 4096 creates or truncates it for
-// reading and writing, any other mode reads. No I/O buffer yet (see SetBuffer).
+// Opens the file itself and hands the handle to the multimedia service: the
+// service's own open goes through a DOS call whose path buffer holds 128
+// characters, too few for the paths people keep samples under. Mode 4096 creates
+// or truncates the file for reading and writing, any other mode reads. No I/O
+// buffer yet (see SetBuffer). Closing the service's handle closes the file.
 bool MultimediaFile::OpenResource(const char* name, uint32_t mode) {
   if (handle_) {
     mmioClose(handle_, 0);
     handle_ = nullptr;
   }
-  // The service takes a writable name; hand it a copy.
-  char path[kResourceNameSize];
-  lstrcpynA(path, name, sizeof path);
-  DWORD flags = (mode == kModeCreate) ? (MMIO_CREATE | MMIO_READWRITE) : MMIO_READ;
-  handle_ = mmioOpenA(path, nullptr, flags);
+  const bool create = mode == kModeCreate;
+  HANDLE file = CreateFileA(name, create ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ,
+                            create ? FILE_SHARE_READ : (FILE_SHARE_READ | FILE_SHARE_WRITE), nullptr,
+                            create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  MMIOINFO info;
+  memset(&info, 0, sizeof info);
+  info.fccIOProc = FOURCC_DOS;
+  // Kernel handles carry 32 significant bits, also in 64-bit processes.
+  info.adwInfo[0] = static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(file));
+  handle_ = mmioOpenA(nullptr, &info, create ? MMIO_READWRITE : MMIO_READ);
+  if (!handle_) CloseHandle(file);
   return handle_ != nullptr;
 }
 
@@ -77,6 +87,18 @@ int32_t MultimediaFile::Tell() {
   LONG position = mmioSeek(handle_, 0, SEEK_CUR);
   if (position < 0) ReportError(Error::Seek);
   return position;
+}
+
+// Called after a header was read, to see how much of the data is really there.
+int32_t MultimediaFile::Length() {
+  int32_t position = Tell();
+  if (position < 0) return -1;
+  LONG end = mmioSeek(handle_, 0, SEEK_END);
+  if (mmioSeek(handle_, position, SEEK_SET) == -1 || end < 0) {
+    ReportError(Error::Seek);
+    return -1;
+  }
+  return end;
 }
 
 // Called once after opening with the host's file buffer size.

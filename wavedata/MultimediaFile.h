@@ -33,6 +33,9 @@ class MultimediaFile : public Resource {
   int Seek(int32_t offset, int32_t origin);
   // The current position, or -1 with the last error 3 (not open) or 6.
   int32_t Tell();
+  // The file's length in bytes (the position is kept), or -1 with the last error
+  // 3 (not open) or 6.
+  int32_t Length();
   // Gives the open file a platform-allocated I/O buffer of size bytes. 0 or 7.
   int SetBuffer(uint32_t size);
 

@@ -16,6 +16,7 @@ constexpr uint32_t kWave = FourCC('W', 'A', 'V', 'E');
 constexpr uint32_t kFmt = FourCC('f', 'm', 't', ' ');
 constexpr uint32_t kData = FourCC('d', 'a', 't', 'a');
 constexpr uint32_t kPcmFormatSize = 16;
+constexpr uint16_t kFormatExtensible = 0xFFFE;  // WAVE_FORMAT_EXTENSIBLE
 constexpr uint32_t kHeaderTail = 36;  // header bytes after the RIFF size field, before the samples
 }  // namespace
 
@@ -65,46 +66,95 @@ void WaveFile::AppendSkipped(uint32_t chunkId) {
   if (used + length < sizeof skipped_) memcpy(skipped_ + used, entry, length + 1);
 }
 
-// Called right after Open: checks the RIFF/WAVE header and the PCM format, passes over
-// the chunks before the data chunk and leaves the file at the first sample.
+// Called right after Open: checks the RIFF/WAVE header, finds the format chunk and
+// the data chunk wherever they are (broadcast files put 'bext' first, some writers
+// 'JUNK'), passes over every other chunk and leaves the file at the first sample.
 int WaveFile::ReadHeader() {
   if (!open_ || !handle_) return Fail(Error::FileNotOpen);
   memset(&header_, 0, sizeof header_);
   dataStart_ = 0;
+  presentSize_ = 0;
   skipped_[0] = '\0';
   stage_ = kStageNone;
+  extensible_ = false;
 
   int code = ReadExact(&header_.riffId, 12);
   if (code != 0) return code;
   stage_ = kStageRiff;
   if (header_.formType != expectedFormType_) return Fail(Error::NotPcmWave);
 
-  // The chunk right after the form type is taken as the format chunk.
-  code = ReadExact(&header_.fmtId, 24);
-  if (code != 0) return code;
-  stage_ = kStageFormat;
-  if (header_.formatTag != WAVE_FORMAT_PCM) return Fail(Error::NotPcmWave);
-  // A chunk shorter than a PCM format record would lend its fields from the next chunk.
-  if (header_.fmtSize < kPcmFormatSize) return Fail(Error::NotPcmWave);
-  if (header_.fmtSize > kPcmFormatSize) {
-    code = SkipForward(static_cast<uint64_t>(header_.fmtSize - kPcmFormatSize) + (header_.fmtSize & 1));
+  // Every step moves forward by at least a chunk header, so the walk ends with the file.
+  bool haveFormat = false;
+  for (;;) {
+    uint32_t chunk[2];
+    code = ReadExact(chunk, 8);
+    if (code != 0) return code;
+    if (chunk[0] == kData) {
+      // Samples before any format chunk cannot be told apart from anything else.
+      if (!haveFormat) return Fail(Error::NotPcmWave);
+      header_.dataId = chunk[0];
+      header_.dataSize = chunk[1];
+      break;
+    }
+    if (chunk[0] == kFmt && !haveFormat) {
+      header_.fmtId = chunk[0];
+      header_.fmtSize = chunk[1];
+      code = ReadFormat();
+      if (code != 0) return code;
+      haveFormat = true;
+      stage_ = kStageChunks;
+      continue;
+    }
+    // Chunks other than these two are passed over (with the pad byte of odd sizes).
+    AppendSkipped(chunk[0]);
+    if (haveFormat) {
+      header_.dataId = chunk[0];
+      header_.dataSize = chunk[1];
+    }
+    code = SkipForward(static_cast<uint64_t>(chunk[1]) + (chunk[1] & 1));
     if (code != 0) return code;
   }
-
-  stage_ = kStageChunks;
-  // Chunks before the data chunk are passed over (with the pad byte of odd sizes).
-  // Every step moves forward by at least a chunk header, so the walk ends with the file.
-  code = ReadExact(&header_.dataId, 8);
-  while (code == 0 && header_.dataId != kData) {
-    AppendSkipped(header_.dataId);
-    code = SkipForward(static_cast<uint64_t>(header_.dataSize) + (header_.dataSize & 1));
-    if (code == 0) code = ReadExact(&header_.dataId, 8);
-  }
-  if (code != 0) return code;
   stage_ = kStageData;
 
   if (header_.dataSize == 0) return Fail(Error::EmptyData);
-  return MarkDataStart();
+  code = MarkDataStart();
+  if (code != 0) return code;
+  // Lengths and pictures measure what is there, not what the header promises.
+  presentSize_ = header_.dataSize;
+  int32_t length = Length();
+  if (length < 0) return lastError_;
+  uint32_t there = static_cast<uint32_t>(length) > dataStart_ ? static_cast<uint32_t>(length) - dataStart_ : 0;
+  if (there < presentSize_) presentSize_ = there;
+  lastError_ = 0;
+  return 0;
+}
+
+// Reads the format chunk whose header was just read and passes over the rest of it.
+// Plain PCM (tag 1) and the extensible form of 16-bit PCM in 16-bit containers are
+// taken; everything else is code 8.
+int WaveFile::ReadFormat() {
+  // A chunk shorter than a PCM format record would lend its fields from the next chunk.
+  if (header_.fmtSize < kPcmFormatSize) return Fail(Error::NotPcmWave);
+  int code = ReadExact(&header_.formatTag, kPcmFormatSize);
+  if (code != 0) return code;
+  stage_ = kStageFormat;
+  uint32_t used = kPcmFormatSize;
+  if (header_.formatTag == kFormatExtensible) {
+    if (header_.fmtSize < kPcmFormatSize + sizeof extension_) return Fail(Error::NotPcmWave);
+    code = ReadExact(&extension_, sizeof extension_);
+    if (code != 0) return code;
+    used += sizeof extension_;
+    extensible_ = true;
+    static const uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                              0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (memcmp(extension_.subFormat, kPcmSubFormat, 16) != 0 || header_.bitsPerSample != 16 ||
+        extension_.validBits != 16)
+      return Fail(Error::NotPcmWave);
+  } else if (header_.formatTag != WAVE_FORMAT_PCM) {
+    return Fail(Error::NotPcmWave);
+  }
+  if (header_.fmtSize > used) return SkipForward(static_cast<uint64_t>(header_.fmtSize - used) + (header_.fmtSize & 1));
+  return 0;
 }
 
 // Called before writing a new file; the sizes are corrected by Finish.
@@ -124,6 +174,7 @@ void WaveFile::BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, 
   header_.bitsPerSample = format.wBitsPerSample;
   header_.dataId = kData;
   header_.dataSize = dataSize;
+  presentSize_ = dataSize;
 }
 
 // Called after BuildHeader at the start of a new file, and by Finish.
@@ -148,6 +199,7 @@ int WaveFile::MarkDataStart() {
 int WaveFile::Finish(uint32_t dataSize) {
   header_.dataSize = dataSize;
   header_.riffSize = dataSize + kHeaderTail;
+  presentSize_ = dataSize;
   Seek(0, kFromStart);
   return WriteHeader();
 }
@@ -169,11 +221,11 @@ void WaveFile::GetFormat(WAVEFORMATEX* format) const {
 uint32_t WaveFile::GetLengthMs() const {
   uint32_t perMs = header_.avgBytesPerSec / 1000;
   if (perMs == 0) return 0;
-  return header_.dataSize / perMs;
+  return presentSize_ / perMs;
 }
 
 // Number of whole frames in the data chunk.
 uint32_t WaveFile::GetFrameCount() const {
   if (header_.blockAlign == 0) return 0;
-  return header_.dataSize / header_.blockAlign;
+  return presentSize_ / header_.blockAlign;
 }

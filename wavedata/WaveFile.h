@@ -32,6 +32,17 @@ static_assert(sizeof(WaveHeader) == 44, "the wave header is 44 bytes");
 
 constexpr int kSkippedChunksSize = 256;
 
+// What the extensible form of a format chunk adds after the 16 bytes of PCM fields.
+#pragma pack(push, 1)
+struct WaveFormatExtension {
+  uint16_t extensionSize;  // 22
+  uint16_t validBits;
+  uint32_t channelMask;
+  uint8_t subFormat[16];   // a GUID; PCM's is 00000001-0000-0010-8000-00AA00389B71
+};
+#pragma pack(pop)
+static_assert(sizeof(WaveFormatExtension) == 24, "the format extension is 24 bytes");
+
 // Fills a PCM format record from rate, channels and bits (block align and average
 // bytes per second derived, cbSize 0).
 void MakePcmFormat(WAVEFORMATEX* format, uint32_t rate, uint16_t channels, uint16_t bits);
@@ -42,7 +53,7 @@ class WaveFile : public MultimediaFile {
 
   // Parses the header at the current position (right after Open). 0; 3 not open;
   // 4 read error or the file ends before a data chunk; 6 seek error; 8 not a PCM
-  // wave file; 9 empty data chunk. On success DataStart() is the first sample byte.
+  // wave file (also: no format chunk before the data); 9 empty data chunk. On success DataStart() is the first sample byte.
   int ReadHeader();
   // Fills the header record for writing; writes nothing.
   void BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits);
@@ -53,28 +64,37 @@ class WaveFile : public MultimediaFile {
 
   // The six PCM fields of the header (format tag always 1, cbSize 0).
   void GetFormat(WAVEFORMATEX* format) const;
-  // Playing time in ms: data size / (bytes per second / 1000); 0 below 1000 bytes per second.
+  // Playing time in ms of the data present: PresentDataSize() / (bytes per second /
+  // 1000); 0 below 1000 bytes per second.
   uint32_t GetLengthMs() const;
-  // Data size / block align; 0 when block align is 0.
+  // PresentDataSize() / block align; 0 when block align is 0.
   uint32_t GetFrameCount() const;
 
   const WaveHeader& Header() const { return header_; }
   uint32_t DataSize() const { return header_.dataSize; }
+  // The data bytes the file really holds: the data size, or less when the file ends
+  // before it (a placeholder size, a cut download). Playing reads until either ends.
+  uint32_t PresentDataSize() const { return presentSize_; }
   // File position of the first sample byte; 0 until a header was read or written.
   uint32_t DataStart() const { return dataStart_; }
   // Rewinds to the first sample byte; Seek's result.
   int SeekToData() { return Seek((int32_t)dataStart_, kFromStart); }
-  // Chunks passed over between the format and the data chunk, as 'LIST';'fact';
+  // Chunks passed over before the data chunk (before the format chunk too), as
+  // 'LIST';'fact';
   const char* SkippedChunks() const { return skipped_; }
   // How far the last ReadHeader got: which header fields hold values from the file.
   enum Stage : int32_t {
     kStageNone = 0,    // nothing read
     kStageRiff = 1,    // RIFF identifier, size and form type
     kStageFormat = 2,  // format chunk fields
-    kStageChunks = 3,  // format accepted, chunks being walked (SkippedChunks valid)
+    kStageChunks = 3,  // format accepted, chunks being walked
     kStageData = 4,    // data chunk header read (DataSize valid)
   };
   Stage HeaderStage() const { return stage_; }
+  // Whether the format chunk's extensible part (tag 0xFFFE) was read; Extension()
+  // then holds its fields, also when the format was refused.
+  bool Extensible() const { return extensible_; }
+  const WaveFormatExtension& Extension() const { return extension_; }
   // Bytes of the format chunk beyond the 16 of a PCM format record.
   uint32_t FormatExtraBytes() const { return header_.fmtSize > 16 ? header_.fmtSize - 16 : 0; }
 
@@ -85,12 +105,16 @@ class WaveFile : public MultimediaFile {
   // 0; 4 when the target lies beyond any file the service can reach; 6 seek error.
   int SkipForward(uint64_t count);
   void AppendSkipped(uint32_t chunkId);
+  int ReadFormat();
   // Notes the current position as the data start; 0, or the seek error.
   int MarkDataStart();
 
   WaveHeader header_;
   uint32_t expectedFormType_;
   uint32_t dataStart_ = 0;
+  uint32_t presentSize_ = 0;
+  bool extensible_ = false;
+  WaveFormatExtension extension_ = {};
   Stage stage_ = kStageNone;
   char skipped_[kSkippedChunksSize];
 };

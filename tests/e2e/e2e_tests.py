@@ -117,6 +117,44 @@ def properties():
     check(not r.boxes(), "no error boxes: %s" % r.boxes())
 
 
+def drops():
+    """Files dropped on a strip load there as its open button would load them, the
+    further ones into the free strips after it; a drop no strip can take says why.
+    A broadcast wave file dropped into channel 2 plays as sox reads it."""
+    r = run("drops", HEAD + "\n".join([
+        "drop none %s" % data("mono.wav"),                          # beside every strip
+        "drop 1 %s %s" % (data("mono.wav"), data("bwf.wav")),       # 1, then the pair 2-3
+        "drop 4 %s" % data("stereo.wav"),                           # no right neighbour: 32
+        "drop 3 %s" % data("mono2.wav"),                            # the right half of 2-3
+        "drop 4 %s %s" % (data("mono2.wav"), data("mono.wav")),     # 4, then nothing free
+        "click play 2",
+        "pull 70",
+    ]) + "\n")
+    opened = [(e["channel"], e["partner"]) for e in r.of_type("event", code=6)]
+    check(opened == [(1, 0), (2, 3), (4, 0)], "channels 1, 2-3 and 4 loaded by drops: %s" % opened)
+    boxes = r.boxes()
+    check(len(boxes) == 4, "four boxes: %s" % boxes)
+    check("channel strip" in boxes[0], "a drop beside the strips says where to drop: %s" % boxes)
+    check("Error 32:" in boxes[1], "stereo on channel 4 reports 32, as the open button does: %s" % boxes)
+    check("right half" in boxes[2] and "No free channel" in boxes[3] and "mono.wav" in boxes[3],
+          "the other refusals say why: %s" % boxes)
+    check(r.channel(2) == raw("bwf.1.raw") and r.channel(3) == raw("bwf.2.raw"),
+          "the broadcast file plays as sox reads it (%d bytes)" % len(r.channel(2)))
+
+
+def peer_files():
+    """An extensible 16-bit stereo file plays as sox reads it, and a file under a
+    200-character path plays."""
+    folder = next(d for d in os.listdir(DATA) if d.startswith("lll"))
+    path = os.path.join(DATA, folder, "mono.wav")
+    r = run("peer_files", HEAD + "open 1 %s\nopen 3 %s\nclick play 1\nclick play 3\npull 70\n"
+            % (data("extensible.wav"), path))
+    check(not r.boxes(), "no error boxes: %s" % r.boxes())
+    check(r.channel(1) == raw("extensible.1.raw") and r.channel(2) == raw("extensible.2.raw"),
+          "the extensible file plays as sox reads it (%d bytes)" % len(r.channel(1)))
+    check(r.channel(3) == raw("mono.raw"), "the file under the long path plays whole")
+
+
 def screenshot():
     """With files loaded and one playing, every control shows the skin frame for
     its state at its place, a partner strip shows the skin under its hidden

@@ -31,4 +31,33 @@ body = (b"WAVE" + b"fmt " + struct.pack("<I", 18) + fmt
         + b"LIST" + struct.pack("<I", len(info)) + info + data[36:])
 open("stereo18.wav", "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
 PY
+# Files other programs write around the same samples: a broadcast wave file
+# ('bext' and 'JUNK' before the format chunk) and the extensible format of 16-bit
+# stereo PCM. What each channel must deliver is what sox reads from them.
+python3 - <<'PY'
+import struct
+data = open("stereo.wav", "rb").read()
+pcm = data[20:36]
+def chunk(cid, payload):
+    return cid + struct.pack("<I", len(payload)) + payload + (b"\0" if len(payload) % 2 else b"")
+def riff(chunks):
+    body = b"WAVE" + b"".join(chunks)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+samples = chunk(b"data", data[44:])
+open("bwf.wav", "wb").write(riff([chunk(b"bext", b"sondrel".ljust(602, b"\0")), chunk(b"JUNK", b"\0" * 28),
+                                  chunk(b"fmt ", pcm), samples]))
+pcm_guid = bytes.fromhex("0100000000001000800000aa00389b71")
+extensible = struct.pack("<HHIIHHHHI", 0xFFFE, 2, 44100, 176400, 4, 16, 22, 16, 3) + pcm_guid
+open("extensible.wav", "wb").write(riff([chunk(b"fmt ", extensible), samples]))
+PY
+for f in bwf extensible; do
+  for side in 1 2; do sox $f.wav -t raw -e signed -b 16 -c 1 $f.$side.raw remix $side; done
+done
+cmp -s bwf.1.raw stereo.left.raw || { echo "sox reads the broadcast file differently" >&2; exit 1; }
+# A mono file under a Windows path of exactly 200 characters (Z: and the Linux path).
+long="$out/$(head -c $((188 - ${#out})) /dev/zero | tr '\0' l)"
+mkdir -p "$long"
+cp mono.wav "$long/mono.wav"
+test $((2 + ${#long} + 9)) -eq 200
+
 test "$(stat -c %s stereo.left.raw)" -eq $((3 * 44100 * 2))

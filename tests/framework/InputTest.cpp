@@ -213,6 +213,30 @@ TEST_F(SkinnedWindow, PressOutsideEveryControlDragsTheWindowAndReleasesTheCaptur
   EXPECT_TRUE(window.commands.empty());
 }
 
+TEST_F(SkinnedWindow, ADragEndsWhenTheCaptureGoesOrTheButtonIsUp) {
+  // Another window takes the capture mid-drag (Alt+Tab, a menu): the window stays put.
+  PressAt(Hwnd(), kOutside.x, kOutside.y);
+  ASSERT_TRUE(window.Dragging());
+  HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  SetCapture(other);
+  EXPECT_FALSE(window.Dragging());
+  ReleaseCapture();
+  DestroyWindow(other);
+  RECT before, after;
+  GetWindowRect(Hwnd(), &before);
+  MoveMouseTo(Hwnd(), kOutside.x + 30, kOutside.y + 20);
+  GetWindowRect(Hwnd(), &after);
+  EXPECT_EQ(after.left, before.left);
+  ReleaseAt(Hwnd(), kOutside.x + 30, kOutside.y + 20);
+  // A move without the button down (its release went elsewhere) ends the drag and the capture.
+  SendMessageA(Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kOutside.x, kOutside.y));
+  ASSERT_TRUE(window.Dragging());
+  SendMessageA(Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(kOutside.x + 5, kOutside.y));
+  EXPECT_FALSE(window.Dragging());
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
 TEST_F(SkinnedWindow, HoverLookFollowsThePointer) {
   ProbeButton* a = Probe(kA);
   ProbeButton* b = Probe(kB);

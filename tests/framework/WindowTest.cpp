@@ -308,6 +308,17 @@ TEST_F(WindowPlacement, RestoreMovesOnlyToASavedPointOnTheScreen) {
   settings.SetPoint("MainWndPos", -20, 30);
   EXPECT_TRUE(window.RestoreWindowPosition(&settings, "MainWndPos"));
   EXPECT_EQ(Where().x, -20);
+  // Saved on a monitor left of or above this one that is gone: back on the screen.
+  settings.SetPoint("MainWndPos", -5000, 30);
+  EXPECT_TRUE(window.RestoreWindowPosition(&settings, "MainWndPos"));
+  EXPECT_NE(MonitorFromWindow(Hwnd(), MONITOR_DEFAULTTONULL), nullptr);
+  EXPECT_EQ(Where().x, 0);
+  EXPECT_EQ(Where().y, 30);
+  settings.SetPoint("MainWndPos", 40, -3000);
+  EXPECT_TRUE(window.RestoreWindowPosition(&settings, "MainWndPos"));
+  EXPECT_NE(MonitorFromWindow(Hwnd(), MONITOR_DEFAULTTONULL), nullptr);
+  EXPECT_EQ(Where().x, 40);
+  EXPECT_EQ(Where().y, 0);
 }
 
 TEST_F(WindowPlacement, SaveStoresTheTopLeftAndCentringPlacesTheWindow) {

@@ -282,12 +282,29 @@ TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
 }
 
 // The properties dialog's texts for a file, opened by a real click on its button.
+// Whether an item's whole text, wrapped at its words, fits into its client area.
+bool TextFits(HWND item) {
+  char text[512] = "";
+  GetWindowTextA(item, text, sizeof text);
+  RECT client, needed;
+  GetClientRect(item, &client);
+  needed = client;
+  HDC dc = GetDC(item);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(item, WM_GETFONT, 0, 0)));
+  DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(item, dc);
+  return needed.right <= client.right && needed.bottom <= client.bottom;
+}
+
+// The dialog's texts in field order; with a last entry "fits" or "cut" for the skipped chunks.
 std::vector<std::string> PropertiesTexts(MainWindowTest* test, HWND hwnd, int c) {
   std::vector<std::string> texts;
   std::thread user([&] {
     HWND dialog = testkit::FindDialog("Wavefile Properties", 10000);
     if (!dialog) return;
     for (int item : {1005, 1010, 1011, 1006, 1007, 1012, 1008, 1009, 1026, 1023}) texts.push_back(ItemText(dialog, item));
+    texts.push_back(TextFits(GetDlgItem(dialog, 1026)) ? "fits" : "cut");
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
   });
   POINT p = Middle(StripRect(kProps, c));
@@ -303,17 +320,21 @@ TEST_F(MainWindowTest, PropertiesShowTheFormatChunk) {
   ASSERT_EQ(Engine().LoadChannel(2, DataPath("mainwindow\\fmt18.wav").c_str(), &partner), 0);
   Rest();
   std::vector<std::string> plain = {"stereo.wav", "PCM", "2", "44100", "176400", "4", "16", "", "",
-                                    "Total runtime is 00:00:02 ..."};
+                                    "Total runtime is 00:00:02 ...", "fits"};
   EXPECT_EQ(PropertiesTexts(this, hwnd_, 0), plain);
   std::vector<std::string> longer = {"fmt18.wav", "PCM", "2", "44100", "176400", "4", "16",
-                                     "Chunk has 2 Bytes additional data!", "'LIST';", "Total runtime is 00:00:01 ..."};
+                                     "Chunk has 2 Bytes additional data!", "'LIST';", "Total runtime is 00:00:01 ...",
+                                     "fits"};
   EXPECT_EQ(PropertiesTexts(this, hwnd_, 2), longer);
 
+  // Eight chunks passed over, one before the format chunk: every name is shown.
   ASSERT_EQ(Engine().LoadChannel(0, DataPath("mainwindow\\instant.wav").c_str(), &partner), 0);
   Rest();
   std::vector<std::string> instant = PropertiesTexts(this, hwnd_, 0);
-  ASSERT_EQ(instant.size(), 10u);
+  ASSERT_EQ(instant.size(), 11u);
+  EXPECT_EQ(instant[8], "'bext'; 'JUNK'; 'LIST'; 'fact'; 'cue '; 'smpl'; 'inst'; 'acid';");
   EXPECT_EQ(instant[9], "Total runtime is 00:00:00 ...");
+  EXPECT_EQ(instant[10], "fits");
 }
 
 TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {

@@ -40,7 +40,10 @@ fmt16 = struct.pack("<HHIIHH", 1, 2, 44100, 176400, 4, 16)
 open("fmt18.wav", "wb").write(riff([chunk(b"fmt ", fmt16 + b"\0\0"),
                                     chunk(b"LIST", b"INFOISFT" + struct.pack("<I", 4) + b"t18\0"),
                                     chunk(b"data", frames(44100, 2))]))
-# Ten stereo frames: a playing time of 0 ms.
-open("instant.wav", "wb").write(riff([chunk(b"fmt ", fmt16), chunk(b"data", frames(10, 2))]))
+# Ten stereo frames: a playing time of 0 ms; eight chunks passed over, the first
+# of them before the format chunk as broadcast wave files have it.
+others = [chunk(name, b"x" * 5) for name in (b"JUNK", b"LIST", b"fact", b"cue ", b"smpl", b"inst", b"acid")]
+open("instant.wav", "wb").write(riff([chunk(b"bext", b"\0" * 602), chunk(b"fmt ", fmt16)] + others +
+                                     [chunk(b"data", frames(10, 2))]))
 assert open("stereo.wav", "rb").read(20)[16:20] == struct.pack("<I", 16), "wave wrote a longer format chunk"
 PY

@@ -115,6 +115,20 @@ TEST_F(RegistryTest, NewKeysAreAppendedAndSavedLast) {
   EXPECT_EQ(p.y, 30);
 }
 
+TEST_F(RegistryTest, LinesTooLongForAnEntryAreWrittenBackAsTheyWere) {
+  // Other programs share the section: their long keys and values must survive a save.
+  std::string longKey(40, 'K'), longValue(300, 'v');
+  std::string others = longKey + "=1\nShort=" + longValue + "\n";
+  WriteIni("[Orvan Sondrel]\n" + others + "MainWndPos=1,2\n");
+  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
+  EXPECT_EQ(store_.FindKey(longKey.substr(0, 31).c_str()), -1);
+  EXPECT_EQ(store_.FindKey("Short"), -1);
+  EXPECT_EQ(store_.FindKey(""), -1);
+  ASSERT_EQ(store_.SetPoint("MainWndPos", 5, 6), 0);
+  ASSERT_EQ(store_.SaveSection(), 0);
+  EXPECT_EQ(IniText(), "[Orvan Sondrel]\n" + others + "MainWndPos=5,6\n");
+}
+
 TEST_F(RegistryTest, EntryOperationsNeedASection) {
   EXPECT_EQ(store_.SetValue("k", "v"), 16);
   EXPECT_EQ(store_.AddEntry("k", "v"), 16);

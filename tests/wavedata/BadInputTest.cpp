@@ -50,6 +50,12 @@ void RunCase(Case& c) {
   if (h.avgBytesPerSec < 1000 && length != 0) c.failure = "length without a rate";
   if (h.blockAlign == 0 && frames != 0) c.failure = "frames without a block align";
   if (c.header != 0) return;
+  // Lengths count only the data the file holds, whatever its header promises.
+  WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attributes);
+  uint32_t there = attributes.nFileSizeLow - file.DataStart();
+  if (h.blockAlign && frames > there / h.blockAlign) c.failure = "frames beyond the end of the file";
+  if (h.avgBytesPerSec >= 1000 && length > there / (h.avgBytesPerSec / 1000)) c.failure = "a length beyond the file";
 
   WAVEFORMATEX format, host;
   file.GetFormat(&format);

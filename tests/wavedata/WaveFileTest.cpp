@@ -49,6 +49,10 @@ TEST(WaveFileRead, FilesFromSoxAndPythonParseExactly) {
       {"listfact.wav", 1, 44100, 16, 36 + 8 + 26 + 8 + 4 + 8, "'LIST';'fact';"},
       {"fmt18.wav", 1, 44100, 16, 46, ""},
       {"oddchunk.wav", 1, 44100, 16, 36 + 8 + 3 + 1 + 8, "'junk';"},
+      // The format chunk found after other chunks, and the extensible form of 16-bit PCM.
+      {"fmtnotfirst.wav", 1, 44100, 16, 12 + 34 + 24 + 8, "'LIST';"},
+      {"bwf.wav", 1, 44100, 16, 12 + 610 + 36 + 24 + 8, "'bext';'JUNK';"},
+      {"ext16.wav", 2, 44100, 16, 12 + 48 + 8, ""},
   };
   for (const GoodFile& f : files) {
     SCOPED_TRACE(f.name);
@@ -107,8 +111,6 @@ TEST(WaveFileRead, RefusedFilesEndInTheirCodeAndStayOpen) {
   } files[] = {
       {"otherform.wav", 8},    // RIFF of form type "AVI "
       {"float.wav", 8},        // format tag 3
-      {"extensible.wav", 8},   // format tag 0xFFFE (sox, four channels)
-      {"fmtnotfirst.wav", 8},  // a LIST chunk taken as the format chunk
       {"emptydata.wav", 9},    // no frames
   };
   for (const auto& f : files) {

@@ -6,7 +6,8 @@ DATA="$1/wavedata"
 PROBE="$2"
 win() { echo "Z:${1//\//\\}"; }
 names=(mono16.wav stereo16.wav listfact.wav fmt18.wav mono8.wav otherform.wav emptydata.wav missing.wav
-       bad/no_data.wav bad/channels_200.wav bad/odd_id_bytes.wav bad/empty.wav)
+       bad/no_data.wav bad/channels_200.wav bad/odd_id_bytes.wav bad/empty.wav
+       bwf.wav ext16.wav extensible.wav bad/ext_bits24.wav bad/data_ffffffff.wav)
 args=()
 for n in "${names[@]}"; do args+=("$(win "$DATA/$n")"); done
 out=$(bash "$ROOT/scripts/wine-run.sh" "$PROBE" "${args[@]}")
@@ -21,8 +22,10 @@ assert status == 2, "no arguments must be a usage error, got %d" % status
 assert len(lines) == len(names), lines
 rows = [json.loads(l) for l in lines]
 by = {n: r for n, r in zip(names, rows)}
-full = ['path', 'open', 'header', 'fmtSize', 'formatTag', 'channels', 'rate', 'avgBytes', 'blockAlign',
-        'bits', 'dataSize', 'dataStart', 'skipped', 'lengthMs', 'frames', 'convert']
+fmt = ['path', 'open', 'header', 'fmtSize', 'formatTag', 'channels', 'rate', 'avgBytes', 'blockAlign', 'bits']
+ext = ['validBits', 'channelMask', 'subFormat']
+tail = ['dataSize', 'dataStart', 'dataPresent', 'skipped', 'lengthMs', 'frames', 'convert']
+full = fmt + tail
 def check(name, keys, **values):
     r = by[name]
     assert list(r.keys()) == keys, (name, list(r.keys()))
@@ -37,11 +40,18 @@ check('listfact.wav', full, dataStart=90, skipped="'LIST';'fact';", convert=202)
 check('fmt18.wav', full, fmtSize=18, dataStart=46)
 check('mono8.wav', full, bits=8, convert=17)
 check('otherform.wav', ['path', 'open', 'header'], header=8)
-check('emptydata.wav', full[:11] + ['skipped', 'lengthMs', 'frames'], header=9, dataSize=0, lengthMs=0)
+check('emptydata.wav', fmt + ['dataSize', 'skipped', 'lengthMs', 'frames'], header=9, dataSize=0, lengthMs=0)
 check('missing.wav', ['path', 'open'], open=1)
-check('bad/no_data.wav', full[:10] + ['skipped'], header=4, skipped='')
+check('bad/no_data.wav', fmt + ['skipped'], header=4, skipped='')
 check('bad/channels_200.wav', full, header=0, channels=200, convert=17)
 check('bad/odd_id_bytes.wav', full, skipped="'\x01\"\\\xff';")
 check('bad/empty.wav', ['path', 'open', 'header'], header=4)
+check('bwf.wav', full, header=0, dataStart=690, skipped="'bext';'JUNK';", convert=202)
+pcm = '00000001-0000-0010-8000-00aa00389b71'
+check('ext16.wav', fmt + ext + tail + ['readSize'], formatTag=0xFFFE, validBits=16, channelMask=3,
+      subFormat=pcm, convert=0)
+check('extensible.wav', fmt + ext + tail, channels=4, validBits=16, subFormat=pcm, convert=17)
+check('bad/ext_bits24.wav', fmt + ext, header=8, bits=24, validBits=24)
+check('bad/data_ffffffff.wav', full, dataSize=0xFFFFFFFF, dataPresent=128, frames=64, lengthMs=1)
 print('wavprobe output checked for %d files' % len(names))
 PY

@@ -58,6 +58,22 @@ save('fmt18.wav', riff([fmt(extra=b'\0\0'), chunk(b'data', pcm)]))
 save('oddchunk.wav', riff([fmt_chunk, chunk(b'junk', b'abc'), chunk(b'data', pcm)]))
 save('otherform.wav', riff([fmt_chunk, chunk(b'data', pcm)], form=b'AVI '))
 save('fmtnotfirst.wav', riff([info, fmt_chunk, chunk(b'data', pcm)]))
+# Broadcast wave files put 'bext' first, some writers 'JUNK'.
+save('bwf.wav', riff([chunk(b'bext', b'\0' * 602), chunk(b'JUNK', b'\0' * 28), fmt_chunk, chunk(b'data', pcm)]))
+PCM_GUID = bytes.fromhex('0100000000001000800000aa00389b71')
+FLOAT_GUID = bytes.fromhex('0300000000001000800000aa00389b71')
+
+
+def ext(channels=2, bits=16, valid=16, guid=PCM_GUID, align=None):
+    """The extensible format chunk (tag 0xFFFE, 40 bytes)."""
+    align = (bits // 8) * channels if align is None else align
+    return fmt(tag=0xFFFE, channels=channels, bits=bits, align=align,
+               extra=struct.pack('<HHI', 22, valid, 3 if channels == 2 else 4) + guid)
+
+
+# Several tools write ordinary 16-bit stereo in the extensible form.
+ext_fmt, stereo_pcm = split_sox_file('stereo16.wav')
+save('ext16.wav', riff([ext(), chunk(b'data', stereo_pcm)]))
 
 # Python's wave module: a plain stereo file and one without frames.
 with wave.open(os.path.join(out, 'pywave.wav'), 'wb') as w:
@@ -112,6 +128,14 @@ bad('rate_0.wav', riff([fmt(rate=0), data]), 0)
 bad('rate_ffffffff.wav', riff([fmt(rate=0xFFFFFFFF), data]), 0)
 bad('tag_0.wav', riff([fmt(tag=0), data]), 8)
 bad('tag_fffe.wav', riff([fmt(tag=0xFFFE, extra=b'\x16\0' + b'\0' * 22), data]), 8)
+# The extensible form: only 16-bit PCM in 16-bit containers is taken.
+bad('ext_float.wav', riff([ext(bits=32, valid=32, guid=FLOAT_GUID), data]), 8)
+bad('ext_valid12.wav', riff([ext(valid=12), data]), 8)
+bad('ext_bits24.wav', riff([ext(bits=24, valid=24), data]), 8)
+bad('ext_short.wav', riff([fmt(tag=0xFFFE, extra=b'\x16\0\x10\0'), data]), 8)
+bad('ext_mono.wav', riff([ext(channels=1), data]), 0)
+# Samples before any format chunk.
+bad('data_before_fmt.wav', riff([data, fmt()]), 8)
 # Files that end before a data chunk, or inside a header.
 bad('empty.wav', b'', 4)
 bad('riff_only.wav', b'RIFF', 4)
@@ -127,7 +151,7 @@ bad('odd_id_bytes.wav', riff([fmt(), chunk(b'\x01"\\\xff', b'xy'), data]), 0)
 # Many empty chunks: the walk is long but ends, and the list keeps its first entries.
 bad('many_chunks.wav', riff([fmt()] + [chunk(b'c%03d' % (i % 1000), b'') for i in range(3000)] + [data]), 0)
 # Every truncation of good files' header regions.
-for source in ('listfact.wav', 'oddchunk.wav', 'fmt18.wav'):
+for source in ('listfact.wav', 'oddchunk.wav', 'fmt18.wav', 'bwf.wav', 'ext16.wav'):
     whole = read(source)
     start = whole.index(b'data') + 8
     for n in range(start + 4):

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,51 @@ TEST(Cache, SecondLoadTakesTheCacheUntilTheWaveFileIsTouched) {
     ASSERT_EQ(trace.BuildWaveImage(&wave.file, CountProgress, &calls), 0);
     EXPECT_GT(calls, 0);
   }
+}
+
+TEST(Cache, EveryWaveFileHasItsOwnCacheBesideIt) {
+  // A dot in a folder name is not the file's; files without an extension get ".owi".
+  std::string dir = testkit::ScratchDir("cache_names") + "\\Samples.old";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const struct {
+    const char* source;
+    const char* name;
+    int16_t column;
+  } files[] = {{"picked.wav", "kick", 12}, {"silence.wav", "snare", 0}, {"picked.wav", "take.1.wav", 12}};
+  for (int round = 0; round < 2; ++round) {  // computed, then taken from each file's own cache
+    for (const auto& f : files) {
+      std::string path = dir + "\\" + f.name;
+      if (round == 0) {
+        ASSERT_TRUE(CopyFileA(DataPath(std::string("waveform\\") + f.source).c_str(), path.c_str(), FALSE));
+      }
+      OpenWave wave(path);
+      WaveTrace trace(315, 26, WaveTrace::kBars, true);
+      ASSERT_EQ(trace.BuildWaveImage(&wave.file, nullptr, nullptr), 0);
+      EXPECT_EQ(trace.Columns()[0], f.column) << f.name << " round " << round;
+    }
+  }
+  EXPECT_EQ(GetFileAttributesA((dir.substr(0, dir.size() - 4) + ".owi").c_str()), INVALID_FILE_ATTRIBUTES);
+  // A cache name that would not fit is not made: the picture is computed every time.
+  std::string longPath = dir + "\\" + std::string(258 - dir.size() - 1, 'n');
+  ASSERT_EQ(longPath.size(), 258u);
+  ASSERT_TRUE(CopyFileA(DataPath("waveform\\picked.wav").c_str(), longPath.c_str(), FALSE));
+  OpenWave wave(longPath);
+  WaveTrace trace(315, 26, WaveTrace::kBars, true);
+  EXPECT_EQ(trace.BuildWaveImage(&wave.file, nullptr, nullptr), 0);
+  EXPECT_EQ(trace.Columns()[0], 12);
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> expected = {"kick", "kick.owi", longPath.substr(dir.size() + 1), "snare", "snare.owi",
+                                       "take.1.owi", "take.1.wav"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
 }
 
 TEST(Cache, MismatchingOrCutShortCacheIsIgnoredAndRewritten) {

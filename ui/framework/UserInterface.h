@@ -36,6 +36,7 @@ class UserInterface : public Window {
   void OnLButtonUp(LPARAM point, WPARAM keys) override;
   void OnLButtonDblClk(LPARAM point, WPARAM keys) override;
   void OnMouseMove(LPARAM point, WPARAM keys) override;
+  void OnCaptureChanged(HWND newCapture) override;
   void OnMouseWheel(WPARAM wParam, WORD delta, LPARAM lParam, WORD screenY) override;
   void OnKey(bool isUp, WPARAM key, LPARAM keyData) override;
   bool OnContextMenu(int screenX, int screenY) override;
@@ -116,6 +117,8 @@ class UserInterface : public Window {
   void PlaceAndShape();
   void ShowFirstTime();
   void DiscardRegion();
+  // Ends a window drag and gives the capture back.
+  void EndDrag();
   // Releases the off-screen DC, its bitmap and the font.
   void FreeDrawingObjects();
   // The control-relative point of a client point, packed like a mouse lParam.

@@ -63,11 +63,22 @@ void UserInterface::OnLButtonUp(LPARAM point, WPARAM keys) {
   Control* hit = ControlAt(p.x, p.y);
   if (hit) hit->OnMouseUp(Relative(hit, p.x, p.y), keys);
   pressed_ = nullptr;
+  EndDrag();
+}
+
+void UserInterface::EndDrag() {
   dragging_ = false;
   if (capture_) {
     capture_ = false;
     ReleaseCapture();
   }
+}
+
+// Alt+Tab, a menu or another window took the mouse: a drag must not outlive the capture.
+void UserInterface::OnCaptureChanged(HWND newCapture) {
+  if (newCapture == hwnd_) return;
+  dragging_ = false;
+  capture_ = false;
 }
 
 void UserInterface::OnLButtonDblClk(LPARAM point, WPARAM keys) {
@@ -79,6 +90,8 @@ void UserInterface::OnLButtonDblClk(LPARAM point, WPARAM keys) {
 // While dragging the window follows the pointer; otherwise the hover and pressed looks follow it.
 void UserInterface::OnMouseMove(LPARAM point, WPARAM keys) {
   POINT p = PointOf(point);
+  // A drag whose button release went elsewhere (the capture was taken away) ends here.
+  if (dragging_ && !(keys & MK_LBUTTON)) EndDrag();
   if (dragging_) {
     RECT rect;
     GetWindowRect(hwnd_, &rect);

@@ -45,6 +45,8 @@ class Window : public WindowedObject {
   virtual void OnLButtonUp(LPARAM point, WPARAM keys) {}
   virtual void OnLButtonDblClk(LPARAM point, WPARAM keys) {}
   virtual void OnMouseMove(LPARAM point, WPARAM keys) {}
+  // WM_CAPTURECHANGED: the mouse capture went to another window (or to none).
+  virtual void OnCaptureChanged(HWND newCapture) {}
   // WM_MOUSEWHEEL; the high words of wParam (delta) and lParam (screen y) zero-extended.
   virtual void OnMouseWheel(WPARAM wParam, WORD delta, LPARAM lParam, WORD screenY) {}
   // WM_KEYDOWN (isUp false) and WM_KEYUP (isUp true).

@@ -17,6 +17,22 @@ bool Window::RestoreWindowPosition(Registry* settings, const char* key) {
   // (0, 0) is what a position that was never saved reads as.
   if (p.x == 0 && p.y == 0) return false;
   if (p.x > GetSystemMetrics(SM_CXFULLSCREEN) || p.y > GetSystemMetrics(SM_CYFULLSCREEN)) return false;
+  // A point saved on a monitor that is gone: the window comes back where it can be
+  // seen, as close to that point as the nearest monitor's work area allows.
+  RECT at = WindowRect(hwnd_);
+  OffsetRect(&at, p.x - at.left, p.y - at.top);
+  if (!MonitorFromRect(&at, MONITOR_DEFAULTTONULL)) {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromRect(&at, MONITOR_DEFAULTTONEAREST), &monitor)) {
+      const RECT& work = monitor.rcWork;
+      const LONG width = at.right - at.left, height = at.bottom - at.top;
+      p.x = p.x + width > work.right ? work.right - width : p.x;
+      p.y = p.y + height > work.bottom ? work.bottom - height : p.y;
+      if (p.x < work.left) p.x = work.left;
+      if (p.y < work.top) p.y = work.top;
+    }
+  }
   SetWindowPos(hwnd_, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   return true;
 }

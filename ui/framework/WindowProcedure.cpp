@@ -147,6 +147,9 @@ LRESULT WindowRouter::Route(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_MOUSEMOVE:
       window->OnMouseMove(lParam, wParam);
       return 0;
+    case WM_CAPTURECHANGED:
+      window->OnCaptureChanged(reinterpret_cast<HWND>(lParam));
+      return 0;
     case WM_LBUTTONDOWN:
       window->OnLButtonDown(lParam, wParam);
       return 0;

@@ -31,6 +31,17 @@ void LoadText(HINSTANCE instance, UINT id, char* text, int size) {
 }
 
 // The window's OnCommand: which strip a clicked control belongs to.
+int ChannelStrip::ChannelAt(int x, int y) {
+  // The skin's plates: one per row, 57 pixels apart; the sync switches form a column.
+  for (int c = 0; c < kNumChannels; ++c) {
+    const RECT plate = {8, 27 + 57 * c, 424, 82 + 57 * c};
+    const RECT sync = {445, 66 + 14 * c, 462, 74 + 14 * c};
+    const POINT p = {x, y};
+    if (PtInRect(&plate, p) || PtInRect(&sync, p)) return c;
+  }
+  return -1;
+}
+
 int ChannelStrip::ChannelOfId(int id) {
   if (id < kIdOpen || id >= kIdPreRecorderToggle) return -1;
   return (id - kIdOpen) % kNumChannels;

@@ -83,6 +83,9 @@ class ChannelStrip {
   // Shows the channel's play state (interface thread).
   void ShowPlayState(int32_t state);
 
+  // The channel whose strip (its plate on the skin, or its sync switch) holds the
+  // client point, or -1.
+  static int ChannelAt(int x, int y);
   // The channel an identifier of a strip control belongs to, or -1.
   static int ChannelOfId(int id);
   // Sets a control's identifier and tooltip and adds it to window (the window's

@@ -58,6 +58,10 @@ class MainWindow : public UserInterface, public ChannelView {
   // After every release the switches show the channels' flags again: a switch
   // flips on any release over it, also one that completes no click.
   void OnLButtonUp(LPARAM point, WPARAM keys) override;
+  // Files dropped on a strip load into it, as its open button would, and the
+  // further files into the free strips after it. A drop that no strip can take
+  // says why (error 102 with the reason).
+  bool OnDropFiles(int x, int y, List* names) override;
 
   // What the channel engine shows through the window (any thread; see ChannelView).
   void ShowChannelState(int c) override;
@@ -88,6 +92,11 @@ class MainWindow : public UserInterface, public ChannelView {
   // The host ends the window: the dialogs it has open (open, properties) are cancelled.
   void CancelOwnedDialogs();
   void ShowProperties(int c);
+  // The first channel from `from` on that is free for the file at path (two
+  // neighbouring ones for a stereo file), or -1.
+  int FreeChannelFor(const char* path, int from);
+  // Reports error 102 with the reason a drop was not taken; true (the drop was answered).
+  bool RefuseDrop(const char* reason);
   // Channel c's loop, sync and pause switches show the channel's flags and state.
   void ShowSwitches(int c);
 
@@ -111,4 +120,6 @@ class MainWindow : public UserInterface, public ChannelView {
   volatile LONG pendingState_ = 0;
   StripLoadState shownLoad_[kNumChannels];
   CRITICAL_SECTION displayGuard_;
+  // The reason shown for a refused drop.
+  char dropReason_[2 * MAX_PATH];
 };

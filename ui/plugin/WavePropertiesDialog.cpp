@@ -43,7 +43,15 @@ void WavePropertiesDialog::OnInitDialog() {
   if (chunkSize > kPlainFormatChunk)
     snprintf(text, sizeof text, "Chunk has %i Bytes additional data!", chunkSize - kPlainFormatChunk);
   SetDlgItemTextA(hwnd_, IDC_PROP_INFO, text);
-  SetDlgItemTextA(hwnd_, IDC_PROP_IGNORED, skippedChunks_);
+  // The names with a blank after each ';', so that the field wraps between them.
+  char chunks[2 * kSkippedChunksSize];
+  size_t used = 0;
+  for (const char* p = skippedChunks_; *p && used + 2 < sizeof chunks; ++p) {
+    chunks[used++] = *p;
+    if (*p == ';' && p[1] != '\0') chunks[used++] = ' ';
+  }
+  chunks[used] = '\0';
+  SetDlgItemTextA(hwnd_, IDC_PROP_IGNORED, chunks);
   char duration[kTextSize];
   snprintf(text, sizeof text, "Total runtime is %s ...", FormatDuration(playingTimeMs_, duration, sizeof duration));
   SetDlgItemTextA(hwnd_, IDC_PROP_TOTAL_TIME, text);

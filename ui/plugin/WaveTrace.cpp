@@ -5,7 +5,6 @@
 
 #include "core/ErrorCodes.h"
 #include "ui/framework/Surface.h"
-#include "util/PathText.h"
 #include "wavedata/ImageCache.h"
 #include "wavedata/WaveFile.h"
 
@@ -111,13 +110,14 @@ int WaveTrace::WriteImageCache(const char* path) {
 
 int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* context) {
   if (!file || !columns_) return Fail(Error::OutOfMemory);
+  // A wave file whose cache name would not fit has no cache: computed each time.
   char cachePath[MAX_PATH];
-  ReplaceExtension(file->Name(), "owi", cachePath, sizeof cachePath);
+  const bool cached = ImageCachePath(file->Name(), cachePath, sizeof cachePath);
 
   // Take the cache when it is at least as new as the wave file. The attribute query
   // answers existence and write time without a directory search.
   WIN32_FILE_ATTRIBUTE_DATA cacheFound, waveFound;
-  if (GetFileAttributesExA(cachePath, GetFileExInfoStandard, &cacheFound) &&
+  if (cached && GetFileAttributesExA(cachePath, GetFileExInfoStandard, &cacheFound) &&
       !(cacheFound.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
       GetFileAttributesExA(file->Name(), GetFileExInfoStandard, &waveFound) &&
       CompareFileTime(&cacheFound.ftLastWriteTime, &waveFound.ftLastWriteTime) >= 0) {
@@ -157,7 +157,7 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
   }
   if (code != 0) return Fail(code);
   file->SeekToData();
-  if (writeCache_) WriteImageCache(cachePath);
+  if (writeCache_ && cached) WriteImageCache(cachePath);
   lastError_ = 0;
   return 0;
 }
