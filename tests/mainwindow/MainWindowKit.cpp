@@ -70,7 +70,7 @@ void ClickAndRest(HWND hwnd, const RECT& rect) {
   POINT p = Middle(rect);
   testkit::ClickAt(hwnd, p.x, p.y);
   testkit::MoveMouseTo(hwnd, kRestPoint.x, kRestPoint.y);
-  testkit::PumpMessages(30);
+  testkit::Settle();
 }
 
 bool OpenWithDialog(HWND hwnd, int c, const std::string& path) {
@@ -80,7 +80,7 @@ bool OpenWithDialog(HWND hwnd, int c, const std::string& path) {
   ClickAndRest(hwnd, StripRect(kOpen, c));
   PumpUntil([&] { return answered.load(); }, 20000);
   user.join();
-  testkit::PumpMessages(30);
+  testkit::Settle();
   return answered;
 }
 
@@ -174,12 +174,6 @@ std::string FreshCopy(const std::string& name, const std::string& scratch) {
   std::string path = testkit::ScratchDir(scratch) + "\\" + name;
   CopyFileA(testkit::DataPath("mainwindow\\" + name).c_str(), path.c_str(), FALSE);
   return path;
-}
-
-std::string ItemText(HWND dialog, int item) {
-  char text[512] = "";
-  GetDlgItemTextA(dialog, item, text, sizeof text);
-  return text;
 }
 
 }  // namespace mwkit
