@@ -188,9 +188,6 @@ TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
   EXPECT_EQ(CompareFileTime(&written, &unchanged), 0);
   EXPECT_EQ(FrameDifference(Picture(0), kWholePicture, picture, 0, 1), 0);
 }
-  FILETIME rewritten = testkit::WriteTime(cache);
-  EXPECT_NE(CompareFileTime(&written, &rewritten), 0);
-}
 
 TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
   int32_t partner;
