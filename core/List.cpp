@@ -28,7 +28,7 @@ List::~List() {
 
 void List::SetName(const char* name) { lstrcpynA(name_, name ? name : "", sizeof name_); }
 
-// Called to store a record: the list keeps its own copy.
+// The list keeps its own copy: callers may pass a record on their stack.
 int List::Append(const void* record) {
   if (grows_ && count_ >= capacity_ && capacity_ <= INT32_MAX - growthStep_) {
     int32_t larger = capacity_ + growthStep_;
@@ -49,7 +49,7 @@ int List::Append(const void* record) {
   return 0;
 }
 
-// Called to drop one record; later records move down by one.
+// Later records move down by one, so indexes stay dense.
 int List::RemoveAt(int32_t index) {
   if (index < 0 || index >= count_) return Fail(Error::IndexRange);
   delete[] array_[index];
@@ -59,13 +59,13 @@ int List::RemoveAt(int32_t index) {
   return 0;
 }
 
-// Called to reach a record in place; null outside the list, without a report.
+// The record in place; null outside the list, without a report (callers probe with it).
 void* List::GetAt(int32_t index) const {
   if (index < 0 || index >= count_) return nullptr;
   return array_[index];
 }
 
-// Called to empty the list and by the destructor.
+// Frees every record; the list itself stays usable.
 void List::Clear() {
   for (int32_t i = 0; i < count_; ++i) {
     delete[] array_[i];

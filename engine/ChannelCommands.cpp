@@ -48,7 +48,7 @@ void ChannelEngine::CloseChannel(int c) {
   if (owner) SendEvent(kEventChannelClose, c + 1, ValidIndex(p) ? p + 1 : 0);
 }
 
-// Called by closes, loads and the host's set-up. A half of a stereo file never stays
+// A half of a stereo file never stays
 // behind alone: the whole pair touching the range is emptied.
 bool ChannelEngine::EmptyChannelsFor(int first, int last) {
   auto rangeMask = [&]() {

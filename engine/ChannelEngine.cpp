@@ -65,7 +65,7 @@ ChannelEngine::~ChannelEngine() {
   channels_ = nullptr;
 }
 
-// Called after construction: the engine is usable only with all four locks.
+// The engine is usable only with all four locks: a missing one would leave a channel unguarded.
 int ChannelEngine::ConstructionError() const {
   if (!channels_) return Error::OutOfMemory;
   for (int c = 0; c < kNumChannels; ++c)
@@ -115,7 +115,8 @@ bool ChannelEngine::ReadFile(int c, void (*read)(const WaveFile& file, void* con
   return true;
 }
 
-// Called by the window when it has been created (view) and before it frees its controls (null).
+// The view gate keeps the streaming thread from calling a window that is freeing its
+// controls: after SetView(nullptr) returns, no display call is running or will start.
 void ChannelEngine::SetView(ChannelView* view) {
   AcquireSRWLockExclusive(&viewGate_);
   view_ = view;
@@ -194,7 +195,7 @@ int32_t ChannelEngine::SendEvent(int32_t code, int32_t channel, int32_t partner)
   return callback ? callback(&record) : 1;
 }
 
-// Called by the window when the user asks to close it before the host does.
+// The host owns the window's life: the user's close becomes a request to the host.
 void ChannelEngine::SendInternal(int32_t command) {
   InternalCallback callback = internalCallback_;
   if (!callback) return;
@@ -375,7 +376,7 @@ void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
   if (wrapped || right.markerX != right.previousMarkerX) InvalidatePosition(p);
 }
 
-// Called by channel c's read when its file wrapped; the other channels' locks are not
+// The streaming thread holds channel c's lock here; the other channels' locks are not
 // taken, so each change is one atomic exchange from the waiting state.
 void ChannelEngine::StartWaitingChannels(int c) {
   if (!ValidIndex(c) || !channels_[c].sync) return;

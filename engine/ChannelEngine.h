@@ -123,7 +123,8 @@ class ChannelEngine {
   // buffers were made for another block size, and for a period in which the
   // channel's lock (or its partner's) could not be had within 50 ms.
   bool ReadStreamChannel(int c, uint8_t** output, int32_t* count);
-  // Called by a looping channel's read: with c's sync flag set, waiting channels play.
+  // A looping channel's wrap is the beat synchronised channels start on:
+  // with c's sync flag set, waiting channels play.
   void StartWaitingChannels(int c);
   // onStreamingError: every loaded channel stopped and rewound, each under its own lock.
   void StopAllChannels();

@@ -30,10 +30,12 @@ void HeldLock::Release() {
   lock_ = nullptr;
 }
 
-// Called by tests: a refused release means a lock was released by a thread not owning it.
+// A refused release means a lock was released by a thread not owning it: a fault that
+// would otherwise pass silently, so it is counted.
 long HeldLock::ReleaseFailures() { return g_releaseFailures; }
 
-// Called by operations that change two or more channels together.
+// Locks in ascending channel order, the one order every thread uses, so two
+// multi-channel operations cannot deadlock; on a timeout none stays held.
 bool HeldLocks::Acquire(MutexObject* const* locks, uint32_t mask, DWORD timeoutMs) {
   for (int c = 0; c < kMax; ++c) {
     if (!(mask & (1u << c)) || held_[c].Held()) continue;

@@ -58,7 +58,8 @@ int ChannelEngine::SizeBuffers(PendingLoad& load, uint32_t blockSize, uint32_t* 
   return 0;
 }
 
-// Called on the interface thread by a strip's open dialog and by the pre-recorder.
+// On the interface thread. Everything is made before a channel lock is taken, so
+// the streaming thread never waits for file or memory work.
 int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
   if (partner) *partner = -1;
   retired_.Collect();

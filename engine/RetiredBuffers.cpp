@@ -16,7 +16,8 @@ RetiredBuffers::~RetiredBuffers() {
   DeleteCriticalSection(&guard_);
 }
 
-// Called by the close of an owner channel, with the channel's lock held.
+// The host may still copy from a buffer it was handed in the last period: a closed
+// channel's memory waits here instead of going at once. The channel's lock is held.
 void RetiredBuffers::Retire(uint8_t* readBuffer, WaveformatConverter* converter, uint32_t channelMask) {
   if (!readBuffer && !converter) return;
   Entry entry;
@@ -39,7 +40,7 @@ void RetiredBuffers::Retire(uint8_t* readBuffer, WaveformatConverter* converter,
   LeaveCriticalSection(&guard_);
 }
 
-// Called on the interface thread (loads, closes) and by the host's set-up.
+// Frees what the host can no longer be reading; never on the streaming thread.
 void RetiredBuffers::Collect() {
   DWORD now = GetTickCount();
   EnterCriticalSection(&guard_);
@@ -54,7 +55,7 @@ void RetiredBuffers::Collect() {
   LeaveCriticalSection(&guard_);
 }
 
-// Called by tests and diagnostics.
+// How many entries still wait; they are checked against leaks and early frees.
 int RetiredBuffers::Pending() {
   EnterCriticalSection(&guard_);
   int n = count_;
@@ -73,7 +74,7 @@ bool RetiredBuffers::HostDoneWith(const Entry& entry, DWORD now) const {
   return true;
 }
 
-// Called once the host is done with an entry, and at destruction.
+// Only once the host can no longer be reading the entry.
 void RetiredBuffers::Free(Entry& entry) {
   delete[] entry.readBuffer;
   if (entry.converter) {

@@ -6,11 +6,9 @@
 
 Application::Application() {
   SetErrorHandler(this);
-  settings_ = new (std::nothrow) Registry();
+  settings_.reset(new (std::nothrow) Registry());
 }
 
 Application::~Application() {
-  delete settings_;
-  settings_ = nullptr;
   if (GetErrorHandler() == this) SetErrorHandler(nullptr);
 }

@@ -1,6 +1,8 @@
 // What a process-wide application object needs whatever it hosts: it is the
 // process's error handler and owns the settings store.
 #pragma once
+#include <memory>
+
 #include "core/Object.h"
 
 class Registry;
@@ -16,8 +18,8 @@ class Application : public ErrorHandler {
   void ShowError(int code, const char* text) override = 0;
   void ShowHelp(intptr_t a, intptr_t b) override {}
 
-  Registry* Settings() const { return settings_; }
+  Registry* Settings() const { return settings_.get(); }
 
  protected:
-  Registry* settings_ = nullptr;
+  std::unique_ptr<Registry> settings_;
 };

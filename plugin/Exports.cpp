@@ -14,6 +14,8 @@
 namespace {
 HINSTANCE g_instance = nullptr;
 ModuleResources g_resources;
+// Not a smart pointer: a static destructor would tear the plug-in down at process
+// exit too, which DllMain deliberately skips.
 Plugin* g_plugin = nullptr;
 
 MainWindow* Main() { return g_plugin ? g_plugin->Main() : nullptr; }
@@ -124,6 +126,13 @@ int32_t execCommandString(int32_t, int32_t) { return 0; }
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH: {
+      // The host has no start call: its first export call may come right after
+      // LoadLibrary, so everything is made here, under the loader lock. Loading the
+      // shared library and images and making mutexes, events and critical sections
+      // is safe there; starting or waiting for a thread is not (a new thread runs
+      // its own attach only after this one returns), so none is. A missing shared
+      // library is reported by a message box from here: other threads that start
+      // while it is shown wait at their attach until it is closed.
       g_instance = instance;
       g_resources.Load(instance);
       Plugin* plugin = new (std::nothrow) Plugin(instance);
@@ -132,7 +141,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     }
     case DLL_PROCESS_DETACH: {
       // At process exit the other threads are gone and the system reclaims
-      // everything; tear down only when the host unloads the library.
+      // everything; tear down only when the host unloads the library (then
+      // under the loader lock too, with the same rules as attach).
       if (reserved) return TRUE;
       BOOL result = TRUE;
       if (g_plugin) {

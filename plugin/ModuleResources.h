@@ -14,9 +14,9 @@ class ModuleResources {
   ModuleResources(const ModuleResources&) = delete;
   ModuleResources& operator=(const ModuleResources&) = delete;
 
-  // At attach: loads cursor 101 and icon 109 of module; true when both loaded.
+  // Loads cursor 101 and icon 109 of module; true when both loaded.
   bool Load(HINSTANCE module);
-  // At detach: destroys whatever is loaded; true when every destroy succeeded.
+  // Destroys whatever is loaded; true when every destroy succeeded.
   bool Release();
 
   HCURSOR Cursor() const { return cursor_; }

@@ -41,13 +41,12 @@ void Plugin::ShowHelp(intptr_t, intptr_t) {
 
 bool Plugin::Initialize() {
   LoadSharedLibrary();
-  MainWindow* main = new (std::nothrow) MainWindow();
-  if (main) {
+  mainWindow_.reset(new (std::nothrow) MainWindow());
+  if (MainWindow* main = mainWindow_.get()) {
     main->Engine().SetEventCallback(eventCallback_);
     main->Engine().SetInternalCallback(internalCallback_);
-    main->SetSettings(settings_);
+    main->SetSettings(settings_.get());
   }
-  mainWindow_ = main;
   if (settings_) {
     settings_->SetFileName("orvanaudioengine.ini");
     settings_->SetQuiet(true);
@@ -64,10 +63,7 @@ void Plugin::ShowAttachNotices() {
 }
 
 bool Plugin::Terminate() {
-  if (mainWindow_) {
-    delete mainWindow_;
-    mainWindow_ = nullptr;
-  }
+  mainWindow_.reset();
   UnloadSharedLibrary();
   return true;
 }

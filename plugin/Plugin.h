@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
 #include "plugin/Application.h"
 #include "core/HostTypes.h"
 
@@ -19,10 +21,13 @@ class Plugin : public Application {
   // Opens the help page "sondrel.html".
   void ShowHelp(intptr_t a, intptr_t b) override;
 
-  // Attach: binds the shared library, creates the main window object with its
-  // four channels, names the settings file. Always true.
+  // Binds the shared library, creates the main window object with its four
+  // channels, names the settings file. Runs under the loader lock (see DllMain):
+  // it starts no thread and makes no window. Always true: a plug-in without its
+  // channels still loads and answers as an empty one.
   virtual bool Initialize();
-  // Detach: deletes the main window object and unbinds the shared library.
+  // Deletes the main window object and unbinds the shared library, in this order:
+  // the window object may still report errors through it.
   virtual bool Terminate();
   // What went wrong during the attach, shown once at the host's first call that is
   // not a constant: the missing shared library, channel locks that do not exist.
@@ -31,14 +36,14 @@ class Plugin : public Application {
   virtual void SetEventCallback(EventCallback callback);
   virtual void SetInternalCallback(InternalCallback callback);
 
-  MainWindow* Main() const { return mainWindow_; }
+  MainWindow* Main() const { return mainWindow_.get(); }
   HINSTANCE Instance() const { return instance_; }
 
  private:
   HINSTANCE instance_;
   EventCallback eventCallback_ = nullptr;
   InternalCallback internalCallback_ = nullptr;
-  MainWindow* mainWindow_ = nullptr;
+  std::unique_ptr<MainWindow> mainWindow_;
 };
 
 extern const char* const kHelpPage;

@@ -76,7 +76,7 @@ SettingEntry* Registry::EntryAt(int32_t index) const {
   return current_ ? static_cast<SettingEntry*>(current_->GetAt(index)) : nullptr;
 }
 
-// Called before reading or changing settings of one section (the window's position).
+// Every read and change works on one section, loaded from the file the first time it is selected.
 int Registry::SelectSection(const char* name, bool load) {
   if (!name) name = "";
   if (fileName_[0] == '\0') load = false;
@@ -112,13 +112,13 @@ int Registry::SelectSection(const char* name, bool load) {
   return 0;
 }
 
-// Called when settings must reach the file (the window closes).
+// Nothing reaches the file before this: the file is written once, not per change.
 int Registry::SaveSection() {
   if (!current_) return Fail(Error::SectionMissing);
   return WriteSection(current_, fileName_, current_->Name());
 }
 
-// Called by SelectSection at a section's first selection.
+// A section missing from the file is an empty one, not an error.
 List* Registry::ReadSection(const char* fileName, const char* sectionName) {
   List* section = NewSection(sectionName);
   if (!section) {
@@ -161,7 +161,7 @@ List* Registry::ReadSection(const char* fileName, const char* sectionName) {
   return section;
 }
 
-// Called by SaveSection: the file's section is replaced by exactly these lines.
+// The file's section is replaced by exactly these lines: removed keys go from the file too.
 int Registry::WriteSection(List* section, const char* fileName, const char* sectionName) {
   if (!section || !sectionName) return Fail(Error::SectionMissing);
   if (!fileName || fileName[0] == '\0') return Fail(Error::Write);
@@ -187,7 +187,7 @@ int Registry::WriteSection(List* section, const char* fileName, const char* sect
   return 0;
 }
 
-// Called to find a setting; exact and case-sensitive, the first match counts.
+// Exact and case-sensitive, the first match counts, as the file stores keys.
 int32_t Registry::FindKey(const char* key) const {
   // No setting has an empty key: such entries stand for lines kept whole.
   if (!current_ || !key || key[0] == '\0') return -1;
@@ -228,7 +228,7 @@ int Registry::AddEntry(const char* key, const char* value) {
   return 0;
 }
 
-// Called with the window's position key before the window is shown.
+// A value that is not two numbers keeps the defaults: a damaged file never misplaces a window.
 POINT Registry::GetPoint(const char* key, int32_t defaultX, int32_t defaultY) const {
   POINT point = {defaultX, defaultY};
   const char* value = GetValue(key);
@@ -240,7 +240,7 @@ POINT Registry::GetPoint(const char* key, int32_t defaultX, int32_t defaultY) co
   return point;
 }
 
-// Called with the window's position when it closes.
+// Stored as "x,y", the form GetPoint reads.
 int Registry::SetPoint(const char* key, int32_t x, int32_t y) {
   char text[32];
   snprintf(text, sizeof text, "%i,%i", static_cast<int>(x), static_cast<int>(y));

@@ -56,7 +56,7 @@ int MultimediaFile::Read(void* buffer, uint32_t count, uint32_t* got) {
   return 0;
 }
 
-// Called by the recorder for every filled buffer and by WriteHeader.
+// A short write is an error: a partly written block would corrupt the file silently.
 int MultimediaFile::Write(const void* buffer, uint32_t count, uint32_t* written) {
   if (written) *written = 0;
   if (!open_ || !handle_) return Fail(Error::FileNotOpen);

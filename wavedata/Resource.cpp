@@ -12,7 +12,7 @@ Resource::Resource() {
 
 Resource::~Resource() = default;
 
-// Called by ReportError: errors of an open file are shown under the file's name.
+// Errors of an open file are shown under the file's name: the user knows which file failed.
 int32_t Resource::GetTypeName(char* text, int size) {
   if (text && size > 0 && open_ && name_[0] != '\0') {
     FileNameOfPath(name_, text, size);
@@ -27,7 +27,7 @@ bool Resource::OpenResource(const char* name, uint32_t mode) { return true; }
 // The bare resource has nothing to close.
 bool Resource::CloseResource() { return true; }
 
-// Called by owners to open a file by path; an open resource is closed first.
+// An open resource is closed first, so one object never holds two handles.
 int Resource::Open(const char* name, uint32_t mode) {
   if (open_) {
     int code = Close();
@@ -42,7 +42,7 @@ int Resource::Open(const char* name, uint32_t mode) {
   return 0;
 }
 
-// Called by owners before deleting the object; a refused close leaves it open.
+// A refused close leaves the resource open, so the caller can report it and try again.
 int Resource::Close() {
   if (!open_) return 0;
   if (!CloseResource()) return Fail(Error::FileClose);

@@ -177,7 +177,7 @@ void WaveFile::BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, 
   presentSize_ = dataSize;
 }
 
-// Called after BuildHeader at the start of a new file, and by Finish.
+// The header goes first with provisional sizes, so a file cut short still has one.
 int WaveFile::WriteHeader() {
   if (!open_ || !handle_) return Fail(Error::FileNotOpen);
   uint32_t written = 0;
@@ -204,7 +204,7 @@ int WaveFile::Finish(uint32_t dataSize) {
   return WriteHeader();
 }
 
-// Called by the loader and the properties dialog after ReadHeader.
+// The header's format as the platform's record; only PCM files get this far.
 void WaveFile::GetFormat(WAVEFORMATEX* format) const {
   if (!format) return;
   format->wFormatTag = WAVE_FORMAT_PCM;

@@ -23,9 +23,10 @@ WaveformatConverter::WaveformatConverter() {
   memset(&target_, 0, sizeof target_);
 }
 
-WaveformatConverter::~WaveformatConverter() { FreeBuffers(); }
+WaveformatConverter::~WaveformatConverter() = default;
 
-// Called by the loader once per file, before anything is allocated.
+// Decides from the header alone whether a file needs buffers at all, so that a
+// file that cannot play fails before anything is allocated.
 int WaveformatConverter::Setup(const WAVEFORMATEX& fileFormat, const WAVEFORMATEX& reference, bool splitStereo) {
   source_ = fileFormat;
   target_ = fileFormat;
@@ -40,22 +41,21 @@ int WaveformatConverter::Setup(const WAVEFORMATEX& fileFormat, const WAVEFORMATE
   return 0;
 }
 
-// Called by the loader after Setup gave 0; *readSize is what each Convert takes at most.
+// *readSize is what each Convert takes at most: the caller sizes its read buffer by it.
 int WaveformatConverter::AllocateBuffers(uint32_t blockSize, uint32_t* readSize) {
   FreeBuffers();
   if (readSize) *readSize = 0;
   readSize_ = 0;
   if (bitsDiffer_ || rateDiffers_ || formatInvalid_) return Fail(Error::FormatNotConvertible);
   if (split_ && blockSize > UINT32_MAX / 2) return Fail(Error::OutOfMemory);
-  first_ = new (std::nothrow) uint8_t[blockSize];
-  if (split_ && first_) second_ = new (std::nothrow) uint8_t[blockSize];
+  first_.reset(new (std::nothrow) uint8_t[blockSize]);
+  if (split_ && first_) second_.reset(new (std::nothrow) uint8_t[blockSize]);
   if (!first_ || (split_ && !second_)) {
-    delete[] first_;
-    first_ = nullptr;
+    first_.reset();
     return Fail(Error::OutOfMemory);
   }
-  memset(first_, 0, blockSize);
-  if (second_) memset(second_, 0, blockSize);
+  memset(first_.get(), 0, blockSize);
+  if (second_) memset(second_.get(), 0, blockSize);
   bufferSize_ = blockSize;
   readSize_ = split_ ? 2 * blockSize : blockSize;
   buffersAllocated_ = true;
@@ -64,7 +64,7 @@ int WaveformatConverter::AllocateBuffers(uint32_t blockSize, uint32_t* readSize)
   return 0;
 }
 
-// Called by the channel reader on the streaming thread for each block read.
+// On the streaming thread: touches only the buffers made before, never allocates.
 uint32_t WaveformatConverter::Convert(const uint8_t* input, uint32_t length) {
   if (!buffersAllocated_ || !input || source_.nBlockAlign == 0) return 0;
   if (length > readSize_) length = readSize_;
@@ -72,12 +72,13 @@ uint32_t WaveformatConverter::Convert(const uint8_t* input, uint32_t length) {
     SplitStereo(input, length);
     return (length / source_.nBlockAlign) * target_.nBlockAlign / 2;
   }
-  memset(first_, 0, bufferSize_);
-  memcpy(first_, input, length);
+  memset(first_.get(), 0, bufferSize_);
+  memcpy(first_.get(), input, length);
   return (length / source_.nBlockAlign) * target_.nBlockAlign;
 }
 
-// Called by Convert: left samples to the first buffer, right ones to the second.
+// Left samples to the first buffer, right ones to the second: each half of a stereo
+// file plays on a channel of its own.
 void WaveformatConverter::SplitStereo(const uint8_t* input, uint32_t length) {
   if (!buffersAllocated_ || !second_ || !input || target_.nBlockAlign == 0) return;
   uint32_t stride = target_.nBlockAlign;
@@ -87,8 +88,8 @@ void WaveformatConverter::SplitStereo(const uint8_t* input, uint32_t length) {
     if (frames > bufferSize_ / 2) frames = bufferSize_ / 2;
     for (uint32_t i = 0; i < frames; ++i) {
       const uint8_t* frame = input + i * stride;
-      memcpy(first_ + 2 * i, frame, 2);
-      memcpy(second_ + 2 * i, frame + 2, 2);
+      memcpy(first_.get() + 2 * i, frame, 2);
+      memcpy(second_.get() + 2 * i, frame + 2, 2);
     }
     return;
   }
@@ -100,13 +101,11 @@ void WaveformatConverter::SplitStereo(const uint8_t* input, uint32_t length) {
   }
 }
 
-// Called when the channel is closed, and by the destructor.
+// A closed channel's converter may wait a while among the retired buffers: its
+// memory goes now, the object later.
 void WaveformatConverter::FreeBuffers() {
-  if (!buffersAllocated_ && !first_ && !second_) return;
-  delete[] first_;
-  delete[] second_;
-  first_ = nullptr;
-  second_ = nullptr;
+  first_.reset();
+  second_.reset();
   bufferSize_ = 0;
   buffersAllocated_ = false;
 }

@@ -5,13 +5,13 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/Object.h"
 
 class WaveformatConverter : public Object {
  public:
   WaveformatConverter();
-  // Frees the buffers when the owner did not.
   ~WaveformatConverter() override;
   WaveformatConverter(const WaveformatConverter&) = delete;
   WaveformatConverter& operator=(const WaveformatConverter&) = delete;
@@ -34,8 +34,8 @@ class WaveformatConverter : public Object {
   void FreeBuffers();
 
   // The left (or only) output buffer and the right one (null unless splitting).
-  uint8_t* FirstBuffer() const { return first_; }
-  uint8_t* SecondBuffer() const { return second_; }
+  uint8_t* FirstBuffer() const { return first_.get(); }
+  uint8_t* SecondBuffer() const { return second_.get(); }
   // Size of each output buffer, and the bytes to read per block.
   uint32_t BufferSize() const { return bufferSize_; }
   uint32_t ReadSize() const { return readSize_; }
@@ -56,8 +56,8 @@ class WaveformatConverter : public Object {
   bool formatInvalid_ = false;
   bool split_ = false;
   bool buffersAllocated_ = false;
-  uint8_t* first_ = nullptr;
-  uint8_t* second_ = nullptr;
+  std::unique_ptr<uint8_t[]> first_;
+  std::unique_ptr<uint8_t[]> second_;
   uint32_t bufferSize_ = 0;
   uint32_t readSize_ = 0;
 };

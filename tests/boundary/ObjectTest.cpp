@@ -69,13 +69,4 @@ TEST(TypeName, ShortBufferGetsABoundedPrefix) {
   EXPECT_EQ(name[7], 'x');
 }
 
-TEST(TypeName, TableKeepsEveryIdsNumber) {
-  EXPECT_STREQ(TypeNameOf(1), "[abstract]");
-  EXPECT_STREQ(TypeNameOf(12), "Control");
-  EXPECT_STREQ(TypeNameOf(19), "[graphics]");
-  EXPECT_STREQ(TypeNameOf(28), "Application Update");
-  EXPECT_STREQ(TypeNameOf(0), "");
-  EXPECT_STREQ(TypeNameOf(29), "");
-}
-
 }  // namespace

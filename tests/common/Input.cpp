@@ -10,15 +10,20 @@
 namespace testkit {
 
 namespace {
-constexpr DWORD kSettleMs = 40;
+// Input reaches the queue through the display server: the queue counts as quiet
+// only after this long. The bound is for a window that never stops posting.
+constexpr DWORD kSettleMs = 30;
+constexpr DWORD kQuietBoundMs = 20000;
 
 void MouseAt(HWND hwnd, int x, int y, DWORD flags) {
   POINT p = {x, y};
   ClientToScreen(hwnd, &p);
   hostkit::SendPointer(flags, p);
-  hostkit::PumpMessages(kSettleMs);
+  Settle();
 }
 }  // namespace
+
+void Settle() { hostkit::PumpUntilQuiet(kSettleMs, kQuietBoundMs); }
 
 void MoveMouseTo(HWND hwnd, int x, int y) { MouseAt(hwnd, x, y, 0); }
 void PressAt(HWND hwnd, int x, int y) { MouseAt(hwnd, x, y, MOUSEEVENTF_LEFTDOWN); }
@@ -42,7 +47,7 @@ void PressKey(WORD virtualKey) {
   keys[0].ki.wVk = keys[1].ki.wVk = virtualKey;
   keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, keys, sizeof keys[0]);
-  hostkit::PumpMessages(kSettleMs);
+  Settle();
 }
 
 void PostKey(HWND hwnd, WORD virtualKey) {

@@ -8,8 +8,12 @@
 
 namespace testkit {
 
-// Real mouse input (SendInput) at a client point of hwnd; each call then runs
-// this thread's messages for a moment so that a window on this thread reacts.
+// Runs this thread's messages until neither input nor posted messages wait (a
+// modal loop the input starts runs inside), so that what the input caused is done.
+void Settle();
+
+// Real mouse input (SendInput) at a client point of hwnd; each call then settles
+// this thread's messages, so a window on this thread has reacted.
 void MoveMouseTo(HWND hwnd, int x, int y);
 void PressAt(HWND hwnd, int x, int y);
 void ReleaseAt(HWND hwnd, int x, int y);

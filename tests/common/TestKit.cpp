@@ -199,10 +199,6 @@ std::string HostCommandLine(const std::vector<std::string>& args, const std::str
   return line;
 }
 
-ProcessResult RunHost(const std::vector<std::string>& args, DWORD timeoutMs) {
-  return RunProgram(HostCommandLine(args), "", timeoutMs);
-}
-
 bool ChannelLockExists(int c) {
   std::string name = "ChannelLock" + std::to_string(c);
   HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());

@@ -71,8 +71,6 @@ struct ProcessResult {
 ProcessResult RunProgram(const std::string& commandLine, const std::string& cwd = "", DWORD timeoutMs = 60000);
 // The command line of orvan-host.exe (of the build, or the one given) with these arguments, each quoted.
 std::string HostCommandLine(const std::vector<std::string>& args, const std::string& host = "");
-// Runs orvan-host.exe of the build with these arguments.
-ProcessResult RunHost(const std::vector<std::string>& args, DWORD timeoutMs = 60000);
 
 // True when the named mutex "ChannelLock<c>" exists on the machine (some process holds it).
 bool ChannelLockExists(int c);

@@ -1,21 +1,15 @@
-// The reference host's window-side pieces: the PNG writer (its pictures are decoded by
-// Python's zlib in the e2e_png_files test), the layout it clicks by, and the
-// checking of session scripts before anything runs.
+// The reference host's PNG writer: its pictures are decoded by Python's zlib in the
+// e2e_png_files test, a peer that shares none of its code.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "host/HostSession.h"
-#include "host/MainWindowLayout.h"
 #include "host/PngWriter.h"
-#include "host/ScriptRunner.h"
 #include "tests/common/TestKit.h"
 
 namespace {
-
-using hostkit::ScriptRunner;
 
 // Writes a picture and its pixels as r, g, b, a bytes (a = 255 for an RGB picture).
 void WritePicture(const std::string& dir, const char* name, int width, int height, const std::vector<uint32_t>& pixels,
@@ -65,64 +59,6 @@ TEST(PngWriter, CompressesSkinLikePictures) {
   std::vector<uint8_t> z = hostkit::ZlibCompress(flat.data(), flat.size());
   EXPECT_EQ(z[0], 0x78);
   EXPECT_LT(z.size(), flat.size() / 50);
-}
-
-TEST(MainWindowLayout, ControlsFollowTheirChannelsRows) {
-  RECT rect;
-  ASSERT_TRUE(hostkit::FindControlRect("props", 4, &rect));
-  EXPECT_EQ(rect.left, 80);
-  EXPECT_EQ(rect.top, 62 + 3 * 57);
-  EXPECT_EQ(rect.right - rect.left, 30);
-  ASSERT_TRUE(hostkit::FindControlRect("sync", 3, &rect));
-  EXPECT_EQ(rect.top, 66 + 2 * 14);  // the sync switches have their own column
-  ASSERT_TRUE(hostkit::FindControlRect("prerec", 0, &rect));
-  EXPECT_EQ(rect.left, 428);
-  EXPECT_FALSE(hostkit::FindControlRect("play", 5, &rect));
-  EXPECT_FALSE(hostkit::FindControlRect("volume", 1, &rect));
-  EXPECT_FALSE(hostkit::IsStripControl("prerec"));
-  EXPECT_TRUE(hostkit::IsStripControl("loop"));
-  for (const hostkit::ControlPlace& place : hostkit::kClickable) {
-    for (int c = 1; c <= 4; ++c) {
-      ASSERT_TRUE(hostkit::FindControlRect(place.name, c, &rect));
-      EXPECT_FALSE(PtInRect(&rect, hostkit::kRestPoint)) << place.name << " " << c;
-    }
-  }
-}
-
-// Checks a whole script; returns the error, empty when it is accepted.
-std::string CheckScript(const std::vector<std::string>& lines) {
-  ScriptRunner runner;
-  hostkit::AddBasicCommands(runner);
-  hostkit::AddWindowCommands(runner);
-  std::string error;
-  return runner.Check(lines, &error) ? std::string() : error;
-}
-
-TEST(SessionScript, AcceptsEveryWindowCommand) {
-  EXPECT_EQ(CheckScript({"setup 4410 65536", "ui create", "open 1 \"a file.wav\"  # comment", "click play 1",
-                         "click props 4", "click prerec", "sysclose", "screenshot shots/one.png", "", "# only a note"}),
-            "");
-}
-
-TEST(SessionScript, NamesTheFirstBadLine) {
-  EXPECT_EQ(CheckScript({"ui create", "open 5 a.wav"}), "line 2: \"5\" is not a channel from 1 to 4");
-  EXPECT_EQ(CheckScript({"click play"}), "line 1: usage: click play C");
-  EXPECT_EQ(CheckScript({"click prerec 1"}), "line 1: usage: click prerec");
-  EXPECT_EQ(CheckScript({"click volume 1"}),
-            "line 1: usage: click open|close|play|pause|loop|sync|props C | click prerec");
-  EXPECT_EQ(CheckScript({"open 1"}), "line 1: usage: open C PATH");
-  EXPECT_EQ(CheckScript({"screenshot"}), "line 1: usage: screenshot FILE.png");
-  EXPECT_EQ(CheckScript({"sysclose now"}), "line 1: usage: sysclose");
-}
-
-TEST(SessionPaths, FilesToOpenAreFoundBesideTheScript) {
-  hostkit::HostSession session;
-  session.SetScriptFolder("C:\\sessions");
-  EXPECT_EQ(session.InputPath("samples\\a.wav"), "C:\\sessions\\samples\\a.wav");
-  EXPECT_EQ(session.InputPath("..\\a.wav"), "C:\\a.wav");
-  EXPECT_EQ(session.InputPath("D:\\x\\a.wav"), "D:\\x\\a.wav");
-  EXPECT_EQ(hostkit::FolderOf("C:\\sessions\\demo.session"), "C:\\sessions");
-  EXPECT_EQ(hostkit::FolderOf("demo.session"), ".");
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ def refused_loads():
 def system_close():
     """The system close key asks the host once (command 15) and the window stays;
     after the host destroys it, it can be created again."""
-    r = run("system_close", HEAD + "sysclose\nwait 300\nscreenshot still-open.png\nui destroy\n"
+    r = run("system_close", HEAD + "sysclose\nscreenshot still-open.png\nui destroy\n"
             "ui create\nopen 1 %s\nscreenshot again.png\n" % data("mono.wav"))
     internal = r.of_type("internal")
     check(len(internal) == 1, "one internal command: %s" % internal)

@@ -62,9 +62,9 @@ TEST(Dialog, RefusingCanCloseKeepsItOpen) {
   std::atomic<bool> stillOpen{false};
   std::thread user([&] {
     HWND hwnd = testkit::FindDialog(kPlainTitle);
-    PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-    PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    Sleep(200);
+    // Sent, not posted: each has been handled when the call returns.
+    SendMessageA(hwnd, WM_COMMAND, IDOK, 0);
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
     stillOpen = IsWindowVisible(hwnd) != 0;
     dialog.allowClose = true;
     PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
@@ -124,12 +124,10 @@ TEST(ProgressDialog, WorkerDrivesTheBarAndOnlyItsFinishCloses) {
       progress.SetProgress(value);
       positions.push_back(BarPosition(hwnd));
     }
-    // Esc, by the keyboard and as a message, and the close box before the job is done.
-    SetForegroundWindow(hwnd);
-    testkit::PressKey(VK_ESCAPE);
-    testkit::PostKey(hwnd, VK_ESCAPE);
-    PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    Sleep(300);
+    // Cancel (what Esc becomes) and the close box before the job is done, sent so
+    // that both have been handled when the check runs.
+    SendMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
     openAfterEscape = IsWindowVisible(hwnd) != 0;
     progress.Finish();
   });

@@ -116,11 +116,11 @@ class WindowFixture : public ::testing::Test {
       SendMessageA(window.Handle(), WM_CLOSE, 0, 0);
     }
     window.UnregisterWindowClass();
-    testkit::PumpMessages(20);
+    testkit::Settle();
   }
   int Open(const WindowDescription& description = TestDescription()) {
     int result = window.Create(true, description, TestModule(), SW_SHOW);
-    testkit::PumpMessages(50);
+    testkit::Settle();
     return result;
   }
   HWND Hwnd() const { return window.Handle(); }

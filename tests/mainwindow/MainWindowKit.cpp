@@ -70,7 +70,7 @@ void ClickAndRest(HWND hwnd, const RECT& rect) {
   POINT p = Middle(rect);
   testkit::ClickAt(hwnd, p.x, p.y);
   testkit::MoveMouseTo(hwnd, kRestPoint.x, kRestPoint.y);
-  testkit::PumpMessages(30);
+  testkit::Settle();
 }
 
 bool OpenWithDialog(HWND hwnd, int c, const std::string& path) {
@@ -80,7 +80,7 @@ bool OpenWithDialog(HWND hwnd, int c, const std::string& path) {
   ClickAndRest(hwnd, StripRect(kOpen, c));
   PumpUntil([&] { return answered.load(); }, 20000);
   user.join();
-  testkit::PumpMessages(30);
+  testkit::Settle();
   return answered;
 }
 

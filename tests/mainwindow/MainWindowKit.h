@@ -1,7 +1,7 @@
 // What the main window tests share: the window's layout as a person sees it (an
 // independent copy, so that a control moved by mistake is caught), the skin's
 // images read back from a module, comparing a screenshot with them at a control's
-// rectangle, counting progress steps, file times and dialog texts.
+// rectangle, counting progress steps and file times.
 #pragma once
 #include <windows.h>
 
@@ -84,7 +84,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 // Copies a data file of this area into a scratch folder (no cache file beside it).
 std::string FreshCopy(const std::string& name, const std::string& scratch);
 
-// The texts of a dialog's items, read while it is shown.
+// The text of a dialog's item.
 std::string ItemText(HWND dialog, int item);
 
 }  // namespace mwkit

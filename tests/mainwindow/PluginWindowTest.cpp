@@ -1,6 +1,7 @@
 // The main window reached as a host reaches it: the real sondrel.oin loaded with
 // LoadLibrary, driven through its exports, its window clicked with real mouse input
-// and its pixels compared with the skin images of the same module.
+// and its pixels compared with the skin images of the same module. Loaded files,
+// refusals and the close request are checked end to end (tests/e2e).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -81,7 +82,7 @@ class PluginWindowTest : public ::testing::Test {
 
   void Rest() {
     testkit::MoveMouseTo(hwnd_, kRestPoint.x, kRestPoint.y);
-    testkit::PumpMessages(40);
+    testkit::Settle();
   }
 
   void Click(const RECT& rect) { ClickAndRest(hwnd_, rect); }
@@ -106,9 +107,9 @@ class PluginWindowTest : public ::testing::Test {
 std::vector<unsigned char> PluginWindowTest::savedSettings_;
 bool PluginWindowTest::hadSettings_ = false;
 
-// Frames of the skin images: a push button's 0 normal, 1 disabled; a toggle's +4 when on.
-constexpr int kNormal = 0, kDisabled = 1, kOnNormal = 4;
-constexpr int kLit = 1, kUnlit = 0;
+// Frames of the skin images: a push button's 0 normal, 1 disabled; an unlit LED 0.
+constexpr int kNormal = 0, kDisabled = 1;
+constexpr int kUnlit = 0;
 
 TEST_F(PluginWindowTest, FreshWindowIsTheSkinWithFourEmptyStrips) {
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
@@ -159,120 +160,6 @@ TEST_F(PluginWindowTest, FreshWindowIsTheSkinWithFourEmptyStrips) {
   DeleteObject(outline);
   EXPECT_EQ(differ, 0);
   EXPECT_GT(covered, 4 * 315 * 26);
-}
-
-TEST_F(PluginWindowTest, StereoFileOpenedIntoChannelTwo) {
-  Open(1, DataPath("mainwindow\\stereo.wav"));
-  ASSERT_EQ(g_host.events.size(), 1u);
-  EXPECT_EQ(g_host.events[0].code, 6);
-  EXPECT_EQ(g_host.events[0].handle, kHandle);
-  EXPECT_EQ(g_host.events[0].channel, 2);
-  EXPECT_EQ(g_host.events[0].partner, 3);
-
-  testkit::Image shot = testkit::CaptureWindow(hwnd_);
-  shot.SavePng(testkit::ScratchDir("mainwindow_shot_stereo") + "\\window.png");
-  testkit::Image background = Skin(111);
-  // The partner's buttons and switches are hidden: its STEREO mark shows.
-  for (StripControl control : {kOpen, kClose, kPlay, kPause, kProps, kLoop, kSync})
-    EXPECT_EQ(FrameDifference(shot, StripRect(control, 2), background, 0, 0, DrawnAfter(control, 2)), 0) << control;
-  EXPECT_EQ(Difference(shot, kLed, 2, kUnlit), 0);
-  RECT owner = StripRect(kView, 1), partner = StripRect(kView, 2);
-  EXPECT_GT(shot.Count(owner, kRed), 500);
-  EXPECT_EQ(shot.Count(owner, kBlue), 0);
-  EXPECT_GT(shot.Count(partner, kBlue), 300);
-  EXPECT_EQ(shot.Count(partner, kRed), 0);
-  // The owner's controls: a file to close and play.
-  EXPECT_EQ(Difference(shot, kClose, 1, kNormal), 0);
-  EXPECT_EQ(Difference(shot, kPlay, 1, kNormal), 0);
-  EXPECT_EQ(Difference(shot, kPause, 1, kDisabled), 0);
-  // "stereo.wav[right]" is longer than "stereo.wav".
-  bool green = false;
-  EXPECT_GT(LitTextPixels(shot, StripRect(kName, 2), &green), LitTextPixels(shot, StripRect(kName, 1), &green));
-
-  Click(StripRect(kPlay, 1));
-  ASSERT_EQ(g_host.events.size(), 2u);
-  EXPECT_EQ(g_host.events[1].code, 2);
-  uint8_t* out = nullptr;
-  int32_t count = 0;
-  EXPECT_EQ(Api().readStreamChannel(1, &out, &count), 1);
-  EXPECT_EQ(count, 4410);
-  EXPECT_EQ(Api().readStreamChannel(2, &out, &count), 1);
-  EXPECT_EQ(count, 4410);
-  Rest();
-  shot = testkit::CaptureWindow(hwnd_);
-  EXPECT_EQ(Difference(shot, kPlay, 1, kOnNormal), 0);
-  EXPECT_EQ(Difference(shot, kLed, 1, kLit), 0);
-  EXPECT_EQ(Difference(shot, kLed, 2, kLit), 0);
-  EXPECT_EQ(Difference(shot, kPause, 1, kNormal), 0);
-}
-
-TEST_F(PluginWindowTest, RefusalsShowTheirErrorsAndChangeNothing) {
-  testkit::MessageBoxWatcher boxes;
-  g_host.refuse = kEventChannelOpen;
-  Open(0, DataPath("mainwindow\\tone.wav"));
-  ASSERT_TRUE(boxes.WaitFor(1));
-  ASSERT_EQ(g_host.events.size(), 1u);
-  testkit::Image shot = testkit::CaptureWindow(hwnd_);
-  EXPECT_TRUE(shot.Filled(StripRect(kView, 0), kEmptyStrip));
-  EXPECT_EQ(Difference(shot, kClose, 0, kDisabled), 0);
-  uint8_t* out = nullptr;
-  int32_t count = 0;
-  EXPECT_EQ(Api().readStreamChannel(0, &out, &count), 0);
-
-  g_host.refuse = kEventStart;
-  Open(0, DataPath("mainwindow\\tone.wav"));
-  Click(StripRect(kPlay, 0));
-  ASSERT_TRUE(boxes.WaitFor(2));
-  Rest();
-  shot = testkit::CaptureWindow(hwnd_);
-  EXPECT_EQ(Difference(shot, kPlay, 0, kNormal), 0);
-  EXPECT_EQ(Difference(shot, kLed, 0, kUnlit), 0);
-  EXPECT_EQ(Api().readStreamChannel(0, &out, &count), 0);
-  EXPECT_EQ(boxes.Texts().size(), 2u);
-}
-
-TEST_F(PluginWindowTest, CloseButtonAsksTheHostOnce) {
-  PostMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
-  testkit::PumpMessages(150);
-  EXPECT_TRUE(IsWindowVisible(hwnd_));
-  ASSERT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
-  EXPECT_EQ(g_host.commands[0].handle, kHandle);
-  EXPECT_EQ(Api().destroyUserInterface(), 1);
-  EXPECT_FALSE(IsWindow(hwnd_));
-  EXPECT_EQ(g_host.commandCodes.size(), 1u);
-}
-
-TEST_F(PluginWindowTest, WindowMadeAgainShowsTheChannelsAsTheyAre) {
-  Open(0, DataPath("mainwindow\\tone.wav"));
-  Click(StripRect(kPlay, 0));
-  Click(StripRect(kLoop, 0));
-  testkit::Image before = testkit::CaptureWindow(hwnd_);
-
-  Api().onPluginSwitch(0);
-  EXPECT_FALSE(IsWindowVisible(hwnd_));
-  Api().onPluginSwitch(1);
-  EXPECT_TRUE(IsWindowVisible(hwnd_));
-
-  EXPECT_EQ(Api().destroyUserInterface(), 1);
-  EXPECT_EQ(FindWindowA("Sondrel", nullptr), nullptr);
-  // The host goes on reading without a window.
-  uint8_t* out = nullptr;
-  int32_t count = 0;
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(Api().readStreamChannel(0, &out, &count), 1);
-  EXPECT_EQ(Api().destroyUserInterface(), 0);
-
-  CreateWindowThroughHost();
-  testkit::Image shot = testkit::CaptureWindow(hwnd_);
-  shot.SavePng(testkit::ScratchDir("mainwindow_shot_again") + "\\window.png");
-  EXPECT_EQ(Difference(shot, kPlay, 0, kOnNormal), 0);
-  EXPECT_EQ(Difference(shot, kLed, 0, kLit), 0);
-  EXPECT_EQ(Difference(shot, kLoop, 0, kOnNormal), 0);
-  EXPECT_EQ(Difference(shot, kClose, 0, kNormal), 0);
-  // The same name and picture; the marker has moved on with the reads.
-  RECT name = StripRect(kName, 0), view = StripRect(kView, 0);
-  EXPECT_EQ(FrameDifference(shot, name, before, 0, 0), 0);
-  EXPECT_GT(shot.Count(view, kRed), 100);
-  EXPECT_EQ(shot.Count(view, kEmptyStrip), 0);
 }
 
 // The host may end the window at any moment, also while the user is in one of its dialogs.

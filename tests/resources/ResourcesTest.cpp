@@ -1,9 +1,8 @@
-// The plug-in's resources as the windows use them: every skin bitmap at its
-// size and depth, the masks' outlines around every control, the texts, the
-// dialog templates with their controls, and the help page beside the plug-in.
+// The plug-in's resources as the windows use them: every skin bitmap at the size
+// and depth its frames are cut by, the masks' outlines around every control, and
+// the help page beside the plug-in. Texts and dialogs are checked where they show.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 
@@ -16,8 +15,6 @@ class Resources : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     module_ = LoadLibraryExA(testkit::BinPath("sondrel.oin").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
   }
   static void TearDownTestSuite() {
     if (module_) FreeLibrary(module_);
@@ -30,12 +27,6 @@ class Resources : public ::testing::Test {
     HRSRC found = FindResourceA(module_, MAKEINTRESOURCEA(id), RT_BITMAP);
     HGLOBAL loaded = found ? LoadResource(module_, found) : nullptr;
     return loaded ? static_cast<const BITMAPINFOHEADER*>(LockResource(loaded)) : nullptr;
-  }
-
-  static std::string Text(HWND window) {
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
   }
 
   static HMODULE module_;
@@ -134,115 +125,6 @@ TEST_F(Resources, MasksCutTheCornersAndKeepEveryControl) {
   const RECT controls[] = {{23, 19, 123, 99}, {149, 46, 169, 63}, {181, 46, 201, 63},
                            {260, 50, 271, 61}, {166, 82, 286, 96}};
   for (const RECT& r : controls) ExpectInside(pre, r);
-}
-
-TEST_F(Resources, StringTableHoldsTheInterfaceTexts) {
-  const char* const texts[] = {"audio track",     "[right]",        "open file",
-                               "close file",      "play/stop track", "pause track",
-                               "loop forever",    "syncronize track", "pre-recorder",
-                               "toggle pre-recorder", "start recording", "stop recording",
-                               "browse output file...", "Save wave as", "execute volume control"};
-  for (int id = 1; id <= 15; ++id) {
-    char text[256] = "";
-    EXPECT_GT(LoadStringA(module_, id, text, sizeof text), 0) << id;
-    EXPECT_STREQ(text, texts[id - 1]) << id;
-  }
-}
-
-TEST_F(Resources, IconsAndCursorLoad) {
-  HICON icon = static_cast<HICON>(LoadImageA(module_, MAKEINTRESOURCEA(IDI_SONDREL), IMAGE_ICON, 32, 32, 0));
-  HICON volume = static_cast<HICON>(LoadImageA(module_, MAKEINTRESOURCEA(IDI_VOLUME), IMAGE_ICON, 32, 32, 0));
-  HCURSOR cursor =
-      static_cast<HCURSOR>(LoadImageA(module_, MAKEINTRESOURCEA(IDCUR_SONDREL), IMAGE_CURSOR, 0, 0, 0));
-  EXPECT_NE(icon, nullptr);
-  EXPECT_NE(volume, nullptr);
-  EXPECT_NE(cursor, nullptr);
-  if (icon) DestroyIcon(icon);
-  if (volume) DestroyIcon(volume);
-  if (cursor) DestroyCursor(cursor);
-}
-
-INT_PTR CALLBACK QuietDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
-// A dialog template created hidden: the caption, the font, the tool-window
-// frame and the size in dialog units.
-HWND OpenTemplate(HMODULE module, int id, const char* title, int width, int height) {
-  HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(id), nullptr, QuietDialog, 0);
-  EXPECT_NE(dialog, nullptr) << id;
-  if (!dialog) return nullptr;
-  EXPECT_FALSE(IsWindowVisible(dialog));
-  char text[128] = "";
-  GetWindowTextA(dialog, text, sizeof text);
-  EXPECT_STREQ(text, title);
-  EXPECT_TRUE(GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-  LONG_PTR style = GetWindowLongPtrA(dialog, GWL_STYLE);
-  EXPECT_TRUE((style & WS_POPUP) && (style & WS_CAPTION) && (style & DS_MODALFRAME));
-  LOGFONTA font = {};
-  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
-  EXPECT_STREQ(font.lfFaceName, "Tahoma");
-  RECT units = {0, 0, width, height}, client = {};
-  MapDialogRect(dialog, &units);
-  GetClientRect(dialog, &client);
-  EXPECT_EQ(client.right, units.right);
-  EXPECT_EQ(client.bottom, units.bottom);
-  return dialog;
-}
-
-TEST_F(Resources, PropertiesDialogHasItsFieldsAndLabels) {
-  HWND dialog = OpenTemplate(module_, IDD_WAVE_PROPERTIES, "Wavefile Properties", 179, 185);
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(GetWindowLongPtrA(dialog, GWL_STYLE) & WS_SYSMENU);
-  const struct {
-    int id;
-    const char* text;
-  } fields[] = {{IDOK, "OK"},         {IDC_PROP_FILENAME, "FILENAME"}, {IDC_PROP_RATE, "RATE"},
-                {IDC_PROP_BYTES_PER_SEC, "BPS"}, {IDC_PROP_BITS, "BITS"},  {IDC_PROP_INFO, "INFO"},
-                {IDC_PROP_FORMAT, "FORMAT"},     {IDC_PROP_CHANNELS, "CHANNELS"},
-                {IDC_PROP_ALIGN, "ALIGN"},       {IDC_PROP_TOTAL_TIME, "TOTALTIME"},
-                {IDC_PROP_IGNORED, "IGNORED"}};
-  for (const auto& field : fields) {
-    HWND item = GetDlgItem(dialog, field.id);
-    ASSERT_NE(item, nullptr) << field.id;
-    EXPECT_EQ(Text(item), field.text);
-  }
-  EXPECT_EQ(GetWindowLongPtrA(GetDlgItem(dialog, IDOK), GWL_STYLE) & 0xF, BS_DEFPUSHBUTTON);
-  EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(dialog, IDC_PROP_FILENAME), GWL_EXSTYLE) & WS_EX_STATICEDGE);
-  // The labels and group boxes, in template order after the file name.
-  std::string labels;
-  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (GetDlgCtrlID(child) == 0xFFFF || GetDlgCtrlID(child) == -1) labels += Text(child) + "|";
-  EXPECT_EQ(labels,
-            "Format Chunk|Samples/Sec.:|Bytes/Sec.:|Bits/Sample:|Format Type:|Channels:|Block Align:|"
-            "Additional Chunks|");
-  DestroyWindow(dialog);
-}
-
-TEST_F(Resources, ProgressDialogHasBarAndCaption) {
-  HWND dialog = OpenTemplate(module_, IDD_PROGRESS, "Working, please wait...", 228, 39);
-  ASSERT_NE(dialog, nullptr);
-  char name[64] = "";
-  GetClassNameA(GetDlgItem(dialog, IDC_PROGRESS_BAR), name, sizeof name);
-  EXPECT_STREQ(name, "msctls_progress32");
-  EXPECT_EQ(Text(GetDlgItem(dialog, IDC_PROGRESS_TEXT)), "ACTIONTEXT");
-  DestroyWindow(dialog);
-}
-
-TEST_F(Resources, ConfigurationDialogHasDeviceFormatAndVolume) {
-  HWND dialog = OpenTemplate(module_, IDD_PRERECORDER_CONFIG, "Configure Pre-Recorder", 226, 94);
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(Text(GetDlgItem(dialog, IDOK)), "&Apply");
-  EXPECT_EQ(Text(GetDlgItem(dialog, IDCANCEL)), "&Close");
-  EXPECT_EQ(GetWindowLongPtrA(GetDlgItem(dialog, IDC_CONFIG_DEVICE), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
-  for (int id : {IDC_CONFIG_MONO, IDC_CONFIG_STEREO})
-    EXPECT_EQ(GetWindowLongPtrA(GetDlgItem(dialog, id), GWL_STYLE) & 0xF, BS_AUTORADIOBUTTON) << id;
-  EXPECT_EQ(Text(GetDlgItem(dialog, IDC_CONFIG_MONO)), "mono");
-  EXPECT_EQ(Text(GetDlgItem(dialog, IDC_CONFIG_STEREO)), "stereo");
-  EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(dialog, IDC_CONFIG_VOLUME), GWL_STYLE) & BS_ICON);
-  std::string labels;
-  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    if (GetDlgCtrlID(child) == 0xFFFF || GetDlgCtrlID(child) == -1) labels += Text(child) + "|";
-  EXPECT_EQ(labels, "Wave Recording Device|Recording Format|Samplerate:            44.1kHz|Bits per sample:    16|");
-  DestroyWindow(dialog);
 }
 
 TEST(HelpPage, IsInstalledBesideThePlugin) {

@@ -195,29 +195,4 @@ TEST_F(RegistryTest, RefusedWritesAreCode5) {
   EXPECT_EQ(nameless.SaveSection(), 5);
 }
 
-// A bare file name lives in the Windows directory, as the host's own settings file does.
-TEST(RegistryBareName, LivesInTheWindowsDirectory) {
-  char name[64];
-  snprintf(name, sizeof name, "sondrel_test_%lu_%lu.ini", GetCurrentProcessId(), GetTickCount());
-  char windows[MAX_PATH];
-  ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
-  std::string full = std::string(windows) + "\\" + name;
-  {
-    Registry store;
-    store.SetQuiet(true);
-    store.SetFileName(name);
-    ASSERT_EQ(store.SelectSection(kSection, true), 0);
-    ASSERT_EQ(store.SetPoint("MainWndPos", 12, 34), 0);
-    ASSERT_EQ(store.SaveSection(), 0);
-  }
-  EXPECT_NE(GetFileAttributesA(full.c_str()), INVALID_FILE_ATTRIBUTES);
-  Registry store;
-  store.SetFileName(name);
-  ASSERT_EQ(store.SelectSection(kSection, true), 0);
-  EXPECT_EQ(store.GetPoint("MainWndPos", 0, 0).y, 34);
-  // The profile calls may keep the file cached; flush before removing it.
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, name);
-  EXPECT_TRUE(DeleteFileA(full.c_str()));
-}
-
 }  // namespace

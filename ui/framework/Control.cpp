@@ -6,16 +6,13 @@ Control::Control(HWND parent) : notifyLParam_(reinterpret_cast<LPARAM>(this)) {
   text_[0] = toolTipText_[0] = secondText_[0] = '\0';
 }
 
-Control::~Control() {
-  if (region_) DeleteObject(region_);
-}
+Control::~Control() = default;
 
 void Control::SetGeometry(int x, int y, int width, int height) {
   rect_ = {x, y, x + width, y + height};
   width_ = width;
   height_ = height;
-  if (region_) DeleteObject(region_);
-  region_ = CreateRectRgn(rect_.left, rect_.top, rect_.right, rect_.bottom);
+  region_.Reset(CreateRectRgn(rect_.left, rect_.top, rect_.right, rect_.bottom));
 }
 
 int Control::SetBounds(int x, int y, int width, int height) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "ui/framework/GdiHandles.h"
 #include "ui/framework/WindowedObject.h"
 
 class BitmapFont;
@@ -63,7 +64,7 @@ class Control : public WindowedObject {
   void SetToolTipText(const char* text);
   const char* SecondText() const { return secondText_; }
 
-  HRGN Region() const { return region_; }
+  HRGN Region() const { return region_.Get(); }
   const RECT& Rect() const { return rect_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -99,7 +100,7 @@ class Control : public WindowedObject {
   char text_[kControlTextSize];
   char toolTipText_[kControlTextSize];
   char secondText_[kControlTextSize];
-  HRGN region_ = nullptr;
+  ScopedRegion region_;
   RECT rect_ = {0, 0, 0, 0};
   int width_ = 0;
   int height_ = 0;

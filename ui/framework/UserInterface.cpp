@@ -22,10 +22,7 @@ UserInterface::~UserInterface() {
     // A window left open on its own thread: end that thread's loop, which takes the window along.
     if (hwnd_ && IsWindow(hwnd_)) PostThreadMessageA(thread_->ThreadId(), WM_QUIT, 0, 0);
     thread_->Wait(kOwnThreadEndWaitMs);
-    delete thread_;
   }
-  delete created_;
-  delete failed_;
 }
 
 int UserInterface::RegisterWindowClass() {
@@ -113,14 +110,12 @@ int UserInterface::Create(bool registerClass, const WindowDescription& descripti
 
 int UserInterface::CreateOnOwnThread(const WindowDescription& description, HINSTANCE instance, int showCommand) {
   TakeDescription(description, instance, showCommand);
-  delete created_;
-  delete failed_;
-  created_ = new (std::nothrow) EventObject(false, false);
-  failed_ = new (std::nothrow) EventObject(false, false);
-  ThreadObject* thread = nullptr;
+  created_.reset(new (std::nothrow) EventObject(false, false));
+  failed_.reset(new (std::nothrow) EventObject(false, false));
+  std::unique_ptr<ThreadObject> thread;
   int ended = 0;  // 0: failed, 1: created
   if (created_ && failed_ && created_->Valid() && failed_->Valid())
-    thread = new (std::nothrow) ThreadObject(&UserInterface::ThreadProcedure, this);
+    thread.reset(new (std::nothrow) ThreadObject(&UserInterface::ThreadProcedure, this));
   if (thread && thread->Valid()) {
     if (thread->Resume())
       ended = WaitForTwo(failed_->Handle(), created_->Handle(), false, INFINITE);
@@ -130,14 +125,11 @@ int UserInterface::CreateOnOwnThread(const WindowDescription& description, HINST
   if (thread && ended != 1) {
     // The thread has given up and is returning; it must be gone before the object can go.
     thread->Wait(kOwnThreadEndWaitMs);
-    delete thread;
-    thread = nullptr;
+    thread.reset();
   }
-  delete thread_;
-  thread_ = thread;
-  delete created_;
-  delete failed_;
-  created_ = failed_ = nullptr;
+  thread_ = std::move(thread);
+  created_.reset();
+  failed_.reset();
   if (ended != 1) {
     DiscardRegion();
     SetEvent(closed_.Handle());
@@ -169,33 +161,12 @@ bool UserInterface::OnCreate() {
   CreateToolTipWindow();
   CreateSkinFont(7);
   if (!LoadBitmaps() || !AfterLoadBitmaps()) return false;
-  offscreenDc_ = CreateCompatibleDC(nullptr);
-  {
-    WindowDC screen(GetDesktopWindow());
-    offscreenBitmap_ = CreateCompatibleBitmap(screen.Get(), description_.width, description_.height);
-  }
-  if (!offscreenDc_ || !offscreenBitmap_) return false;
-  previousBitmap_ = SelectObject(offscreenDc_, offscreenBitmap_);
-  if (background_)
-    background_->BlitWhole(offscreenDc_, 0, 0);
-  else
-    Rectangle(offscreenDc_, 0, 0, description_.width, description_.height);
-  if (font_) previousFont_ = SelectObject(offscreenDc_, font_);
+  // A failed creation still gets WM_DESTROY; whatever was made here goes with the wrappers.
+  offscreen_.reset(new (std::nothrow) Surface(description_.width, description_.height));
+  if (!offscreen_ || !offscreen_->Valid()) return false;
+  if (background_) background_->BlitWhole(offscreen_->Dc(), 0, 0);
+  if (font_) SelectObject(offscreen_->Dc(), font_.Get());
   return CreateControls() == 0;
-}
-
-void UserInterface::FreeDrawingObjects() {
-  if (offscreenDc_) {
-    if (previousFont_) SelectObject(offscreenDc_, previousFont_);
-    if (previousBitmap_) SelectObject(offscreenDc_, previousBitmap_);
-    DeleteDC(offscreenDc_);
-  }
-  if (offscreenBitmap_) DeleteObject(offscreenBitmap_);
-  if (font_) DeleteObject(font_);
-  offscreenDc_ = nullptr;
-  offscreenBitmap_ = nullptr;
-  previousBitmap_ = previousFont_ = nullptr;
-  font_ = nullptr;
 }
 
 int UserInterface::OnDestroy() {
@@ -208,7 +179,9 @@ int UserInterface::OnDestroy() {
   dragging_ = false;
   if (capture_) ReleaseCapture();
   capture_ = false;
-  FreeDrawingObjects();
+  // A window made again later starts from a new surface and font.
+  offscreen_.reset();
+  font_.Reset();
   return 2;
 }
 
@@ -253,11 +226,8 @@ bool UserInterface::CreateSkinFont(int points) {
   HFONT font = CreateFontA(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_ROMAN | DEFAULT_PITCH, "Small Fonts");
   if (!font) return false;
-  if (offscreenDc_) {
-    HGDIOBJ old = SelectObject(offscreenDc_, font);
-    if (!previousFont_) previousFont_ = old;
-  }
-  if (font_) DeleteObject(font_);
-  font_ = font;
+  // The new font is selected before the old one is deleted: a selected font cannot be.
+  if (offscreen_) SelectObject(offscreen_->Dc(), font);
+  font_.Reset(font);
   return true;
 }

@@ -7,12 +7,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
+
 #include "core/SyncObject.h"
+#include "ui/framework/GdiHandles.h"
+#include "ui/framework/Surface.h"
 #include "ui/framework/Window.h"
 #include "ui/framework/WindowDescription.h"
 
 class Control;
-class Surface;
 
 class UserInterface : public Window {
  public:
@@ -96,8 +99,8 @@ class UserInterface : public Window {
   void ForgetPressedControl();
   bool Dragging() const { return dragging_; }
 
-  HDC OffscreenDc() const { return offscreenDc_; }
-  HFONT SkinFont() const { return font_; }
+  HDC OffscreenDc() const { return offscreen_ ? offscreen_->Dc() : nullptr; }
+  HFONT SkinFont() const { return font_.Get(); }
   // The skin under the controls; stays the caller's. Set it in LoadBitmaps.
   void SetBackground(const Surface* background) { background_ = background; }
   const Surface* Background() const { return background_; }
@@ -119,8 +122,6 @@ class UserInterface : public Window {
   void DiscardRegion();
   // Ends a window drag and gives the capture back.
   void EndDrag();
-  // Releases the off-screen DC, its bitmap and the font.
-  void FreeDrawingObjects();
   // The control-relative point of a client point, packed like a mouse lParam.
   static LPARAM Relative(const Control* control, int x, int y);
   // The first visible control (enabled or not) whose region holds the client point.
@@ -136,15 +137,14 @@ class UserInterface : public Window {
   short anchorX_ = 0;
   short anchorY_ = 0;
   bool capture_ = false;
-  HDC offscreenDc_ = nullptr;
-  HBITMAP offscreenBitmap_ = nullptr;
-  HGDIOBJ previousBitmap_ = nullptr;
-  HGDIOBJ previousFont_ = nullptr;
   const Surface* background_ = nullptr;
-  HFONT font_ = nullptr;
-  ThreadObject* thread_ = nullptr;
-  EventObject* created_ = nullptr;
-  EventObject* failed_ = nullptr;
+  // The font before the off-screen surface: the surface's DC, which may still
+  // hold the font, is deleted first.
+  ScopedFont font_;
+  std::unique_ptr<Surface> offscreen_;
+  std::unique_ptr<ThreadObject> thread_;
+  std::unique_ptr<EventObject> created_;
+  std::unique_ptr<EventObject> failed_;
   bool classRegistered_ = false;
   EventObject closed_;
 };

@@ -136,14 +136,15 @@ void UserInterface::OnKey(bool isUp, WPARAM key, LPARAM keyData) {
 // into the off-screen bitmap and copies only that rectangle to the screen.
 void UserInterface::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
   const RECT& r = paint.rcPaint;
-  if (!offscreenDc_) return;
-  if (background_) background_->BlitRect(offscreenDc_, r.left, r.top, r.left, r.top, r.right, r.bottom);
+  HDC offscreen = OffscreenDc();
+  if (!offscreen) return;
+  if (background_) background_->BlitRect(offscreen, r.left, r.top, r.left, r.top, r.right, r.bottom);
   for (int i = 0; i < controlCount_; ++i) {
     Control* control = controls_[i];
     RECT common;
-    if (control->Visible() && IntersectRect(&common, &control->Rect(), &r)) control->Draw(offscreenDc_);
+    if (control->Visible() && IntersectRect(&common, &control->Rect(), &r)) control->Draw(offscreen);
   }
-  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, offscreenDc_, r.left, r.top, SRCCOPY);
+  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, offscreen, r.left, r.top, SRCCOPY);
   AfterPaint(dc);
 }
 

@@ -55,7 +55,7 @@ class Window : public WindowedObject {
   virtual void OnDeactivate(WORD minimised, HWND other) {}
   // WM_CONTEXTMENU at a screen point: true when handled.
   virtual bool OnContextMenu(int screenX, int screenY) { return false; }
-  // WM_TIMER.
+  // WM_TIMER: periodic work of the window's own thread.
   virtual void OnTimer(WPARAM id, LPARAM lParam) {}
   // WM_HELP (F1 or the "direct help" item): true when help was shown.
   virtual bool OnHelp(const HELPINFO* help);
@@ -63,7 +63,7 @@ class Window : public WindowedObject {
   virtual HBRUSH OnCtlColorStatic(HWND control, HDC dc) { return nullptr; }
   // Messages above WM_APP (0x8000 itself excluded), from other windows or threads.
   virtual LRESULT OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) { return 0; }
-  // WM_COPYDATA.
+  // WM_COPYDATA: data another process sent; 0 when not taken.
   virtual LRESULT OnCopyData(WPARAM wParam, LPARAM lParam) { return 0; }
   // Files dropped at client (x, y); names holds 256-byte records. False: nobody took them.
   virtual bool OnDropFiles(int x, int y, List* names) { return false; }

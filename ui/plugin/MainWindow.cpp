@@ -28,34 +28,31 @@ constexpr int kSkinIds[] = {IDB_OPEN, IDB_CLOSE, IDB_PLAY_STOP, IDB_PAUSE, IDB_S
                             IDB_LOOP, IDB_LED_LIT, IDB_LED_UNLIT, IDB_INFO};
 }  // namespace
 
-// At attach, with the plug-in object: four empty channels and their strip pictures.
+// The channels and their strip pictures live as long as the plug-in, not the
+// window: the host may play files before it asks for a window, and between two.
 MainWindow::MainWindow() : engine_(this), openDialog_(nullptr) {
   InitializeCriticalSection(&displayGuard_);
   dropReason_[0] = '\0';
   memset(shownLoad_, 0, sizeof shownLoad_);
-  for (int c = 0; c < kNumChannels; ++c) {
-    images_[c] = new (std::nothrow) Surface(kStripImageWidth, kStripImageHeight);
-    if (images_[c]) images_[c]->FillSurface(kEmptyStripColour);
+  for (std::unique_ptr<Surface>& image : images_) {
+    image.reset(new (std::nothrow) Surface(kStripImageWidth, kStripImageHeight));
+    if (image) image->FillSurface(kEmptyStripColour);
   }
 }
 
-// At detach.
 MainWindow::~MainWindow() {
   // A window left open on this thread must go while this object can still answer it.
   if (Handle() && OnWindowThread()) DestroyWindow(Handle());
+  // The streaming thread may still report positions until the view is gone.
   engine_.SetView(nullptr);
   UnregisterWindowClass();
-  for (Surface*& image : images_) {
-    delete image;
-    image = nullptr;
-  }
   DeleteCriticalSection(&displayGuard_);
 }
 
 // After construction: false when a lock or a picture could not be made.
 bool MainWindow::Valid() const {
   if (!engine_.Valid()) return false;
-  for (Surface* image : images_)
+  for (const std::unique_ptr<Surface>& image : images_)
     if (!image || !image->Valid()) return false;
   return true;
 }
@@ -90,12 +87,12 @@ int MainWindow::DestroyUserInterface() {
   return 1;
 }
 
-// onPluginSwitch.
+// The host shows the plug-in it switches to and hides the others; the window keeps running.
 void MainWindow::Switch(bool on) {
   if (Handle()) ShowWindow(Handle(), on ? SW_SHOW : SW_HIDE);
 }
 
-// From CreateUserInterface: the outline and size come from the mask bitmap.
+// The outline and size come from the mask bitmap, so the skin alone decides the shape.
 int MainWindow::Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
                        int showCommand) {
   WindowDescription shaped = description;
@@ -126,25 +123,22 @@ bool MainWindow::OnCreate() {
 
 // Inside OnCreate: the background and the nine control images, in this order.
 bool MainWindow::LoadBitmaps() {
-  backgroundImage_ = new (std::nothrow) Surface(Instance(), IDB_MAIN_BACKGROUND);
+  backgroundImage_.reset(new (std::nothrow) Surface(Instance(), IDB_MAIN_BACKGROUND));
   if (!backgroundImage_ || !backgroundImage_->Valid()) return false;
-  SetBackground(backgroundImage_);
+  SetBackground(backgroundImage_.get());
   for (int i = 0; i < kSkinImageCount; ++i) {
-    skin_[i] = new (std::nothrow) Surface(Instance(), kSkinIds[i]);
+    skin_[i].reset(new (std::nothrow) Surface(Instance(), kSkinIds[i]));
     if (!skin_[i] || !skin_[i]->Valid()) return false;
   }
   return true;
 }
 
-// Inside OnDestroy, after the controls that drew with the images are gone.
+// The skin goes with the window (a failed creation too, which also gets
+// WM_DESTROY); the controls that drew with it are gone by now.
 void MainWindow::FreeBitmaps() {
-  for (Surface*& image : skin_) {
-    delete image;
-    image = nullptr;
-  }
+  for (std::unique_ptr<Surface>& image : skin_) image.reset();
   SetBackground(nullptr);
-  delete backgroundImage_;
-  backgroundImage_ = nullptr;
+  backgroundImage_.reset();
 }
 
 // Inside OnCreate: the pre-recorder toggle, then the four strips. 0, 19 or 28.
@@ -158,10 +152,11 @@ int MainWindow::CreateControls() {
   if (code != 0) return code;
   preRecorderToggle_ = toggle;
 
-  StripImages images = {skin_[kOpen], skin_[kClose],  skin_[kPlayStop], skin_[kPause], skin_[kSync],
-                        skin_[kLoop], skin_[kLedLit], skin_[kLedUnlit], skin_[kInfo]};
+  StripImages images = {skin_[kOpen].get(), skin_[kClose].get(),  skin_[kPlayStop].get(),
+                        skin_[kPause].get(), skin_[kSync].get(), skin_[kLoop].get(),
+                        skin_[kLedLit].get(), skin_[kLedUnlit].get(), skin_[kInfo].get()};
   for (int c = 0; c < kNumChannels; ++c) {
-    if (int code = strips_[c].Create(*this, c, images, images_[c], &engine_.Position(c))) return code;
+    if (int code = strips_[c].Create(*this, c, images, images_[c].get(), &engine_.Position(c))) return code;
   }
   return 0;
 }
@@ -188,7 +183,8 @@ bool MainWindow::CanClose() {
   return true;
 }
 
-// WM_DESTROY.
+// The window goes, the object stays: the channels keep playing for the host, and a
+// later createUserInterface makes the window again.
 int MainWindow::OnDestroy() {
   // No display call of another thread may reach the controls freed below.
   engine_.SetView(nullptr);
@@ -456,7 +452,7 @@ void MainWindow::ForgetPressedControl() {
 // During a load, once the host accepted the channel: the picture, behind the progress dialog.
 void MainWindow::BuildPicture(int c, WaveFile* file, bool stereo) {
   if (c < 0 || c >= kNumChannels || !file) return;
-  Surface* second = stereo && c + 1 < kNumChannels ? images_[c + 1] : nullptr;
-  BuildStripPictures(Instance(), Handle(), file, stereo, images_[c], second);
+  Surface* second = stereo && c + 1 < kNumChannels ? images_[c + 1].get() : nullptr;
+  BuildStripPictures(Instance(), Handle(), file, stereo, images_[c].get(), second);
   if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
 }

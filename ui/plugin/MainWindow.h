@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/ChannelEngine.h"
 #include "ui/framework/FileDialog.h"
@@ -71,7 +72,7 @@ class MainWindow : public UserInterface, public ChannelView {
   void BuildPicture(int c, WaveFile* file, bool stereo) override;
 
   ChannelStrip& Strip(int c) { return strips_[c]; }
-  Surface* StripImage(int c) const { return images_[c]; }
+  Surface* StripImage(int c) const { return images_[c].get(); }
   PushButton* PreRecorderToggle() const { return preRecorderToggle_; }
   const FileDialog& OpenDialog() const { return openDialog_; }
 
@@ -105,9 +106,9 @@ class MainWindow : public UserInterface, public ChannelView {
   bool tearDown_ = false;
   DWORD windowThread_ = 0;
 
-  Surface* backgroundImage_ = nullptr;
-  Surface* skin_[kSkinImageCount] = {};
-  Surface* images_[kNumChannels] = {};
+  std::unique_ptr<Surface> backgroundImage_;
+  std::unique_ptr<Surface> skin_[kSkinImageCount];
+  std::unique_ptr<Surface> images_[kNumChannels];
   ChannelStrip strips_[kNumChannels];
   PushButton* preRecorderToggle_ = nullptr;
   // The shared open dialog; it lives with this object, so that a window destroyed

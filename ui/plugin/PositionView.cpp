@@ -7,14 +7,12 @@ constexpr COLORREF kMarkerColour = RGB(255, 0, 0);
 
 PositionView::PositionView(HWND parent) : Picture(parent), position_(&own_) {}
 
-PositionView::~PositionView() {
-  if (markerPen_) DeleteObject(markerPen_);
-}
+PositionView::~PositionView() = default;
 
 int PositionView::Create(int x, int y, int width, int height) {
   SetBounds(x, y, width, height);
   own_.width = width;
-  if (!markerPen_) markerPen_ = CreatePen(PS_SOLID, 1, kMarkerColour);
+  if (!markerPen_) markerPen_.Reset(CreatePen(PS_SOLID, 1, kMarkerColour));
   return lastError_ = markerPen_ ? 0 : Error::OutOfMemory;
 }
 
@@ -22,7 +20,7 @@ void PositionView::Draw(HDC dc) {
   Picture::Draw(dc);
   int32_t offset = position_->markerX;
   if (offset != 0 && markerPen_) {
-    SelectionScope pen(dc, markerPen_);
+    SelectionScope pen(dc, markerPen_.Get());
     MoveToEx(dc, rect_.left + offset, rect_.top, nullptr);
     LineTo(dc, rect_.left + offset, rect_.bottom);
   }

@@ -4,6 +4,7 @@
 // a window exists and then calls Invalidate.
 #pragma once
 #include "engine/ChannelEngine.h"
+#include "ui/framework/GdiHandles.h"
 #include "ui/framework/Picture.h"
 
 class PositionView : public Picture {
@@ -24,7 +25,7 @@ class PositionView : public Picture {
   const PlayPosition& Position() const { return *position_; }
 
  private:
-  HPEN markerPen_ = nullptr;
+  ScopedPen markerPen_;
   PlayPosition own_ = {};
   PlayPosition* position_;
 };

@@ -19,7 +19,8 @@ void SetNumber(HWND dialog, int item, uint32_t value) {
 // Each click on a properties button makes one.
 WavePropertiesDialog::WavePropertiesDialog() : Dialog(kWavePropertiesTemplate) {}
 
-// Called by the main window before it runs the dialog, with the channel's lock held.
+// A copy of what the dialog shows, taken under the channel's lock: the dialog runs
+// without it, while the channel may close.
 void WavePropertiesDialog::Fill(const WaveFile& file) {
   header_ = file.Header();
   lstrcpynA(fileName_, file.Name(), sizeof fileName_);
@@ -27,7 +28,7 @@ void WavePropertiesDialog::Fill(const WaveFile& file) {
   lstrcpynA(skippedChunks_, file.SkippedChunks(), sizeof skippedChunks_);
 }
 
-// WM_INITDIALOG.
+// The texts are filled once: the dialog shows the file as it was when opened.
 void WavePropertiesDialog::OnInitDialog() {
   char text[kTextSize];
   SetDlgItemTextA(hwnd_, IDC_PROP_FILENAME, FileNameOfPath(fileName_, text, sizeof text));

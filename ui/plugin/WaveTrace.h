@@ -41,7 +41,7 @@ class TraceSurface : public Object {
   ScopedPen secondPen_;
 };
 
-// Called while a picture is computed with the percent done and the caller's context.
+// Progress of a picture being computed (percent done), so a long file can show it.
 typedef void (*TraceProgress)(int percent, void* context);
 
 class WaveTrace : public TraceSurface {
