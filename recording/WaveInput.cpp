@@ -140,7 +140,8 @@ int WaveInput::Start(const char* path, uint32_t fileBufferSize) {
 
 // Called right after Start. A buffer's user field is 1 while it is at the device.
 int WaveInput::QueueBuffers() {
-  if (!device_) return Fail(Error::NotReady);
+  // Buffers already at the device would be prepared twice.
+  if (!device_ || !Recording() || !AllBuffersReturned()) return Fail(Error::NotReady);
   for (int32_t i = 0; i < bufferCount_; ++i) {
     WAVEHDR* header = &buffers_[i];
     header->dwFlags = 0;

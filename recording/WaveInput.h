@@ -32,7 +32,8 @@ class WaveInput : public WaveDevice {
   // Opens the device, creates the file with its header and starts the device and the
   // recorder thread. 0; 16 without buffers or while recording; 101 device; file codes.
   int Start(const char* path, uint32_t fileBufferSize);
-  // Prepares and queues every buffer in order. 0, or 101 for the first refusal.
+  // Prepares and queues every buffer in order. 0; 16 when not recording or the buffers
+  // are already queued; 101 for the first refusal.
   int QueueBuffers();
   // Takes every buffer back from the device, drops what they hold, ends the thread,
   // closes the device and finishes the file (data size = blocks written before the

@@ -206,6 +206,7 @@ TEST_P(WaveInputTake, FileIsOneStretchOfTheFeed) {
   std::string path = dir + (channels == 1 ? "\\mono.wav" : "\\stereo.wav");
   ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
   ASSERT_EQ(input.QueueBuffers(), 0);
+  EXPECT_EQ(input.QueueBuffers(), Error::NotReady);  // already at the device
   EXPECT_TRUE(input.Recording());
   ASSERT_EQ(WaitForSingleObject(seen.enough, 10000), WAIT_OBJECT_0) << "blocks seen: " << seen.Blocks();
   ASSERT_EQ(input.Stop(), 0);
