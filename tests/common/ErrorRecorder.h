@@ -1,8 +1,10 @@
 // Stands in for the process's error handler during a test: records error
 // reports and help requests instead of showing them, and puts the previous
-// handler back at the end of its scope. Link the test with sondrel_object.
+// handler back at the end of its scope. Reports may come from several threads;
+// read the fields once they are done. Link the test with sondrel_object.
 #pragma once
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,10 +21,20 @@ class ErrorRecorder : public ErrorHandler {
   ErrorRecorder& operator=(const ErrorRecorder&) = delete;
 
   void ShowError(int code, const char* text) override {
+    std::lock_guard<std::mutex> hold(lock_);
     codes.push_back(code);
     texts.push_back(text ? text : "");
   }
-  void ShowHelp(intptr_t a, intptr_t b) override { help.push_back({a, b}); }
+  void ShowHelp(intptr_t a, intptr_t b) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    help.push_back({a, b});
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> hold(lock_);
+    codes.clear();
+    texts.clear();
+    help.clear();
+  }
 
   std::vector<int> codes;
   std::vector<std::string> texts;
@@ -30,6 +42,7 @@ class ErrorRecorder : public ErrorHandler {
 
  private:
   ErrorHandler* previous_;
+  std::mutex lock_;
 };
 
 }  // namespace testkit

@@ -32,7 +32,7 @@ TEST_F(ChannelCommandTest, HostRefusingTheStartStopsTheChannelAgain) {
   engine->PlayStop(0);
   EXPECT_EQ(State(0), kStopped);
   EXPECT_EQ(State(1), kStopped);
-  EXPECT_EQ(errors.Codes().back(), 34);
+  EXPECT_EQ(errors.codes.back(), 34);
   EXPECT_EQ(view.Forgotten(), 1);
   EXPECT_FALSE(Read(0).ok);
   engine->SetView(nullptr);
@@ -85,7 +85,7 @@ TEST_F(ChannelCommandTest, RefusedSynchronisedStartStopsOnlyWhatItStarted) {
   EXPECT_EQ(State(0), kStopped);
   EXPECT_EQ(State(1), kStopped);
   EXPECT_EQ(State(3), kPlaying);
-  EXPECT_EQ(errors.Codes(), std::vector<int>{34});
+  EXPECT_EQ(errors.codes, std::vector<int>{34});
 }
 
 TEST_F(ChannelCommandTest, PausePausesAndResumesBothHalvesOfAPair) {

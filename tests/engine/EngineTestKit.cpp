@@ -64,44 +64,6 @@ void RecordingView::Reset() {
   forgotten_ = 0;
 }
 
-ErrorLog::ErrorLog() : previous_(GetErrorHandler()) {
-  InitializeCriticalSection(&lock_);
-  SetErrorHandler(this);
-}
-
-ErrorLog::~ErrorLog() {
-  SetErrorHandler(previous_);
-  DeleteCriticalSection(&lock_);
-}
-
-void ErrorLog::ShowError(int code, const char* text) {
-  EnterCriticalSection(&lock_);
-  codes_.push_back(code);
-  texts_.push_back(text ? text : "");
-  LeaveCriticalSection(&lock_);
-}
-
-std::vector<int> ErrorLog::Codes() {
-  EnterCriticalSection(&lock_);
-  std::vector<int> copy = codes_;
-  LeaveCriticalSection(&lock_);
-  return copy;
-}
-
-std::vector<std::string> ErrorLog::Texts() {
-  EnterCriticalSection(&lock_);
-  std::vector<std::string> copy = texts_;
-  LeaveCriticalSection(&lock_);
-  return copy;
-}
-
-void ErrorLog::Clear() {
-  EnterCriticalSection(&lock_);
-  codes_.clear();
-  texts_.clear();
-  LeaveCriticalSection(&lock_);
-}
-
 std::vector<uint8_t> Block::Bytes() const {
   if (!data || count <= 0) return {};
   return std::vector<uint8_t>(data, data + count);

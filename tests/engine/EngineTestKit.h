@@ -1,5 +1,5 @@
 // A test host for the channel engine: event recording with refusals, a view that
-// records the engine's display calls, an error handler, and a fixture with an
+// records the engine's display calls, and a fixture with an
 // engine over the real named channel locks.
 #pragma once
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "engine/Channel.h"
 #include "engine/ChannelEngine.h"
 #include "core/Object.h"
+#include "tests/common/ErrorRecorder.h"
 
 namespace enginetest {
 
@@ -64,23 +65,6 @@ class RecordingView : public ChannelView {
   volatile LONG late_ = 0;
 };
 
-// Collects reported errors (code and name or text) instead of showing them.
-class ErrorLog : public ErrorHandler {
- public:
-  ErrorLog();
-  ~ErrorLog();
-  void ShowError(int code, const char* text) override;
-  std::vector<int> Codes();
-  std::vector<std::string> Texts();
-  void Clear();
-
- private:
-  ErrorHandler* previous_;
-  CRITICAL_SECTION lock_;
-  std::vector<int> codes_;
-  std::vector<std::string> texts_;
-};
-
 // Stands in for the main window object that shows the engine's own errors.
 class WindowReporter : public Object {
  public:
@@ -109,7 +93,7 @@ class EngineTest : public ::testing::Test {
   std::vector<uint8_t> ReadToEnd(int c, int limit = 10000);
   int32_t State(int c) { return engine->ChannelAt(c).state; }
 
-  ErrorLog errors;
+  testkit::ErrorRecorder errors;
   TestHost host;
   WindowReporter reporter;
   RecordingView view;

@@ -79,8 +79,8 @@ TEST_F(LoadChannelTest, RefusedFilesLeaveEveryChannelAsItWas) {
   EXPECT_EQ(Load(0, "bits8.wav"), 17);
   EXPECT_EQ(Load(0, "missing.wav"), 1);
   EXPECT_EQ(Load(0, "notwave.txt"), 8);
-  EXPECT_EQ(errors.Codes(), (std::vector<int>{32, 17, 17, 1, 8}));
-  std::vector<std::string> names = errors.Texts();
+  EXPECT_EQ(errors.codes, (std::vector<int>{32, 17, 17, 1, 8}));
+  std::vector<std::string> names = errors.texts;
   EXPECT_EQ(names[0], "User Interface");
   EXPECT_EQ(names[1], "Waveformat Converter");
   EXPECT_EQ(names[4], "notwave.txt");  // an open file reports under its name
@@ -167,7 +167,7 @@ TEST_F(LoadChannelTest, HostRefusingTheChannelLeavesTheEmptiedChannelsEmpty) {
   host.Clear();
   host.Refuse(kEventChannelOpen, true);
   EXPECT_EQ(Load(0, "monoA.wav"), 35);
-  EXPECT_EQ(errors.Codes().back(), 35);
+  EXPECT_EQ(errors.codes.back(), 35);
   EXPECT_FALSE(engine->ChannelAt(0).loaded);
   EXPECT_FALSE(engine->ChannelAt(1).loaded);
   EXPECT_EQ(host.Count(kEventChannelClose), 1);
