@@ -1,7 +1,5 @@
 #include "tests/common/Pixels.h"
 
-#include <cstdio>
-
 #include "host/PngWriter.h"
 #include "tests/common/TestKit.h"
 
@@ -67,51 +65,6 @@ HRGN ColourKeyRegionPerPixel(HDC dc, int width, int height) {
     }
   }
   return region;
-}
-
-namespace {
-
-void Put16(std::vector<unsigned char>& out, uint32_t v) {
-  out.push_back(v & 0xFF);
-  out.push_back((v >> 8) & 0xFF);
-}
-void Put32(std::vector<unsigned char>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-}  // namespace
-
-bool Image::SaveBmp(const std::string& path) const {
-  std::vector<unsigned char> out;
-  uint32_t rowBytes = (uint32_t)width * 3;
-  uint32_t padded = (rowBytes + 3) & ~3u;
-  uint32_t dataSize = padded * height;
-  out.push_back('B');
-  out.push_back('M');
-  Put32(out, 54 + dataSize);
-  Put32(out, 0);
-  Put32(out, 54);
-  Put32(out, 40);
-  Put32(out, width);
-  Put32(out, height);
-  Put16(out, 1);
-  Put16(out, 24);
-  Put32(out, 0);
-  Put32(out, dataSize);
-  Put32(out, 2835);
-  Put32(out, 2835);
-  Put32(out, 0);
-  Put32(out, 0);
-  for (int y = height - 1; y >= 0; --y) {
-    for (int x = 0; x < width; ++x) {
-      uint32_t p = At(x, y);
-      out.push_back(p & 0xFF);
-      out.push_back((p >> 8) & 0xFF);
-      out.push_back((p >> 16) & 0xFF);
-    }
-    for (uint32_t i = rowBytes; i < padded; ++i) out.push_back(0);
-  }
-  return WriteFileBytes(path, out);
 }
 
 // An RGB PNG through the host's writer.

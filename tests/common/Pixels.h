@@ -1,5 +1,5 @@
 // Reading pixels back: a window's or DC's pixels as 0xRRGGBB values, saved as
-// BMP or PNG for a person to look at, and the per-pixel colour-key region.
+// PNG for a person to look at, and the per-pixel colour-key region.
 #pragma once
 #include <windows.h>
 
@@ -20,7 +20,6 @@ struct Image {
   bool Filled(const RECT& rect, uint32_t rgb) const;
   // How many pixels of the rectangle have the colour.
   int Count(const RECT& rect, uint32_t rgb) const;
-  bool SaveBmp(const std::string& path) const;
   bool SavePng(const std::string& path) const;
 };
 

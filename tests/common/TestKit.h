@@ -4,7 +4,6 @@
 #pragma once
 #include <windows.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -79,13 +78,6 @@ bool ChannelLockExists(int c);
 bool WriteTextFile(const std::string& path, const std::string& text);
 // The lines of a text file, without line ends.
 std::vector<std::string> ReadLines(const std::string& path);
-
-// One flat JSON object as key -> value: strings unescaped (\uXXXX above 0x7F
-// as UTF-8), numbers and true/false/null as written. Empty on a malformed line.
-using JsonFields = std::map<std::string, std::string>;
-JsonFields ParseJsonLine(const std::string& line);
-// The objects of a JSON-lines file, in order; only those whose "type" is type unless type is empty.
-std::vector<JsonFields> ReadJsonLines(const std::string& path, const std::string& type = "");
 
 using hostkit::MessageBoxWatcher;
 using hostkit::PumpMessages;
