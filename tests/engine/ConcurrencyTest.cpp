@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "tests/engine/EngineTestKit.h"
 #include "wavedata/WaveFile.h"
@@ -74,24 +75,6 @@ DWORD WINAPI Watchdog(void* argument) {
     fprintf(stderr, "ConcurrencyTest: no progress for 120 s (deadlock?)\n");
     fflush(stderr);
     ExitProcess(3);
-  }
-  return 0;
-}
-
-// Tries each named lock from a thread that never held one: free means not owned
-// and not abandoned.
-DWORD WINAPI ProbeLocks(void* argument) {
-  int* free = static_cast<int*>(argument);
-  for (int c = 0; c < kNumChannels; ++c) {
-    char name[32];
-    snprintf(name, sizeof name, "ChannelLock%i", c);
-    HANDLE lock = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name);
-    if (!lock) continue;
-    if (WaitForSingleObject(lock, 0) == WAIT_OBJECT_0) {
-      ++*free;
-      ReleaseMutex(lock);
-    }
-    CloseHandle(lock);
   }
   return 0;
 }
@@ -187,10 +170,15 @@ TEST_F(ConcurrencyTest, RandomCommandsAgainstAStreamingThread) {
   EXPECT_GE(run.delivered, kMinDelivered);
   ExpectPairsConsistent(*engine);
 
+  // Each named lock tried from a thread that never held one: free means not owned and not abandoned.
   int freeLocks = 0;
-  HANDLE probe = CreateThread(nullptr, 0, ProbeLocks, &freeLocks, 0, nullptr);
-  WaitForSingleObject(probe, INFINITE);
-  CloseHandle(probe);
+  std::thread([&] {
+    for (int c = 0; c < kNumChannels; ++c) {
+      HANDLE lock = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, ("ChannelLock" + std::to_string(c)).c_str());
+      if (lock && WaitForSingleObject(lock, 0) == WAIT_OBJECT_0) ++freeLocks, ReleaseMutex(lock);
+      if (lock) CloseHandle(lock);
+    }
+  }).join();
   EXPECT_EQ(freeLocks, kNumChannels);
   host.Refuse(kEventStart, false);
   host.Refuse(kEventChannelOpen, false);

@@ -20,34 +20,19 @@ class LockHolder {
     std::string ready = Name("Ready"), release = Name("Release");
     ready_ = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
     release_ = CreateEventA(nullptr, TRUE, FALSE, release.c_str());
-    std::string command = "\"" + testkit::BinPath("lock_holder.exe") + "\" " + lockName + " " + ready + " " +
-                          (abandon ? "abandon" : release);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
-      return false;
-    HANDLE both[2] = {ready_, process_.hProcess};
-    return WaitForMultipleObjects(2, both, FALSE, 20000) == WAIT_OBJECT_0;
+    return child_.Start("\"" + testkit::BinPath("lock_holder.exe") + "\" " + lockName + " " + ready + " " +
+                        (abandon ? "abandon" : release)) &&
+           WaitForSingleObject(ready_, 20000) == WAIT_OBJECT_0;
   }
   // Tells the holder to release the lock, without waiting.
   void Signal() { SetEvent(release_); }
   // Lets the holder release the lock and waits for its end; its exit status, or -1.
   int Release() {
     SetEvent(release_);
-    if (WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) return -1;
-    DWORD status = 0;
-    GetExitCodeProcess(process_.hProcess, &status);
-    return (int)status;
+    return child_.Wait(20000) ? (int)child_.ExitCode() : -1;
   }
   ~LockHolder() {
-    if (process_.hProcess) {
-      SetEvent(release_);
-      CloseHandle(process_.hProcess);
-      CloseHandle(process_.hThread);
-    }
+    Release();
     if (ready_) CloseHandle(ready_);
     if (release_) CloseHandle(release_);
   }
@@ -58,7 +43,7 @@ class LockHolder {
   }
   HANDLE ready_ = nullptr;
   HANDLE release_ = nullptr;
-  PROCESS_INFORMATION process_ = {};
+  testkit::ChildProcess child_;
 };
 
 using ContentionTest = EngineTest;
@@ -105,7 +90,7 @@ TEST_F(ContentionTest, ForeignHolderOfChannelLock0) {
   EXPECT_EQ(memcmp(&positionBefore, &engine->Position(0), sizeof positionBefore), 0);
   EXPECT_EQ(State(1), kStopped);
   EXPECT_TRUE(host.Events().empty());
-  EXPECT_EQ(errors.Codes(), std::vector<int>{33});
+  EXPECT_EQ(errors.codes, std::vector<int>{33});
 
   // Its own release succeeded: nobody released the lock in its place.
   EXPECT_EQ(holder.Release(), 0);
@@ -150,7 +135,7 @@ TEST_F(ContentionTest, ALockThatCouldNotBeCreatedIsReportedAsSuch) {
   EXPECT_EQ(Load(1, "monoA.wav"), 36);
   EXPECT_EQ(Load(0, "stereo.wav"), 36);
   EXPECT_EQ(Load(0, "monoA.wav"), 0);
-  EXPECT_EQ(errors.Codes(), (std::vector<int>{36, 36}));
+  EXPECT_EQ(errors.codes, (std::vector<int>{36, 36}));
   engine.reset();
   CloseHandle(squatter);
 }
@@ -168,18 +153,9 @@ TEST_F(ContentionTest, AbandonedLockCountsAsObtained) {
   HANDLE lock = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "ChannelLock0");
   ASSERT_NE(lock, nullptr);
   DWORD result = WAIT_FAILED;
-  HANDLE probe = CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        HANDLE* h = static_cast<HANDLE*>(p);
-        DWORD r = WaitForSingleObject(h[0], 0);
-        if (r == WAIT_OBJECT_0) ReleaseMutex(h[0]);
-        return r;
-      },
-      &lock, 0, nullptr);
-  WaitForSingleObject(probe, INFINITE);
-  GetExitCodeThread(probe, &result);
-  CloseHandle(probe);
+  std::thread([&] {
+    if ((result = WaitForSingleObject(lock, 0)) == WAIT_OBJECT_0) ReleaseMutex(lock);
+  }).join();
   CloseHandle(lock);
   EXPECT_EQ(result, WAIT_OBJECT_0);
 }
