@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "core/Object.h"
 #include "tests/common/ErrorRecorder.h"
 
@@ -48,25 +46,6 @@ TEST_F(ReportErrorTest, NoHandlerRecordsOnly) {
   list.ReportError(13);
   EXPECT_EQ(list.LastError(), 13);
   EXPECT_TRUE(errors_.codes.empty());
-}
-
-TEST(TypeName, NullTextReturnsIdAndWritesNothing) {
-  Probe registry(kRegistry);
-  EXPECT_EQ(registry.GetTypeName(nullptr), kRegistry);
-  char name[32];
-  memset(name, 'x', sizeof name);
-  EXPECT_EQ(registry.GetTypeName(name), kRegistry);
-  EXPECT_STREQ(name, "Registry");
-}
-
-TEST(TypeName, ShortBufferGetsABoundedPrefix) {
-  Probe converter(kWaveformatConverter);
-  char name[8];
-  memset(name, 'x', sizeof name);
-  EXPECT_EQ(converter.GetTypeName(name, 5), kWaveformatConverter);
-  EXPECT_STREQ(name, "Wave");
-  EXPECT_EQ(name[5], 'x');
-  EXPECT_EQ(name[7], 'x');
 }
 
 }  // namespace

@@ -10,7 +10,6 @@ enum TestSkin : int {
   kGlyphBitmap = 205,       // 6 x 472: cells of 8 rows for the characters 32..90
   kOnBitmap = 206,          // 16 x 12
   kOffBitmap = 207,         // 16 x 12
-  kPictureBitmap = 208,     // 60 x 20 gradient
   kPlainDialog = 300,       // OK and Cancel
   kMissingDialog = 399,     // not in the resources
 };

@@ -68,13 +68,6 @@ TEST(Surface, BlitRectCopiesOnlyTheSourceRectangle) {
   EXPECT_TRUE(image.Filled({45, 0, 50, 50}, 0x000000));
 }
 
-TEST(Surface, FillSurfaceColoursEveryPixel) {
-  Surface surface(12, 9);
-  surface.FillSurface(RGB(0x63, 0x63, 0x94));
-  Image image = CaptureDc(surface.Dc(), 0, 0, 12, 9);
-  EXPECT_TRUE(image.Filled({0, 0, 12, 9}, 0x636394));
-}
-
 TEST(ColourKeyRegion, SkinOutlineWithHolesMatchesThePerPixelDefinition) {
   Surface mask(Module(), kMaskBitmap);
   ASSERT_TRUE(mask.Valid());

@@ -163,15 +163,6 @@ TEST_F(WindowCreation, UnregisteredClassWithoutRegisteringFails) {
   first.UnregisterWindowClass();
 }
 
-TEST_F(WindowCreation, DestroyingTheObjectDestroysAnOpenWindow) {
-  TestWindow* w = new TestWindow;
-  ASSERT_EQ(w->Create(true, TestDescription("SondrelDoomed"), TestModule(), SW_SHOW), 0);
-  HWND hwnd = w->Handle();
-  delete w;
-  EXPECT_FALSE(IsWindow(hwnd));
-  UnregisterClassA("SondrelDoomed", TestModule());
-}
-
 TEST(OwnThreadWindow, DestroyReturningTwoEndsItsThreadsLoop) {
   TestWindow window;
   window.destroyResult = 2;
@@ -268,13 +259,6 @@ TEST_F(WindowNames, TypeNameIsTheTitleCutToTheCallersBuffer) {
   window.ReportError(Error::ControlCreate);
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0], title);
-}
-
-TEST_F(WindowNames, AddControlOwnsEvenWhatItRefuses) {
-  ASSERT_EQ(Open(), 0);
-  EXPECT_EQ(window.AddControl(nullptr), Error::OutOfMemory);
-  EXPECT_EQ(window.ControlCount(), 0);
-  EXPECT_EQ(window.GetControl(0), nullptr);
 }
 
 class WindowPlacement : public WindowFixture {

@@ -55,10 +55,6 @@ def glyphs(x, y):
     return ((y // 8) * 4 << 16) | (100 << 8) | 200
 
 
-def picture(x, y):
-    return (x * 4 << 16) | (y * 10 << 8) | 0x40
-
-
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -69,7 +65,6 @@ def main():
     write_bmp(os.path.join(out, "glyphs.bmp"), 6, 59 * 8, glyphs)
     write_bmp(os.path.join(out, "on.bmp"), 16, 12, lambda x, y: ON_IMAGE)
     write_bmp(os.path.join(out, "off.bmp"), 16, 12, lambda x, y: OFF_IMAGE)
-    write_bmp(os.path.join(out, "picture.bmp"), 60, 20, picture)
 
 
 if __name__ == "__main__":

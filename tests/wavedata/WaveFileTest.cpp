@@ -88,22 +88,6 @@ TEST(WaveFileRead, FilesFromSoxAndPythonParseExactly) {
   }
 }
 
-TEST(WaveFileRead, SplicedChunksKeepTheSamplesOfTheSoxFile) {
-  std::vector<unsigned char> plain = ReadFileBytes(Wave("mono16.wav"));
-  for (const char* name : {"listfact.wav", "fmt18.wav", "oddchunk.wav"}) {
-    SCOPED_TRACE(name);
-    WaveFile file;
-    ASSERT_EQ(file.Open(Wave(name).c_str(), 0), 0);
-    ASSERT_EQ(file.ReadHeader(), 0);
-    EXPECT_TRUE(ReadData(file, 4410) == std::vector<unsigned char>(plain.begin() + 44, plain.end()));
-  }
-  WaveFile fmt18;
-  ASSERT_EQ(fmt18.Open(Wave("fmt18.wav").c_str(), 0), 0);
-  ASSERT_EQ(fmt18.ReadHeader(), 0);
-  EXPECT_EQ(fmt18.Header().fmtSize, 18u);
-  EXPECT_EQ(fmt18.FormatExtraBytes(), 2u);
-}
-
 TEST(WaveFileRead, RefusedFilesEndInTheirCodeAndStayOpen) {
   const struct {
     const char* name;
@@ -224,26 +208,9 @@ TEST(WaveFileOpen, DeletingAnOpenFileReleasesIt) {
   EXPECT_TRUE(DeleteFileA(path.c_str()));
 }
 
-TEST(WaveFileLength, ArithmeticOfTheHeaderFields) {
-  WaveFile file;
-  file.BuildHeader(176400, 44100, 2, 16);
-  EXPECT_EQ(file.GetLengthMs(), 1002u);  // 176400 / 176
-  EXPECT_EQ(file.GetFrameCount(), 44100u);
-  file.BuildHeader(0xFFFFFFFFu, 44100, 1, 16);
-  EXPECT_EQ(file.GetLengthMs(), 0xFFFFFFFFu / 88u);
-  // Below 1000 bytes per second the quotient would be 0: the length is 0.
-  file.BuildHeader(1000, 499, 1, 16);
-  EXPECT_EQ(file.Header().avgBytesPerSec, 998u);
-  EXPECT_EQ(file.GetLengthMs(), 0u);
-  EXPECT_EQ(file.GetFrameCount(), 500u);
-  file.BuildHeader(1000, 44100, 1, 0);
-  EXPECT_EQ(file.Header().blockAlign, 0);
-  EXPECT_EQ(file.GetFrameCount(), 0u);
-  EXPECT_EQ(file.GetLengthMs(), 0u);
-}
-
 // Writes a file the way the recorder does; the samples are kept beside it as raw
-// bytes so that the sox read-back test can compare them.
+// bytes so that the sox read-back test (check_written.sh) can compare them with
+// what sox reads, format and frame count included.
 void WriteTake(const std::string& dir, const char* name, uint32_t rate, uint16_t channels, uint16_t bits,
                uint32_t frames) {
   SCOPED_TRACE(name);
@@ -277,14 +244,6 @@ void WriteTake(const std::string& dir, const char* name, uint32_t rate, uint16_t
   EXPECT_EQ(memcmp(bytes.data() + 36, "data", 4), 0);
   EXPECT_EQ(Le32(bytes, 40), samples.size());
   EXPECT_TRUE(std::vector<unsigned char>(bytes.begin() + 44, bytes.end()) == samples);
-
-  WaveFile back;
-  ASSERT_EQ(back.Open(path.c_str(), 0), 0);
-  ASSERT_EQ(back.ReadHeader(), 0);
-  EXPECT_EQ(back.Header().channels, channels);
-  EXPECT_EQ(back.Header().samplesPerSec, rate);
-  EXPECT_EQ(back.Header().bitsPerSample, bits);
-  EXPECT_EQ(back.GetFrameCount(), frames);
 }
 
 TEST(WaveFileWrite, TakesAreCanonicalAndReadBack) {

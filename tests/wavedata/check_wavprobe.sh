@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# wavprobe's JSON lines for files of every kind, checked field by field.
+# wavprobe's JSON lines, field by field, for files that take each path of its
+# output (what the parser makes of other files is checked by the wave file tests).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 DATA="$1/wavedata"
 PROBE="$2"
 win() { echo "Z:${1//\//\\}"; }
-names=(mono16.wav stereo16.wav listfact.wav fmt18.wav mono8.wav otherform.wav emptydata.wav missing.wav
-       bad/no_data.wav bad/channels_200.wav bad/odd_id_bytes.wav bad/empty.wav
-       bwf.wav ext16.wav extensible.wav bad/ext_bits24.wav bad/data_ffffffff.wav)
+names=(mono16.wav stereo16.wav otherform.wav emptydata.wav missing.wav bad/no_data.wav bad/odd_id_bytes.wav
+       ext16.wav extensible.wav bad/ext_bits24.wav bad/data_ffffffff.wav)
 args=()
 for n in "${names[@]}"; do args+=("$(win "$DATA/$n")"); done
 out=$(bash "$ROOT/scripts/wine-run.sh" "$PROBE" "${args[@]}")
@@ -36,17 +36,11 @@ check('mono16.wav', full, open=0, header=0, channels=1, rate=44100, bits=16, dat
       skipped='', lengthMs=501, frames=22050, convert=202)
 check('stereo16.wav', full + ['readSize'], convert=0, readSize=8820, blockAlign=4, avgBytes=176400,
       lengthMs=501, frames=22050)
-check('listfact.wav', full, dataStart=90, skipped="'LIST';'fact';", convert=202)
-check('fmt18.wav', full, fmtSize=18, dataStart=46)
-check('mono8.wav', full, bits=8, convert=17)
 check('otherform.wav', ['path', 'open', 'header'], header=8)
 check('emptydata.wav', fmt + ['dataSize', 'skipped', 'lengthMs', 'frames'], header=9, dataSize=0, lengthMs=0)
 check('missing.wav', ['path', 'open'], open=1)
 check('bad/no_data.wav', fmt + ['skipped'], header=4, skipped='')
-check('bad/channels_200.wav', full, header=0, channels=200, convert=17)
 check('bad/odd_id_bytes.wav', full, skipped="'\x01\"\\\xff';")
-check('bad/empty.wav', ['path', 'open', 'header'], header=4)
-check('bwf.wav', full, header=0, dataStart=690, skipped="'bext';'JUNK';", convert=202)
 pcm = '00000001-0000-0010-8000-00aa00389b71'
 check('ext16.wav', fmt + ext + tail + ['readSize'], formatTag=0xFFFE, validBits=16, channelMask=3,
       subFormat=pcm, convert=0)

@@ -18,8 +18,5 @@ tone 44095 16 1 rate44095.wav
 tone 44090 16 1 rate44090.wav
 sox -n -r 44100 -e floating-point -b 32 -c 1 float.wav synth 0.1 sine 440
 sox -n -r 44100 -b 16 -c 4 extensible.wav synth 0.1 sine 440
-# The left and right channels of the stereo file, as sox takes them apart.
-sox stereo16.wav -t raw left16.raw remix 1
-sox stereo16.wav -t raw right16.raw remix 2
 
 python3 "$HERE/wavgen.py" "$OUT"
