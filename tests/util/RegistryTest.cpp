@@ -56,20 +56,15 @@ TEST_F(RegistryTest, PointsAreReadWithTheIntegerPattern) {
   WriteIni("[Orvan Sondrel]\nMainWndPos=100,200\nOne=100\nWord=abc\nHex=0x10,010\nNeg=-5,-7\n"
            "mainwndpos=5,5\nNoEquals\n=orphan\nEmpty=\n[Other]\nMainWndPos=1,2\n");
   ASSERT_EQ(store_.SelectSection(kSection, true), 0);
-  POINT p = store_.GetPoint("MainWndPos", 0, 0);
-  EXPECT_EQ(p.x, 100);
-  EXPECT_EQ(p.y, 200);
-  p = store_.GetPoint("One", 3, 4);
-  EXPECT_EQ(p.x, 3);
-  EXPECT_EQ(p.y, 4);
-  p = store_.GetPoint("Word", 3, 4);
-  EXPECT_EQ(p.x, 3);
-  p = store_.GetPoint("Hex", 0, 0);
-  EXPECT_EQ(p.x, 16);
-  EXPECT_EQ(p.y, 8);
-  p = store_.GetPoint("Neg", 0, 0);
-  EXPECT_EQ(p.x, -5);
-  EXPECT_EQ(p.y, -7);
+  const struct {
+    const char* key;
+    LONG x, y;
+  } points[] = {{"MainWndPos", 100, 200}, {"One", 3, 4}, {"Word", 3, 4}, {"Hex", 16, 8}, {"Neg", -5, -7}};
+  for (const auto& want : points) {
+    POINT p = store_.GetPoint(want.key, 3, 4);  // the default when the value is no point
+    EXPECT_EQ(p.x, want.x) << want.key;
+    EXPECT_EQ(p.y, want.y) << want.key;
+  }
   // Keys match exactly: the lower-case spelling is another key, met after the first.
   EXPECT_EQ(store_.FindKey("MainWndPos"), 0);
   EXPECT_EQ(store_.FindKey("mainwndpos"), 5);
