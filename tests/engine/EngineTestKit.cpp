@@ -13,22 +13,17 @@ std::string File(const std::string& name) { return testkit::DataPath("engine\\" 
 
 std::vector<uint8_t> Bytes(const std::string& name) { return testkit::ReadFileBytes(File(name)); }
 
-TestHost::TestHost() {
-  InitializeCriticalSection(&lock_);
-  g_host = this;
-}
+TestHost::TestHost() { g_host = this; }
 
-TestHost::~TestHost() {
-  g_host = nullptr;
-  DeleteCriticalSection(&lock_);
-}
+TestHost::~TestHost() { g_host = nullptr; }
 
 int32_t TestHost::OnEvent(EventRecord* record) {
   TestHost* host = g_host;
   if (!host) return 1;
-  EnterCriticalSection(&host->lock_);
-  host->events_.push_back(*record);
-  LeaveCriticalSection(&host->lock_);
+  {
+    std::lock_guard<std::mutex> hold(host->lock_);
+    host->events_.push_back(*record);
+  }
   int32_t code = record->code;
   return (code >= 0 && code < 8 && host->refuse_[code]) ? 0 : 1;
 }
@@ -36,10 +31,8 @@ int32_t TestHost::OnEvent(EventRecord* record) {
 void TestHost::Refuse(int32_t code, bool refuse) { InterlockedExchange(&refuse_[code], refuse ? 1 : 0); }
 
 std::vector<EventRecord> TestHost::Events() {
-  EnterCriticalSection(&lock_);
-  std::vector<EventRecord> copy = events_;
-  LeaveCriticalSection(&lock_);
-  return copy;
+  std::lock_guard<std::mutex> hold(lock_);
+  return events_;
 }
 
 int TestHost::Count(int32_t code) {
@@ -49,9 +42,8 @@ int TestHost::Count(int32_t code) {
 }
 
 void TestHost::Clear() {
-  EnterCriticalSection(&lock_);
+  std::lock_guard<std::mutex> hold(lock_);
   events_.clear();
-  LeaveCriticalSection(&lock_);
 }
 
 void RecordingView::Note(volatile LONG* counts, int c) {

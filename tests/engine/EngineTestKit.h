@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,7 @@ class TestHost {
   void Clear();
 
  private:
-  CRITICAL_SECTION lock_;
+  std::mutex lock_;
   std::vector<EventRecord> events_;
   volatile LONG refuse_[8] = {};
 };
