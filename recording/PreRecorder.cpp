@@ -10,6 +10,10 @@ namespace {
 constexpr int kNameCount = 32768;
 // Random tries before the names are searched in order from the last try.
 constexpr int kRandomTries = 64;
+
+// Whether anything exists at path; one look-up, not a directory search (a folder of
+// thousands of takes is searched name after name).
+bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 }  // namespace
 
 PreRecorder::PreRecorder() {
@@ -59,7 +63,7 @@ bool PreRecorder::NewOutputName() {
     if (attempt > 0) number = attempt < kRandomTries ? NextRandom() : (number + 1) % kNameCount;
     int written = snprintf(path, sizeof path, "%s\\Oae%i.wav", userfiles_, number);
     if (written < 0 || written >= (int)sizeof path) return false;
-    if (FileExists(path)) continue;
+    if (Exists(path)) continue;
     lstrcpynA(outputPath_, path, sizeof outputPath_);
     generated_ = true;
     return true;
@@ -83,7 +87,7 @@ const char* PreRecorder::OutputName() const {
 int PreRecorder::Start(uint32_t blockBytes, uint32_t fileBufferBytes, bool* nameChanged) {
   if (nameChanged) *nameChanged = false;
   if (!recorder_) return Error::OutOfMemory;
-  if (generated_ && FileExists(outputPath_)) {
+  if (generated_ && Exists(outputPath_)) {
     // Someone wrote a file under the generated name since it was made.
     if (!NewOutputName()) {
       recorder_->ReportError(Error::FileOpen);
@@ -102,7 +106,9 @@ int PreRecorder::Start(uint32_t blockBytes, uint32_t fileBufferBytes, bool* name
 
 int PreRecorder::Stop() {
   if (!recorder_) return 0;
-  if (int code = recorder_->Stop()) return code;
+  int code = recorder_->Stop();
+  // A device that refused to stop cleanly may still have ended the take (its file finished).
+  if (recorder_->Recording()) return code;
   recorder_->FreeBuffers();
   return 0;
 }

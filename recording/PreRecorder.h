@@ -49,7 +49,8 @@ class PreRecorder {
   // is replaced by a fresh one first (nameChanged tells). 0, or the code already
   // reported (buffers and device are released again on failure).
   int Start(uint32_t blockBytes, uint32_t fileBufferBytes, bool* nameChanged = nullptr);
-  // Stops the take and finishes its file, then frees the buffers. 0, or the
+  // Stops the take and finishes its file, then frees the buffers. 0 once the
+  // take has ended (a device error on the way has been reported), else the
   // device's reported code: the take then still runs.
   int Stop();
   bool Recording() const;
