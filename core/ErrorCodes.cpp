@@ -26,6 +26,7 @@ const char* ErrorCodeText(int code) {
       return "The wave format cannot be played: it must be 16-bit PCM at 44100 Hz, mono or stereo.";
     case Error::WindowCreate: return "The window could not be created.";
     case Error::OutOfMemory: return "Out of memory.";
+    case Error::BufferSize: return "The recording buffer size must be a whole number of sample frames above 0.";
     case Error::ControlCreate: return "A control could not be created.";
     case Error::NoFreeChannel: return "There is no free channel for this file.";
     case Error::HostRefusedStart: return "The audio engine refused to start playing.";

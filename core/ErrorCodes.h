@@ -17,9 +17,11 @@ enum Code : int {
   IndexRange = 13,       // element index out of range, or a full list
   KeyMissing = 15,       // settings key missing
   SectionMissing = 16,   // settings section missing
+  NotReady = 16,         // the same code from a device: no buffers yet, or busy (open or recording)
   FormatNotConvertible = 17,
   WindowCreate = 18,     // registering the window class or creating the window failed
   OutOfMemory = 19,
+  BufferSize = 20,       // a recording buffer size of 0, or not a whole number of sample frames
   ControlCreate = 28,
   NoFreeChannel = 32,
   HostRefusedStart = 34,

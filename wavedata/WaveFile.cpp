@@ -148,7 +148,9 @@ int WaveFile::MarkDataStart() {
 int WaveFile::Finish(uint32_t dataSize) {
   header_.dataSize = dataSize;
   header_.riffSize = dataSize + kHeaderTail;
-  Seek(0, kFromStart);
+  // Without the rewind the header would land after the samples.
+  int code = Seek(0, kFromStart);
+  if (code != 0) return code;
   return WriteHeader();
 }
 

@@ -48,7 +48,7 @@ class WaveFile : public MultimediaFile {
   void BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits);
   // Writes the 44-byte header at the current position; DataStart() follows it. 0, 3, 5.
   int WriteHeader();
-  // Stores the final data size, rewinds and rewrites the header. 0, 3, 5.
+  // Stores the final data size, rewinds and rewrites the header. 0, 3, 5, 6.
   int Finish(uint32_t dataSize);
 
   // The six PCM fields of the header (format tag always 1, cbSize 0).

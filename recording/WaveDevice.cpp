@@ -1,0 +1,98 @@
+#include "recording/WaveDevice.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/ErrorCodes.h"
+#include "wavedata/WaveFile.h"
+
+WaveDevice::WaveDevice() {
+  classId_ = kWaveDevice;
+  MakePcmFormat(&format_, 44100, 2, 16);
+  deviceErrorText_[0] = '\0';
+}
+
+WaveDevice::~WaveDevice() {
+  FreeBuffers();
+  delete devices_;
+}
+
+// Called by the creator once the device count is known, and again to refresh the list.
+void WaveDevice::EnumerateDevices() {
+  if (deviceCount_ <= 0) return;
+  delete devices_;
+  devices_ = new (std::nothrow) List(deviceCount_, sizeof(WaveDeviceCaps), 0, false, nullptr);
+  if (!devices_) {
+    ReportError(Error::OutOfMemory);
+    return;
+  }
+  for (int32_t device = 0; device < deviceCount_; ++device) {
+    WaveDeviceCaps caps;
+    memset(&caps, 0, sizeof caps);
+    GetDeviceCaps(device, &caps);
+    devices_->Append(&caps);
+  }
+}
+
+int WaveDevice::SelectDevice(int32_t index) {
+  if (deviceOpen_) return Fail(Error::NotReady);
+  int32_t count = devices_ ? devices_->Count() : 0;
+  deviceNumber_ = (index >= 0 && index < count) ? index : kWaveMapper;
+  lastError_ = 0;
+  return 0;
+}
+
+void WaveDevice::SetFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
+  MakePcmFormat(&format_, rate, channels, bits);
+}
+
+// Called before each take: the device fills whole buffers of whole frames only, so a
+// size it cannot fill is refused here rather than queued.
+int WaveDevice::AllocateBuffers(int32_t count, uint32_t size) {
+  if (deviceOpen_) return Fail(Error::NotReady);
+  FreeBuffers();
+  if (count < 1 || size == 0 || format_.nBlockAlign == 0 || size % format_.nBlockAlign != 0)
+    return Fail(Error::BufferSize);
+  buffers_ = new (std::nothrow) WAVEHDR[count];
+  if (!buffers_) return Fail(Error::OutOfMemory);
+  memset(buffers_, 0, sizeof(WAVEHDR) * count);
+  bufferCount_ = count;
+  bufferSize_ = size;
+  for (int32_t i = 0; i < count; ++i) {
+    char* data = new (std::nothrow) char[size];
+    if (!data) {
+      buffersAllocated_ = true;  // lets FreeBuffers delete what was made
+      FreeBuffers();
+      return Fail(Error::OutOfMemory);
+    }
+    memset(data, 0, size);
+    buffers_[i].lpData = data;
+    buffers_[i].dwBufferLength = size;
+    buffers_[i].dwUser = 0;
+  }
+  buffersAllocated_ = true;
+  lastError_ = 0;
+  return 0;
+}
+
+// A device that is still open may write into its buffers: they stay until it is closed.
+void WaveDevice::FreeBuffers() {
+  if ((!buffersAllocated_ && !buffers_) || deviceOpen_) return;
+  for (int32_t i = 0; buffers_ && i < bufferCount_; ++i) delete[] buffers_[i].lpData;
+  delete[] buffers_;
+  buffers_ = nullptr;
+  buffersAllocated_ = false;
+}
+
+WAVEHDR* WaveDevice::Buffer(int32_t index) const {
+  if (!buffers_ || index < 0 || index >= bufferCount_) return nullptr;
+  return &buffers_[index];
+}
+
+int WaveDevice::ReportDeviceError(MMRESULT result) {
+  deviceErrorText_[0] = '\0';
+  GetDeviceErrorText(result, deviceErrorText_, sizeof deviceErrorText_);
+  if (!deviceErrorText_[0]) lstrcpynA(deviceErrorText_, ErrorCodeText(Error::WaveDevice), sizeof deviceErrorText_);
+  errorText_ = deviceErrorText_;
+  return Fail(Error::WaveDevice);
+}
