@@ -12,6 +12,7 @@
 #include "ui/plugin/ChannelStrip.h"
 #include "ui/plugin/PreRecorderConfigDialog.h"
 #include "ui/plugin/WaveTrace.h"
+#include "util/PathText.h"
 
 namespace {
 const char kSaveFilter[] = "PCM Wave Audio\0*.wav\0";
