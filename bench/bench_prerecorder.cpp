@@ -10,8 +10,11 @@
 
 #include "bench/BenchKit.h"
 #include "core/HostTypes.h"
+#include "host/CaptureFeed.h"
+#include "wavedata/WaveFile.h"
 #include "ui/plugin/MainWindow.h"
 #include "ui/plugin/PreRecorderWindow.h"
+#include "util/ModulePath.h"
 
 namespace {
 
@@ -53,6 +56,47 @@ double FeedCost(PreRecorderWindow* recorder, uint32_t bytes) {
   return benchkit::Median(times) * 1e6;
 }
 
+// A take of `seconds` through the window with the trace shown, fed the generated
+// sequence. Blocks whose samples do not continue the sequence from the block before
+// count as lost (a gap counts each missing block). -1 when the take cannot be made.
+int LostBlocksOfTake(PreRecorderWindow* recorder, int seconds, int* blocks) {
+  char error[256] = "";
+  if (!hostkit::FeedSignal("sequence 1", error, sizeof error)) {
+    fprintf(stderr, "no capture feeder: %s\n", error);
+    return -1;
+  }
+  // Takes go to "Userfiles" beside this program, which the plug-in never creates.
+  char userfiles[MAX_PATH];
+  if (PathBesideModule(nullptr, "Userfiles", userfiles, sizeof userfiles)) CreateDirectoryA(userfiles, nullptr);
+  recorder->NewOutputName();
+  if (recorder->StartRecording() != 0) return -1;
+  const double end = benchkit::Now() + seconds;
+  while (benchkit::Now() < end) {
+    Pump();
+    Sleep(5);
+  }
+  if (recorder->StopRecording() != 0) return -1;
+  hostkit::StopFeed();
+  WaveFile take;
+  if (take.Open(recorder->TakePath(), 0) != 0 || take.ReadHeader() != 0) return -1;
+  const uint32_t frames = kBlockBytes / 2;
+  std::vector<int16_t> block(frames);
+  int lost = 0;
+  int64_t previous = -1;
+  uint32_t got = 0;
+  *blocks = 0;
+  while (take.Read(block.data(), kBlockBytes, &got) == 0 && got == kBlockBytes) {
+    const int64_t at = hostkit::LocateInSequence(block.data(), frames, 1);
+    if (at < 0) ++lost;
+    else if (previous >= 0 && at != previous + frames) lost += (int)((at - previous) / frames) - 1;
+    if (at >= 0) previous = at;
+    ++*blocks;
+  }
+  take.Close();
+  DeleteFileA(recorder->TakePath());
+  return lost;
+}
+
 }  // namespace
 
 int main() {
@@ -72,7 +116,17 @@ int main() {
   const double blockUs = kBlockBytes / 2 * 1e6 / 44100;
   benchkit::Report("prerec_trace_feed_per_block", FeedCost(recorder, kBlockBytes), "us", blockUs, "<=0.01",
                    " block_bytes=4410 channels=1");
+
+  // The minute's take: every one of its blocks must follow the last (value: lost blocks).
+  int blocks = 0;
+  const int lost = LostBlocksOfTake(recorder, 60, &blocks);
   window.DestroyUserInterface();
   Pump();
+  if (lost < 0) {
+    fprintf(stderr, "the take could not be made\n");
+    return 1;
+  }
+  printf("BENCH prerec_take_60s_lost_blocks value=%d unit=blocks baseline=0 ratio=%d goal=<=0 pass=%s blocks=%d\n",
+         lost, lost, lost == 0 ? "yes" : "no", blocks);
   return 0;
 }

@@ -236,6 +236,15 @@ bool PreRec(HostSession* session, const ScriptArgs& args, std::string* error) {
   return true;
 }
 
+// The feeder runs beside Wine: a file on drive Z: is the Linux file of that path.
+std::string FeederPath(std::string path) {
+  if (path.size() < 3 || (path[0] != 'Z' && path[0] != 'z') || path[1] != ':') return path;
+  path = path.substr(2);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
 // feed SIGNAL | feed stop: what the capture device hears from now on.
 bool Feed(HostSession* session, const ScriptArgs& args, std::string* error) {
   std::string spec;
@@ -248,7 +257,7 @@ bool Feed(HostSession* session, const ScriptArgs& args, std::string* error) {
     return false;
   }
   if (!session) return true;
-  if (spec == "file") spec = "file " + session->InputPath(args[0]);
+  if (spec == "file") spec = "file " + FeederPath(session->InputPath(args[0]));
   char message[256] = "";
   bool fed = spec == "stop" ? StopFeed() : FeedSignal(spec.c_str(), message, sizeof message);
   if (!fed) {
