@@ -95,7 +95,9 @@ int PreRecorder::Start(uint32_t blockBytes, uint32_t fileBufferBytes, bool* name
     }
     if (nameChanged) *nameChanged = true;
   }
-  if (int code = recorder_->AllocateBuffers(kRecordingBufferCount, blockBytes)) return code;
+  // The host's block is 16-bit mono; a stereo take's buffers hold as long a stretch (the
+  // same block in bytes would not be a whole number of stereo frames).
+  if (int code = recorder_->AllocateBuffers(kRecordingBufferCount, blockBytes * (uint32_t)Channels())) return code;
   if (int code = recorder_->Start(outputPath_, fileBufferBytes)) {
     recorder_->FreeBuffers();
     return code;

@@ -44,7 +44,8 @@ class PreRecorder {
   // True while the output path is a generated name (not one the user chose).
   bool GeneratedName() const { return generated_; }
 
-  // Buffers of blockBytes, the take's file (with the host's file buffer size),
+  // Buffers of blockBytes per channel (the host's block: as long a stretch as one
+  // period), the take's file (with the host's file buffer size),
   // then the buffers queued. A generated name that has come to exist meanwhile
   // is replaced by a fresh one first (nameChanged tells). 0, or the code already
   // reported (buffers and device are released again on failure).
