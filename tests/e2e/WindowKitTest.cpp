@@ -94,13 +94,16 @@ std::string CheckScript(const std::vector<std::string>& lines) {
   ScriptRunner runner;
   hostkit::AddBasicCommands(runner);
   hostkit::AddWindowCommands(runner);
+  hostkit::AddPreRecorderCommands(runner);
   std::string error;
   return runner.Check(lines, &error) ? std::string() : error;
 }
 
 TEST(SessionScript, AcceptsEveryWindowCommand) {
   EXPECT_EQ(CheckScript({"setup 4410 65536", "ui create", "open 1 \"a file.wav\"  # comment", "click play 1",
-                         "click props 4", "click prerec", "sysclose", "screenshot shots/one.png", "", "# only a note"}),
+                         "click props 4", "click prerec", "sysclose", "screenshot shots/one.png", "", "# only a note",
+                         "feed sequence 2", "feed take.wav", "feed stop", "click record", "click stoprec",
+                         "prerec config 0 stereo apply", "prerec browse \"a take.wav\"", "screenshot prerec p.png"}),
             "");
 }
 
@@ -109,9 +112,11 @@ TEST(SessionScript, NamesTheFirstBadLine) {
   EXPECT_EQ(CheckScript({"click play"}), "line 1: usage: click play C");
   EXPECT_EQ(CheckScript({"click prerec 1"}), "line 1: usage: click prerec");
   EXPECT_EQ(CheckScript({"click volume 1"}),
-            "line 1: usage: click open|close|play|pause|loop|sync|props C | click prerec");
+            "line 1: usage: click open|close|play|pause|loop|sync|props C | click prerec|record|stoprec");
   EXPECT_EQ(CheckScript({"open 1"}), "line 1: usage: open C PATH");
-  EXPECT_EQ(CheckScript({"screenshot"}), "line 1: usage: screenshot FILE.png");
+  EXPECT_EQ(CheckScript({"screenshot"}), "line 1: usage: screenshot [prerec] FILE.png");
+  EXPECT_EQ(CheckScript({"prerec config 0 quad apply"}), "line 1: usage: prerec config DEVICE mono|stereo apply|close");
+  EXPECT_EQ(CheckScript({"feed sequence 3"}), "line 1: usage: feed sequence [1|2] | feed silence | feed FILE.wav | feed stop");
   EXPECT_EQ(CheckScript({"sysclose now"}), "line 1: usage: sysclose");
 }
 
