@@ -13,6 +13,7 @@ SONDREL_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i68
  sox python3"
 
 log() { echo "[sondrel] $*" >&2; }
+source "$ROOT/scripts/capture.sh"
 
 # Install the Debian packages that are missing (only on machines where we are root or can sudo).
 sondrel_deps() {
@@ -67,6 +68,8 @@ sondrel_env_up() {
     export DISPLAY=":$n"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   fi
+  # Before any Wine process starts, so that all of them reach the same capture device.
+  sondrel_capture_up || log "recording tests will find no capture device"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating Wine prefix in $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -89,6 +92,7 @@ sondrel_env_up() {
 sondrel_env_down() {
   [ -n "$SONDREL_OWN_ENV" ] || return 0
   SONDREL_OWN_ENV=""
+  sondrel_capture_down
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
   if [ -n "$SONDREL_XVFB_PID" ]; then

@@ -1,0 +1,211 @@
+// The wave input device on the project's capture device, fed the generated sequence:
+// - recording_lost_blocks: a real-time take of 60 s (SONDREL_BENCH_TAKE_S) while every
+//   core is kept busy; each block of the file is located in the feed; lost, repeated or
+//   reordered blocks are counted (goal 0; baseline: the blocks recorded);
+// - recording_stop_latency, _large: from the stop request to the finished file, against
+//   one buffer's duration (goal: at most that plus 50 ms);
+// - recording_thread_allocations: operator new calls on the recorder thread after the
+//   start (goal 0; baseline: blocks); recording_flushes_per_block: how often the file on
+//   disk grows per block with the host's file buffer, against an unbuffered file.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "bench/BenchKit.h"
+#include "host/CaptureFeed.h"
+#include "recording/WaveInput.h"
+
+// ---- Counting allocator: only calls made on the recorder thread are counted.
+static volatile DWORD g_countedThread = 0;
+static volatile LONG g_allocations = 0;
+
+static void* Allocate(size_t size) {
+  if (g_countedThread != 0 && GetCurrentThreadId() == g_countedThread) InterlockedIncrement(&g_allocations);
+  return malloc(size ? size : 1);
+}
+void* operator new(size_t size) {
+  void* p = Allocate(size);
+  if (!p) abort();
+  return p;
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* p) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+
+namespace {
+
+constexpr uint32_t kBlock = 8192;         // the host's usual block: 2048 stereo frames
+constexpr uint32_t kFileBuffer = 65536;
+constexpr uint32_t kBytesPerSecond = 176400;
+
+std::string TakePath(const char* name) { return benchkit::DataDir() + "\\" + name; }
+
+// Counts blocks handed over and how often the file on disk grew meanwhile.
+struct Watch {
+  std::string path;
+  HANDLE enough = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  LONG want = 0;
+  volatile LONG blocks = 0;
+  LONG growths = 0;
+  LONGLONG lastSize = 0;
+  bool watchFile = false;
+};
+
+void OnBlock(void* context, const uint8_t*, uint32_t) {
+  Watch* w = static_cast<Watch*>(context);
+  if (w->watchFile) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(w->path.c_str(), GetFileExInfoStandard, &data)) {
+      LONGLONG size = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      if (size != w->lastSize) ++w->growths;
+      w->lastSize = size;
+    }
+  }
+  if (InterlockedIncrement(&w->blocks) >= w->want) SetEvent(w->enough);
+}
+
+bool Feed(const char* spec) {
+  char error[256] = "";
+  if (hostkit::FeedSignal(spec, error, sizeof error)) return true;
+  fprintf(stderr, "bench_recording: cannot feed the capture device: %s\n", error);
+  return false;
+}
+
+// One take of at least `blocks` blocks; the time Stop took in *stopSeconds.
+bool Take(WaveInput& input, Watch& watch, uint32_t blockSize, uint32_t fileBuffer, LONG blocks, double* stopSeconds) {
+  watch.want = blocks;
+  watch.blocks = 0;
+  watch.growths = 0;
+  watch.lastSize = 0;
+  ResetEvent(watch.enough);
+  input.SetDataCallback(OnBlock, &watch);
+  if (input.AllocateBuffers(5, blockSize) != 0 || input.Start(watch.path.c_str(), fileBuffer) != 0) return false;
+  g_countedThread = input.RecorderThreadId();
+  if (input.QueueBuffers() != 0) return false;
+  DWORD limit = static_cast<DWORD>(static_cast<uint64_t>(blocks) * blockSize * 1000 / kBytesPerSecond) + 10000;
+  bool filled = WaitForSingleObject(watch.enough, limit) == WAIT_OBJECT_0;
+  double start = benchkit::Now();
+  int code = input.Stop();
+  if (stopSeconds) *stopSeconds = benchkit::Now() - start;
+  g_countedThread = 0;
+  input.FreeBuffers();
+  return filled && code == 0;
+}
+
+// Lost, repeated or reordered blocks of a finished take fed the stereo sequence.
+long LostBlocks(const std::string& path, long* recorded) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return -1;
+  std::vector<int16_t> block(kBlock / 2);
+  fseek(f, 44, SEEK_SET);
+  long lost = 0;
+  int64_t expected = -1;
+  *recorded = 0;
+  while (fread(block.data(), 1, kBlock, f) == kBlock) {
+    ++*recorded;
+    int64_t at = hostkit::LocateInSequence(block.data(), kBlock / 4, 2);
+    if (at < 0) {
+      ++lost;  // not a stretch of the feed at all
+    } else if (expected >= 0 && at != expected) {
+      // A jump forward loses the blocks in between; anything else is out of place.
+      lost += at > expected ? static_cast<long>((at - expected + kBlock / 4 - 1) / (kBlock / 4)) : 1;
+    }
+    if (at >= 0) expected = at + kBlock / 4;
+  }
+  fclose(f);
+  return lost;
+}
+
+DWORD WINAPI Burn(void* stop) {
+  volatile uint64_t x = 1;
+  while (!*static_cast<volatile LONG*>(stop)) x = x * 6364136223846793005ull + 1442695040888963407ull;
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  if (!hostkit::FeedAvailable() || waveInGetNumDevs() == 0) {
+    fprintf(stderr, "bench_recording: no capture device (run through ./sondrel bench)\n");
+    return 1;
+  }
+  WaveInput input;
+  input.SetQuiet(true);
+  input.SetDeviceCount(static_cast<int32_t>(waveInGetNumDevs()));
+  input.EnumerateDevices();
+  input.SelectDevice(0);
+  input.SetFormat(44100, 2, 16);
+  Watch watch;
+  if (!Feed("sequence 2")) return 1;
+
+  // Allocations and file growth per block, then the same with an unbuffered file.
+  watch.path = TakePath("bench_take_buffered.wav");
+  watch.watchFile = true;
+  LONG before = g_allocations;
+  if (!Take(input, watch, kBlock, kFileBuffer, 64, nullptr)) return 1;
+  LONG allocations = g_allocations - before;
+  double blocks = watch.blocks, growths = watch.growths;
+  watch.path = TakePath("bench_take_unbuffered.wav");
+  if (!Take(input, watch, kBlock, 0, 64, nullptr)) return 1;
+  double unbufferedGrowths = watch.growths, unbufferedBlocks = watch.blocks;
+  watch.watchFile = false;
+  benchkit::Report("recording_thread_allocations", allocations, "allocations", blocks, "=0");
+  benchkit::Report("recording_flushes_per_block", growths / blocks, "flushes/block", unbufferedGrowths / unbufferedBlocks,
+                   "<=0.25", " file_buffer=65536 block=8192");
+
+  // Stop latency, small and large buffers interleaved.
+  std::vector<double> small, large;
+  watch.path = TakePath("bench_take_stop.wav");
+  for (int round = 0; round < 7; ++round) {
+    double seconds = 0;
+    if (!Take(input, watch, kBlock, kFileBuffer, 8, &seconds)) return 1;
+    small.push_back(seconds * 1000);
+    if (!Take(input, watch, kBytesPerSecond, kFileBuffer, 1, &seconds)) return 1;
+    large.push_back(seconds * 1000);
+  }
+  double smallBuffer = kBlock * 1000.0 / kBytesPerSecond;
+  char goal[32];
+  snprintf(goal, sizeof goal, "<=%.3f", (smallBuffer + 50) / smallBuffer);
+  benchkit::Report("recording_stop_latency", benchkit::Median(small), "ms", smallBuffer, goal, " buffer_bytes=8192");
+  snprintf(goal, sizeof goal, "<=%.3f", (1000.0 + 50) / 1000.0);
+  benchkit::Report("recording_stop_latency_large", benchkit::Median(large), "ms", 1000.0, goal,
+                   " buffer_bytes=176400");
+
+  // The long take with every core busy.
+  const char* seconds = getenv("SONDREL_BENCH_TAKE_S");
+  long takeSeconds = seconds ? atol(seconds) : 60;
+  if (takeSeconds < 1) takeSeconds = 60;
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  volatile LONG stop = 0;
+  std::vector<HANDLE> burners;
+  for (DWORD i = 0; i < system.dwNumberOfProcessors; ++i)
+    burners.push_back(CreateThread(nullptr, 0, Burn, const_cast<LONG*>(&stop), 0, nullptr));
+  watch.path = TakePath("bench_take_long.wav");
+  LONG want = static_cast<LONG>(takeSeconds * kBytesPerSecond / kBlock) + 1;
+  bool ok = Take(input, watch, kBlock, kFileBuffer, want, nullptr);
+  InterlockedExchange(&stop, 1);
+  for (HANDLE h : burners) {
+    WaitForSingleObject(h, INFINITE);
+    CloseHandle(h);
+  }
+  if (!ok) return 1;
+  long recorded = 0;
+  long lost = LostBlocks(watch.path, &recorded);
+  if (lost < 0) return 1;
+  char extra[96];
+  snprintf(extra, sizeof extra, " seconds=%.1f busy_threads=%lu", recorded * (double)kBlock / kBytesPerSecond,
+           system.dwNumberOfProcessors);
+  benchkit::Report("recording_lost_blocks", lost, "blocks", recorded, "=0", extra);
+  hostkit::StopFeed();
+  return 0;
+}

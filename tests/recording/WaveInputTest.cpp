@@ -1,0 +1,338 @@
+// The wave input device on the project's capture device (a private PulseAudio daemon
+// whose pipe source is fed the generated sequence): device list, takes in mono and
+// stereo compared sample by sample with the feed, stopping, failures, tear-down.
+#include <windows.h>
+#include <mmsystem.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/ErrorCodes.h"
+#include "gtest/gtest.h"
+#include "host/CaptureFeed.h"
+#include "recording/WaveInput.h"
+#include "tests/common/TestKit.h"
+#include "wavedata/WaveFile.h"
+
+namespace {
+
+// What the data callback saw: the blocks in order and the threads it ran on.
+struct Seen {
+  CRITICAL_SECTION lock;
+  std::vector<uint8_t> bytes;
+  std::vector<uint32_t> sizes;
+  std::set<DWORD> threads;
+  HANDLE enough = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  size_t want = 1;
+  Seen() { InitializeCriticalSection(&lock); }
+  ~Seen() {
+    CloseHandle(enough);
+    DeleteCriticalSection(&lock);
+  }
+  size_t Blocks() {
+    EnterCriticalSection(&lock);
+    size_t n = sizes.size();
+    LeaveCriticalSection(&lock);
+    return n;
+  }
+};
+
+void Collect(void* context, const uint8_t* block, uint32_t bytes) {
+  Seen* seen = static_cast<Seen*>(context);
+  EnterCriticalSection(&seen->lock);
+  seen->bytes.insert(seen->bytes.end(), block, block + bytes);
+  seen->sizes.push_back(bytes);
+  seen->threads.insert(GetCurrentThreadId());
+  if (seen->sizes.size() >= seen->want) SetEvent(seen->enough);
+  LeaveCriticalSection(&seen->lock);
+}
+
+// Without the project's capture device (SONDREL_NO_CAPTURE=1) takes record whatever the
+// machine's input gives, and only the comparison with the feed is left out.
+void Feed(const char* spec) {
+  if (!hostkit::FeedAvailable()) return;
+  char error[256] = "";
+  ASSERT_TRUE(hostkit::FeedSignal(spec, error, sizeof error)) << spec << ": " << error;
+}
+
+// A device set up as the pre-recorder does it, on the default input device.
+void Prepare(WaveInput& input, uint16_t channels, Seen* seen) {
+  input.SetDeviceCount(static_cast<int32_t>(waveInGetNumDevs()));
+  input.EnumerateDevices();
+  input.SelectDevice(0);
+  input.SetFormat(44100, channels, 16);
+  if (seen) input.SetDataCallback(Collect, seen);
+}
+
+// The file as written: header fields, and the samples when the sizes agree with the disk.
+struct TakeFile {
+  WaveHeader header = {};
+  uint64_t fileSize = 0;
+  std::vector<uint8_t> data;
+};
+
+TakeFile ReadTake(const std::string& path) {
+  TakeFile take;
+  std::vector<unsigned char> bytes = testkit::ReadFileBytes(path);
+  take.fileSize = bytes.size();
+  if (bytes.size() >= sizeof(WaveHeader)) {
+    memcpy(&take.header, bytes.data(), sizeof(WaveHeader));
+    take.data.assign(bytes.begin() + sizeof(WaveHeader), bytes.end());
+  }
+  return take;
+}
+
+int ProcessThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  CloseHandle(snapshot);
+  return count;
+}
+
+// Polls (bounded) until the process is back to the given number of threads.
+bool ThreadsBackTo(int count) {
+  for (int i = 0; i < 200; ++i) {
+    if (ProcessThreads() <= count) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(WaveInputSetup, FieldsAfterConstructionAndBufferRules) {
+  WaveInput input;
+  char name[kTypeNameSize];
+  EXPECT_EQ(input.GetTypeName(name), kWaveInput);
+  EXPECT_STREQ(name, "Wave Input");
+  EXPECT_EQ(input.DeviceCount(), 0);
+  EXPECT_EQ(input.Devices(), nullptr);
+  EXPECT_EQ(input.DeviceNumber(), -1);
+  EXPECT_FALSE(input.DeviceOpen());
+  EXPECT_FALSE(input.BuffersAllocated());
+  EXPECT_EQ(input.BufferCount(), 5);
+  EXPECT_EQ(input.BufferSize(), 8192u);
+  const WAVEFORMATEX& f = input.Format();
+  EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
+  EXPECT_EQ(f.nSamplesPerSec, 44100u);
+  EXPECT_EQ(f.nChannels, 2);
+  EXPECT_EQ(f.nBlockAlign, 4);
+  EXPECT_EQ(f.nAvgBytesPerSec, 176400u);
+
+  // Start without buffers opens nothing.
+  EXPECT_EQ(input.Start("Z:\\nowhere\\take.wav", 65536), Error::NotReady);
+  EXPECT_FALSE(input.DeviceOpen());
+  // Sizes the device cannot fill are refused and leave no buffers behind.
+  EXPECT_EQ(input.AllocateBuffers(5, 0), Error::BufferSize);
+  EXPECT_EQ(input.AllocateBuffers(5, 8190), Error::BufferSize);  // half a stereo frame over
+  EXPECT_EQ(input.AllocateBuffers(0, 8192), Error::BufferSize);
+  EXPECT_FALSE(input.BuffersAllocated());
+  input.SetFormat(44100, 1, 16);
+  ASSERT_EQ(input.AllocateBuffers(3, 8190), 0);
+  EXPECT_TRUE(input.BuffersAllocated());
+  EXPECT_EQ(input.BufferCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    WAVEHDR* header = input.Buffer(i);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->dwBufferLength, 8190u);
+    EXPECT_EQ(header->dwUser, 0u);
+  }
+  EXPECT_TRUE(input.AllBuffersReturned());
+  input.FreeBuffers();
+  EXPECT_FALSE(input.BuffersAllocated());
+}
+
+TEST(WaveInputDevices, ListMatchesThePlatform) {
+  UINT count = waveInGetNumDevs();
+  ASSERT_GT(count, 0u) << "no wave input device: is the capture daemon running?";
+  WaveInput input;
+  Prepare(input, 2, nullptr);
+  List* list = input.Devices();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->Count(), static_cast<int32_t>(count));
+  EXPECT_EQ(list->Capacity(), static_cast<int32_t>(count));
+  EXPECT_EQ(list->RecordSize(), 148);
+  EXPECT_FALSE(list->Grows());
+  for (UINT d = 0; d < count; ++d) {
+    WAVEINCAPSA caps;
+    ASSERT_EQ(waveInGetDevCapsA(d, &caps, sizeof caps), MMSYSERR_NOERROR);
+    const WaveDeviceCaps* record = static_cast<const WaveDeviceCaps*>(list->GetAt(d));
+    EXPECT_STREQ(record->name, caps.szPname);
+    EXPECT_EQ(record->channels, caps.wChannels);
+    EXPECT_EQ(record->formats, caps.dwFormats);
+    EXPECT_EQ(record->support, 0u);
+  }
+  EXPECT_EQ(input.DeviceNumber(), 0);
+  EXPECT_EQ(input.SelectDevice(static_cast<int32_t>(count)), 0);
+  EXPECT_EQ(input.DeviceNumber(), -1);
+  EXPECT_EQ(input.SelectDevice(-7), 0);
+  EXPECT_EQ(input.DeviceNumber(), -1);
+
+  // Refused while the device is open; the choice stays.
+  ASSERT_EQ(input.AllocateBuffers(5, 8192), 0);
+  std::string path = testkit::ScratchDir("recording_select") + "\\take.wav";
+  ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+  EXPECT_TRUE(input.DeviceOpen());
+  EXPECT_EQ(input.SelectDevice(0), Error::NotReady);
+  EXPECT_EQ(input.DeviceNumber(), -1);
+  EXPECT_EQ(input.AllocateBuffers(5, 8192), Error::NotReady);
+  EXPECT_EQ(input.Stop(), 0);
+  EXPECT_FALSE(input.DeviceOpen());
+  EXPECT_EQ(input.SelectDevice(0), 0);
+}
+
+class WaveInputTake : public ::testing::TestWithParam<int> {};
+
+// A take fed the sequence: the file holds exactly the blocks the callback saw, in
+// order, and they are one unbroken stretch of the feed.
+TEST_P(WaveInputTake, FileIsOneStretchOfTheFeed) {
+  const uint16_t channels = static_cast<uint16_t>(GetParam());
+  Feed(channels == 1 ? "sequence 1" : "sequence 2");
+  Seen seen;
+  seen.want = 12;
+  WaveInput input;
+  Prepare(input, channels, &seen);
+  ASSERT_EQ(input.AllocateBuffers(5, 8192), 0);
+  // Both takes stay for the sox check (recording_sox_reads_takes).
+  static const std::string dir = testkit::ScratchDir("recording_takes");
+  std::string path = dir + (channels == 1 ? "\\mono.wav" : "\\stereo.wav");
+  ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+  ASSERT_EQ(input.QueueBuffers(), 0);
+  EXPECT_TRUE(input.Recording());
+  ASSERT_EQ(WaitForSingleObject(seen.enough, 10000), WAIT_OBJECT_0) << "blocks seen: " << seen.Blocks();
+  ASSERT_EQ(input.Stop(), 0);
+  EXPECT_FALSE(input.Recording());
+  EXPECT_FALSE(input.DeviceOpen());
+  EXPECT_TRUE(input.AllBuffersReturned());
+
+  TakeFile take = ReadTake(path);
+  EXPECT_EQ(take.header.channels, channels);
+  EXPECT_EQ(take.header.samplesPerSec, 44100u);
+  EXPECT_EQ(take.header.bitsPerSample, 16);
+  EXPECT_EQ(take.header.dataSize, input.BytesRecorded());
+  EXPECT_EQ(take.header.dataSize % 8192, 0u);
+  EXPECT_GE(take.header.dataSize, 12u * 8192);
+  EXPECT_EQ(take.header.riffSize, take.header.dataSize + 36);
+  EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
+  EXPECT_TRUE(take.data == seen.bytes) << "file and data callback differ";
+  for (uint32_t size : seen.sizes) EXPECT_EQ(size, 8192u);
+  ASSERT_EQ(seen.threads.size(), 1u);
+  EXPECT_NE(*seen.threads.begin(), GetCurrentThreadId());
+
+  const int16_t* samples = reinterpret_cast<const int16_t*>(take.data.data());
+  size_t frames = take.data.size() / (2u * channels);
+  if (hostkit::FeedAvailable()) {
+    EXPECT_GE(hostkit::LocateInSequence(samples, frames, channels), 0) << "not one stretch of the feed";
+  }
+  // One flipped sample anywhere breaks the match.
+  std::vector<uint8_t> broken = take.data;
+  broken[broken.size() / 2] ^= 1;
+  EXPECT_EQ(hostkit::LocateInSequence(reinterpret_cast<const int16_t*>(broken.data()), frames, channels), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(MonoAndStereo, WaveInputTake, ::testing::Values(1, 2));
+
+// Buffers of two seconds each: Stop takes them back at once instead of waiting for
+// them to fill, and finishes the file.
+TEST(WaveInputStop, LargeBuffersStopAtOnce) {
+  Feed("sequence 2");
+  Seen seen;
+  WaveInput input;
+  Prepare(input, 2, &seen);
+  const uint32_t twoSeconds = 2 * 176400;
+  ASSERT_EQ(input.AllocateBuffers(5, twoSeconds), 0);
+  std::string path = testkit::ScratchDir("recording_large") + "\\take.wav";
+  ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+  ASSERT_EQ(input.QueueBuffers(), 0);
+  ASSERT_EQ(WaitForSingleObject(seen.enough, 10000), WAIT_OBJECT_0);
+  DWORD before = GetTickCount();
+  ASSERT_EQ(input.Stop(), 0);
+  DWORD took = GetTickCount() - before;
+  EXPECT_LT(took, 1000u) << "Stop waited for the buffers to fill";
+  EXPECT_FALSE(input.DeviceOpen());
+  EXPECT_TRUE(input.AllBuffersReturned());
+  TakeFile take = ReadTake(path);
+  EXPECT_EQ(take.header.dataSize, input.BytesRecorded());
+  EXPECT_EQ(take.header.dataSize % twoSeconds, 0u);
+  EXPECT_EQ(take.header.dataSize, seen.bytes.size());
+  EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
+}
+
+// Run by test_waveinput_nodevice, whose environment points PULSE_SERVER at no daemon.
+TEST(WaveInputNoDevice, StartFailsWithThePlatformText) {
+  if (!GetEnvironmentVariableA("SONDREL_NO_DEVICE", nullptr, 0)) GTEST_SKIP() << "runs in test_waveinput_nodevice";
+  ASSERT_EQ(waveInGetNumDevs(), 0u);
+  std::string path = testkit::ScratchDir("recording_nodevice") + "\\take.wav";
+  WaveInput input;
+  Prepare(input, 1, nullptr);
+  input.SetQuiet(true);
+  EXPECT_EQ(input.Devices(), nullptr);
+  EXPECT_EQ(input.DeviceNumber(), -1);
+  ASSERT_EQ(input.AllocateBuffers(5, 8192), 0);
+  EXPECT_EQ(input.Start(path.c_str(), 65536), Error::WaveDevice);
+  // The text the platform gives for the same open.
+  HWAVEIN handle = nullptr;
+  MMRESULT result = waveInOpen(&handle, WAVE_MAPPER, &input.Format(), 0, 0, CALLBACK_NULL);
+  ASSERT_NE(result, MMSYSERR_NOERROR);
+  char text[256];
+  waveInGetErrorTextA(result, text, sizeof text);
+  EXPECT_STREQ(input.ErrorText(), text);
+  EXPECT_FALSE(input.DeviceOpen());
+  EXPECT_FALSE(input.Recording());
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "a file was left behind";
+}
+
+// Deleting a recording device stops the take, finishes its file and ends its thread;
+// many short takes keep working and leave no thread behind.
+TEST(WaveInputLifetime, DestroyWhileRecordingAndManyCycles) {
+  Feed("sequence 1");
+  std::string dir = testkit::ScratchDir("recording_cycles");
+  std::string path = dir + "\\take.wav";
+  {  // One take first: the platform keeps threads of its own once wave input is used.
+    WaveInput input;
+    Prepare(input, 1, nullptr);
+    ASSERT_EQ(input.AllocateBuffers(5, 8192), 0);
+    ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+    ASSERT_EQ(input.Stop(), 0);
+  }
+  int baseline = ProcessThreads();
+  ASSERT_GT(baseline, 0);
+
+  Seen seen;
+  seen.want = 3;
+  WaveInput* input = new WaveInput();
+  Prepare(*input, 1, &seen);
+  ASSERT_EQ(input->AllocateBuffers(5, 4410), 0);
+  ASSERT_EQ(input->Start(path.c_str(), 65536), 0);
+  ASSERT_EQ(input->QueueBuffers(), 0);
+  ASSERT_EQ(WaitForSingleObject(seen.enough, 10000), WAIT_OBJECT_0);
+  EXPECT_GT(ProcessThreads(), baseline);
+  delete input;
+  size_t blocks = seen.Blocks();
+  EXPECT_TRUE(ThreadsBackTo(baseline)) << ProcessThreads() << " threads, " << baseline << " before";
+  EXPECT_EQ(seen.Blocks(), blocks);
+  TakeFile take = ReadTake(path);
+  EXPECT_EQ(take.header.dataSize, blocks * 4410);
+  EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
+
+  WaveInput cycling;
+  Prepare(cycling, 2, nullptr);
+  ASSERT_EQ(cycling.AllocateBuffers(5, 8192), 0);
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(cycling.Start(path.c_str(), 65536), 0) << "cycle " << i;
+    ASSERT_EQ(cycling.QueueBuffers(), 0) << "cycle " << i;
+    ASSERT_EQ(cycling.Stop(), 0) << "cycle " << i;
+    ASSERT_FALSE(cycling.DeviceOpen());
+  }
+  TakeFile last = ReadTake(path);
+  EXPECT_EQ(last.fileSize, last.header.dataSize + 44u);
+  EXPECT_TRUE(ThreadsBackTo(baseline)) << ProcessThreads() << " threads, " << baseline << " before";
+}
