@@ -54,5 +54,10 @@ bool ParseScriptNumber(const std::string& text, long long* value);
 void AddBasicCommands(ScriptRunner& runner);
 // open, click, sysclose, screenshot: the commands that act on the plug-in's main window.
 void AddWindowCommands(ScriptRunner& runner);
+// prerec, feed: the pre-recorder's dialogs and what the capture device hears.
+void AddPreRecorderCommands(ScriptRunner& runner);
+// click record|stoprec and screenshot prerec FILE.png (called by click and screenshot).
+bool ClickPreRecorder(HostSession* session, const ScriptArgs& args, std::string* error);
+bool ScreenshotPreRecorder(HostSession* session, const std::string& file, std::string* error);
 
 }  // namespace hostkit

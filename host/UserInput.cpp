@@ -118,7 +118,9 @@ void MovePointer(HWND hwnd, POINT client) {
   PumpUntilQuiet(kInputSettleMs, kClickHandledMs);
 }
 
-bool ClickAt(HWND hwnd, POINT point, POINT rest, std::string* error) {
+namespace {
+// A click with the given button, as ClickAt and RightClickAt make it.
+bool ClickWith(HWND hwnd, POINT point, POINT rest, DWORD down, DWORD up, std::string* error) {
   if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) {
     *error = "the plug-in's window is not shown";
     return false;
@@ -136,12 +138,21 @@ bool ClickAt(HWND hwnd, POINT point, POINT rest, std::string* error) {
     PumpMessages(20);
   }
   MovePointer(hwnd, point);
-  SendPointer(MOUSEEVENTF_LEFTDOWN, screen);
+  SendPointer(down, screen);
   PumpUntilQuiet(kInputSettleMs, kClickHandledMs);
-  SendPointer(MOUSEEVENTF_LEFTUP, screen);
+  SendPointer(up, screen);
   PumpUntilQuiet(kInputSettleMs, kClickHandledMs);
   if (IsWindow(hwnd) && IsWindowVisible(hwnd)) MovePointer(hwnd, rest);
   return true;
+}
+}  // namespace
+
+bool ClickAt(HWND hwnd, POINT point, POINT rest, std::string* error) {
+  return ClickWith(hwnd, point, rest, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, error);
+}
+
+bool RightClickAt(HWND hwnd, POINT point, POINT rest, std::string* error) {
+  return ClickWith(hwnd, point, rest, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, error);
 }
 
 bool PressAltF4(HWND hwnd, std::string* error) {

@@ -34,6 +34,8 @@ void MovePointer(HWND hwnd, POINT client);
 // (including any modal loop it starts), and the pointer moves to `rest`.
 // False with *error when hwnd is not visible or another window covers the point.
 bool ClickAt(HWND hwnd, POINT point, POINT rest, std::string* error);
+// The same with the right button (a context menu or dialog it opens runs inside).
+bool RightClickAt(HWND hwnd, POINT point, POINT rest, std::string* error);
 // A real Alt+F4 key press to hwnd, made the foreground window first.
 bool PressAltF4(HWND hwnd, std::string* error);
 

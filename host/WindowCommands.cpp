@@ -93,11 +93,12 @@ bool RecordAndClose(HostSession* session, HWND dialog) {
 
 // click CONTROL C | click prerec: a real click on a control of the main window.
 bool Click(HostSession* session, const ScriptArgs& args, std::string* error) {
+  if (args[0] == "record" || args[0] == "stoprec") return ClickPreRecorder(session, args, error);
   const char* name = args[0].c_str();
   RECT rect;
   long long channel = 0;
   if (!FindControlRect(name, 1, &rect)) {
-    *error = "usage: click open|close|play|pause|loop|sync|props C | click prerec";
+    *error = "usage: click open|close|play|pause|loop|sync|props C | click prerec|record|stoprec";
     return false;
   }
   bool strip = IsStripControl(name);
@@ -198,9 +199,14 @@ bool SysClose(HostSession* session, const ScriptArgs&, std::string* error) {
   return PressAltF4(main, error);
 }
 
-// screenshot FILE.png: the main window as it is on the screen.
+// screenshot FILE.png: the main window as it is on the screen (screenshot prerec FILE.png: the pre-recorder).
 bool Screenshot(HostSession* session, const ScriptArgs& args, std::string* error) {
+  if (args.size() == 2 && args[0] != "prerec") {
+    *error = "usage: screenshot [prerec] FILE.png";
+    return false;
+  }
   if (!session) return true;
+  if (args.size() == 2) return ScreenshotPreRecorder(session, args[1], error);
   HWND main = ShownMainWindow(error);
   if (!main) return false;
   std::string path = session->OutputPath(args[0]);
@@ -223,10 +229,10 @@ bool Screenshot(HostSession* session, const ScriptArgs& args, std::string* error
 
 void AddWindowCommands(ScriptRunner& runner) {
   runner.Add({"open", 2, 2, "open C PATH", Open});
-  runner.Add({"click", 1, 2, "click open|close|play|pause|loop|sync|props C | click prerec", Click});
+  runner.Add({"click", 1, 2, "click open|close|play|pause|loop|sync|props C | click prerec|record|stoprec", Click});
   runner.Add({"drop", 2, 9, "drop C|none PATH...", Drop});
   runner.Add({"sysclose", 0, 0, "sysclose", SysClose});
-  runner.Add({"screenshot", 1, 1, "screenshot FILE.png", Screenshot});
+  runner.Add({"screenshot", 1, 2, "screenshot [prerec] FILE.png", Screenshot});
 }
 
 }  // namespace hostkit

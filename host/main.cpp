@@ -102,6 +102,7 @@ int main(int argc, char** argv) {
   ScriptRunner runner;
   AddBasicCommands(runner);
   AddWindowCommands(runner);
+  AddPreRecorderCommands(runner);
 
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "info" && argc == 3) return Info(HostPath(argv[2]));

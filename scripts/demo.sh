@@ -18,13 +18,15 @@ echo "== Two sample files (makesamples)"
 sondrel_wine "$BIN/makesamples.exe" "$OUT/samples"
 
 echo "== The session (out/demo/demo.session)"
+# Takes go to "Userfiles" beside the host's program; the plug-in does not create it.
+mkdir -p "$BIN/Userfiles"
 cp "$ROOT/host/demo.session" "$OUT/demo.session"
 # (Wine's file dialog remarks that it cannot read the Z: drive's label: not ours to show.)
 sondrel_wine "$BIN/orvan-host.exe" run "$OUT/demo.session" --out "$OUT" 2> >(grep -v "FS volume label" >&2)
 
 echo "== What happened"
 python3 - "$OUT" <<'PY'
-import json, os, sys, wave
+import json, os, shutil, sys, wave
 out = sys.argv[1]
 for line in open(os.path.join(out, "events.jsonl")):
     e = json.loads(line)
@@ -37,6 +39,11 @@ for line in open(os.path.join(out, "events.jsonl")):
         print("  %s %s%s" % (kind, e.get("control", ""), " channel %d" % e["channel"] if "channel" in e else ""))
     elif kind == "dialog":
         print("  properties: %s, %s channels, %s Hz, %s bits; %s" % (e["1005"], e["1011"], e["1006"], e["1008"], e["1023"]))
+    elif kind == "take":
+        print("  take %s%s" % (e["path"], " -> track %d" % e["channel"] if e.get("channel") else " (not loaded)"))
+        src = e["path"][2:].replace("\\", "/") if e["path"][:2] in ("Z:", "z:") else e["path"]
+        if os.path.exists(src):
+            shutil.copy(src, os.path.join(out, "take.wav"))
     elif kind in ("messagebox", "error"):
         print("  %s: %s" % (kind, e["text"].replace("\n", " ")))
 calls = sum(1 for _ in open(os.path.join(out, "periods.jsonl")))
@@ -45,5 +52,6 @@ for c in range(1, 5):
     with wave.open(os.path.join(out, "ch%d.wav" % c)) as w:
         print("  ch%d.wav: %.2f s delivered" % (c, w.getnframes() / w.getframerate()))
 PY
-echo "Output in $OUT: ch1.wav..ch4.wav (what each channel delivered), events.jsonl,"
-echo "periods.jsonl and window.png (the main window during playback)."
+echo "Output in $OUT: ch1.wav..ch4.wav (what each channel delivered; ch4.wav played the take),"
+echo "take.wav (the pre-recorder's take), events.jsonl, periods.jsonl, window.png (the main window"
+echo "during playback) and prerecorder.png (the pre-recorder during the take)."

@@ -66,16 +66,16 @@ def read_jsonl(path):
         return [json.loads(line) for line in f if line.strip()]
 
 
-def run(name, script, expect_rc=0, timeout=150, options=()):
+def run(name, script, expect_rc=0, timeout=150, options=(), host=None):
     """Writes the script beside its output folder, runs it (with more host
-    options, if given) and checks the exit status."""
+    options, if given; in another copy of the host, if given) and checks the exit status."""
     out = os.path.join(DATA, "runs", name)
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(os.path.dirname(out), exist_ok=True)
     script_path = out + ".session"
     with open(script_path, "w") as f:
         f.write(script)
-    command = [os.path.join(SOURCE, "scripts", "wine-run.sh"), os.path.join(BIN, "orvan-host.exe"),
+    command = [os.path.join(SOURCE, "scripts", "wine-run.sh"), host or os.path.join(BIN, "orvan-host.exe"),
                "run", script_path, "--out", out] + list(options)
     start = time.time()
     proc = subprocess.run(command, capture_output=True, text=True, timeout=timeout, stdin=subprocess.DEVNULL)

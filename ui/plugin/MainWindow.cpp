@@ -13,6 +13,7 @@
 #include "ui/framework/Surface.h"
 #include "ui/framework/ToggleButton.h"
 #include "ui/plugin/ImageWorker.h"
+#include "ui/plugin/PreRecorderWindow.h"
 #include "ui/plugin/WavePropertiesDialog.h"
 #include "util/PathText.h"
 #include "util/Registry.h"
@@ -118,7 +119,13 @@ bool MainWindow::OnCreate() {
   openDialog_.SetFilter(kOpenFilter);
   // From here on the channel side shows every change; the strips show the channels now.
   engine_.SetView(this);
-  return true;
+  // The pre-recorder comes with the window, hidden.
+  preRecorder_ = new (std::nothrow) PreRecorderWindow();
+  if (!preRecorder_) {
+    Fail(Error::OutOfMemory);
+    return false;
+  }
+  return preRecorder_->CreateHidden(Instance(), Description(), Handle(), &engine_.Setup()) == 0;
 }
 
 // Inside OnCreate: the background and the nine control images, in this order.
@@ -176,6 +183,11 @@ bool MainWindow::CanClose() {
     return false;
   }
   CancelOwnedDialogs();
+  // A take still recording is finished on disk (not loaded); then the pre-recorder may close.
+  if (preRecorder_) {
+    preRecorder_->PrepareTearDown();
+    if (preRecorder_->Handle()) SendMessageA(preRecorder_->Handle(), WM_CLOSE, 0, 0);
+  }
   if (settings_ && settings_->SelectSection(kSettingsSection, true) == 0) {
     SaveWindowPosition(settings_, kPositionKey);
     settings_->SaveSection();
@@ -190,6 +202,8 @@ int MainWindow::OnDestroy() {
   engine_.SetView(nullptr);
   for (ChannelStrip& strip : strips_) strip.Forget();
   preRecorderToggle_ = nullptr;
+  delete preRecorder_;
+  preRecorder_ = nullptr;
   UserInterface::OnDestroy();
   InterlockedExchange(&pendingLoad_, 0);
   InterlockedExchange(&pendingState_, 0);
@@ -211,7 +225,10 @@ bool MainWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
   Control* control = CommandSource(lParam);
   if (!control) return false;
   const int id = control->UserValue();
-  if (id == kIdPreRecorderToggle) return true;  // no pre-recorder window exists yet: nothing to toggle
+  if (id == kIdPreRecorderToggle) {
+    TogglePreRecorder();
+    return true;
+  }
   const int c = ChannelStrip::ChannelOfId(id);
   if (c < 0) return false;
   switch (id - c) {
@@ -309,6 +326,34 @@ bool MainWindow::RefuseDrop(const char* reason) {
   return true;
 }
 
+void MainWindow::TogglePreRecorder() {
+  HWND recorder = preRecorder_ ? preRecorder_->Handle() : nullptr;
+  if (!recorder) return;
+  if (IsWindowVisible(recorder)) {
+    ShowWindow(recorder, SW_HIDE);
+    return;
+  }
+  preRecorder_->NewOutputName();
+  preRecorder_->CenterOverWindow(Handle());
+  ShowWindow(recorder, SW_SHOW);
+}
+
+LRESULT MainWindow::OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) {
+  if (message != kMsgTakeFinished || !preRecorder_) return 0;
+  LoadTake(preRecorder_->TakePath(), preRecorder_->TakeChannels() == 2);
+  return 1;
+}
+
+int MainWindow::LoadTake(const char* path, bool stereo) {
+  bool loaded[kNumChannels];
+  for (int c = 0; c < kNumChannels; ++c) loaded[c] = engine_.Peek(c).loaded;
+  const int c = FirstFreeTrack(loaded, kNumChannels, stereo);
+  // The take stays on disk either way.
+  if (c < 0) return Fail(Error::NoFreeChannel);
+  int32_t partner = -1;
+  return engine_.LoadChannel(c, path, &partner);
+}
+
 namespace {
 // A dialog box of this thread owned by the window in owner: asked to cancel.
 BOOL CALLBACK CancelIfOwnedBy(HWND hwnd, LPARAM owner) {
@@ -323,6 +368,8 @@ BOOL CALLBACK CancelIfOwnedBy(HWND hwnd, LPARAM owner) {
 // CanClose while the host ends the window.
 void MainWindow::CancelOwnedDialogs() {
   EnumThreadWindows(GetCurrentThreadId(), CancelIfOwnedBy, reinterpret_cast<LPARAM>(Handle()));
+  if (preRecorder_ && preRecorder_->Handle())
+    EnumThreadWindows(GetCurrentThreadId(), CancelIfOwnedBy, reinterpret_cast<LPARAM>(preRecorder_->Handle()));
   // A dialog's modal loop notices its end only at its next message: wake it, so that
   // it does not wait for one after this window (its owner) is gone.
   PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);

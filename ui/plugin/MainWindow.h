@@ -13,6 +13,7 @@
 #include "ui/framework/UserInterface.h"
 #include "ui/plugin/ChannelStrip.h"
 
+class PreRecorderWindow;
 class PushButton;
 class Registry;
 class Surface;
@@ -53,6 +54,8 @@ class MainWindow : public UserInterface, public ChannelView {
   bool CanClose() override;
   int OnDestroy() override;
   bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+  // Message 0x8001 from the pre-recorder: its finished take goes to the first free track.
+  LRESULT OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) override;
   void OnPaint(HDC dc, const PAINTSTRUCT& paint) override;
   // A quick second click on a button is a click, not a double click.
   void OnLButtonDblClk(LPARAM point, WPARAM keys) override;
@@ -74,6 +77,13 @@ class MainWindow : public UserInterface, public ChannelView {
   ChannelStrip& Strip(int c) { return strips_[c]; }
   Surface* StripImage(int c) const { return images_[c].get(); }
   PushButton* PreRecorderToggle() const { return preRecorderToggle_; }
+  PreRecorderWindow* PreRecorder() const { return preRecorder_; }
+  // The toggle: a hidden pre-recorder gets a new output name, is centred over this
+  // window and shown; a shown one is hidden.
+  void TogglePreRecorder();
+  // Loads a finished take into the first free track (a stereo take into a free
+  // pair), as if the user had opened it; 32 is reported when none is free.
+  int LoadTake(const char* path, bool stereo);
   const FileDialog& OpenDialog() const { return openDialog_; }
 
  private:
@@ -111,6 +121,7 @@ class MainWindow : public UserInterface, public ChannelView {
   std::unique_ptr<Surface> images_[kNumChannels];
   ChannelStrip strips_[kNumChannels];
   PushButton* preRecorderToggle_ = nullptr;
+  PreRecorderWindow* preRecorder_ = nullptr;
   // The shared open dialog; it lives with this object, so that a window destroyed
   // while the dialog is shown leaves it nothing dangling.
   FileDialog openDialog_;

@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""End-to-end takes: the pre-recorder in the reference host, recording from the
+capture device what the feeder sends, its takes loaded into the first free
+track and played back, checked against the take files and sox.
+
+    python3 prerecorder_tests.py CASE      (CASE: one of the functions below)
+"""
+import os
+import subprocess
+import sys
+import time
+import wave
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
+
+from hostrun import BIN, DATA, Failure, check, data, read_png, run  # noqa: E402
+
+BLOCK = 4410
+HEAD = "setup %d 65536\nui create\nfeed sequence 1\n" % BLOCK
+USERFILES = os.path.join(BIN, "Userfiles")
+
+
+def linux(path):
+    """A path the host logged (Z:\\...) as this machine's path."""
+    return path[2:].replace("\\", "/") if path[:2] in ("Z:", "z:") else path
+
+
+def takes_of(r):
+    found = r.of_type("take")
+    for take in found:
+        take["file"] = linux(take["path"])
+    return found
+
+
+def frames(path):
+    """(channels, data bytes) of a take, checked as a 16-bit 44100 Hz wave file by Python and sox."""
+    with wave.open(path, "rb") as w:
+        check((w.getsampwidth(), w.getframerate()) == (2, 44100), "%s is 16-bit 44100 Hz" % path)
+        body = w.readframes(w.getnframes())
+    check(subprocess.run(["sox", "--i", path], capture_output=True).returncode == 0, "sox reads %s" % path)
+    return w.getnchannels(), body
+
+
+def half(path, number):
+    return subprocess.run(["sox", path, "-t", "raw", "-e", "signed", "-b", "16", "-c", "1", "-", "remix",
+                           str(number)], capture_output=True, check=True).stdout
+
+
+def fresh_userfiles():
+    os.makedirs(USERFILES, exist_ok=True)
+    for name in os.listdir(USERFILES):
+        os.remove(os.path.join(USERFILES, name))
+
+
+def mono_takes():
+    """Mono takes land in the first free tracks and play back bit for bit what
+    their files hold; two takes under generated names are two files; a path
+    chosen with "browse output file..." is replaced. The recording window shows
+    the skin's recording state and a live trace."""
+    fresh_userfiles()
+    chosen = os.path.join(DATA, "runs", "chosen.wav")
+    os.makedirs(os.path.dirname(chosen), exist_ok=True)
+    with open(chosen, "wb") as f:
+        f.write(b"an earlier file that the take replaces")
+    r = run("mono_takes", HEAD + "\n".join([
+        "click prerec", "click record", "wait 1500", "screenshot prerec recording.png", "click stoprec",
+        "click prerec", "click record", "wait 700", "click stoprec",
+        "click prerec", "prerec browse %s" % chosen, "click record", "wait 500", "click stoprec",
+        "click play 1", "click play 2", "click play 3", "pull 80",
+    ]) + "\n")
+    takes = takes_of(r)
+    check([t.get("channel") for t in takes] == [1, 2, 3], "takes in tracks 1, 2, 3: %s\n%s" % (takes, r.describe()))
+    check(len({t["file"] for t in takes}) == 3, "three files: %s" % takes)
+    check(takes[2]["file"] == chosen, "the third take went to the chosen path")
+    check(not r.boxes(), "no error boxes: %s" % r.boxes())
+    for number, take in enumerate(takes, 1):
+        channels, body = frames(take["file"])
+        check(channels == 1 and len(body) > 0 and len(body) % BLOCK == 0,
+              "take %d: mono, whole blocks (%d bytes)" % (number, len(body)))
+        check(body.count(0) < len(body) // 2, "take %d holds the fed signal, not silence" % number)
+        check(r.channel(number) == body, "track %d delivered the take bit for bit (%d of %d bytes)"
+              % (number, len(r.channel(number)), len(body)))
+    _check_recording_look(os.path.join(r.out, "recording.png"))
+
+
+def _check_recording_look(path):
+    from imagefiles import read_bmp
+    from layout import BITMAPS
+    shot = read_png(path)
+    check((len(shot[0]), len(shot)) == (313, 119), "the screenshot is the 313 x 119 pre-recorder")
+    skin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "skin")
+    image = {ident: read_bmp(os.path.join(skin, BITMAPS[ident][0]))[0] for ident in (132, 133, 134)}
+    for label, (x0, y0, w, h), ident, frame in (("start key, disabled", (149, 46, 20, 17), 132, 1),
+                                                ("stop key, normal", (181, 46, 20, 17), 133, 0),
+                                                ("LED, lit", (260, 50, 11, 11), 134, 0)):
+        wrong = sum(1 for y in range(h) for x in range(w)
+                    if shot[y0 + y][x0 + x][:3] != tuple(image[ident][frame * h + y][x]))
+        check(wrong == 0, "%s: %d pixels differ from the skin" % (label, wrong))
+    red = [(x, y) for y in range(19, 99) for x in range(23, 123) if shot[y][x][:3] == (255, 0, 0)]
+    check(len({y for _, y in red}) > 5, "the live trace moves away from its centre line")
+
+
+def stereo_takes():
+    """With tracks 1-2 busy a stereo take lands in 3-4, its halves as sox's
+    remix 1 and 2 of the file; with only track 4 free, or with 2 and 4 free but
+    not 3, error 32 is reported and the file stays. The dialog is not offered
+    while recording."""
+    fresh_userfiles()
+    mono = data("mono.wav")
+    r = run("stereo_takes", HEAD + "\n".join([
+        "open 1 %s" % mono, "open 2 %s" % mono,
+        "click prerec", "prerec config 0 stereo apply",
+        "click record", "wait 1000", "prerec config 0 mono apply", "screenshot prerec stereo.png", "click stoprec",
+        "click play 3", "pull 60",
+        "click close 3", "open 3 %s" % mono,
+        "click prerec", "click record", "wait 300", "click stoprec",   # only track 4 free
+        "click close 2",
+        "click prerec", "click record", "wait 300", "click stoprec",   # tracks 2 and 4 free
+    ]) + "\n")
+    takes = takes_of(r)
+    check(len(takes) == 3, "three takes: %s\n%s" % (takes, r.describe()))
+    check(takes[0].get("channel") == 3, "the stereo take lands in track 3: %s" % takes[0])
+    check(r.of_type("nodialog", title="Configure Pre-Recorder"), "no dialog while recording")
+    channels, body = frames(takes[0]["file"])
+    check(channels == 2 and len(body) % (2 * BLOCK) == 0, "a stereo take in whole blocks")
+    left, right = half(takes[0]["file"], 1), half(takes[0]["file"], 2)
+    check(r.channel(3) == left and r.channel(4) == right, "tracks 3 and 4 deliver sox's remix 1 and 2 "
+          "(%d, %d of %d bytes)" % (len(r.channel(3)), len(r.channel(4)), len(left)))
+    boxes = r.boxes()
+    check(len(boxes) == 2 and all("Error 32:" in b for b in boxes), "error 32 twice: %s" % boxes)
+    for take in takes[1:]:
+        check(not take["loaded"] and os.path.exists(take["file"]), "the file stays: %s" % take)
+        check(frames(take["file"])[0] == 2, "still stereo")
+    shot = read_png(os.path.join(r.out, "stereo.png"))
+    blue = sum(1 for y in range(19, 99) for x in range(23, 123) if shot[y][x][:3] == (0, 0, 255))
+    check(blue > 50, "the stereo trace draws a second (blue) line")
+
+
+def cut_takes():
+    """A take stopped before its first block has a data size of 0: loading it
+    reports error 9 and the file stays. A host that destroys the interface
+    mid-take leaves a finished file that sox reads, not loaded. Without a
+    "Userfiles" folder the start fails with a box (the folder is not made)."""
+    fresh_userfiles()
+    r = run("cut_takes", "setup 88200 65536\nui create\nfeed sequence 1\n" + "\n".join([
+        "click prerec", "click record", "click stoprec",
+        "click prerec", "click record", "wait 2500", "ui destroy",
+    ]) + "\n")
+    takes = takes_of(r)
+    check(len(takes) == 1 and not takes[0]["loaded"], "the empty take is not loaded: %s\n%s" % (takes, r.describe()))
+    channels, body = frames(takes[0]["file"])
+    check(body == b"", "the take stopped at once has no data")
+    boxes = r.boxes()
+    check(len(boxes) == 1 and "Error 9:" in boxes[0], "loading it reports 9: %s" % boxes)
+    files = [os.path.join(USERFILES, n) for n in os.listdir(USERFILES)]
+    cut = [f for f in files if os.path.normcase(f) != os.path.normcase(takes[0]["file"])]
+    check(len(cut) == 1, "the cut take's file is there: %s" % files)
+    channels, body = frames(cut[0])
+    check(len(body) >= 88200, "the cut take kept what was recorded (%d bytes)" % len(body))
+    check(len(r.of_type("event", code=6)) == 0, "nothing was loaded")
+
+    # Without the folder.
+    os.rename(USERFILES, USERFILES + ".away")
+    try:
+        r = run("no_userfiles", HEAD + "click prerec\nclick record\nwait 300\nscreenshot prerec idle.png\n")
+        check(not os.path.exists(USERFILES), "the folder is not made")
+    finally:
+        os.rename(USERFILES + ".away", USERFILES)
+    boxes = r.boxes()
+    check(len(boxes) == 1 and "Error 1:" in boxes[0], "the start failure is reported: %s" % boxes)
+    check(not r.of_type("take"), "nothing was recorded")
+
+if __name__ == "__main__":
+    case = sys.argv[1] if len(sys.argv) == 2 else ""
+    test = globals().get(case)
+    if not callable(test) or case.startswith("_"):
+        sys.exit(__doc__)
+    started = time.time()
+    try:
+        test()
+    except Failure as failure:
+        print("FAILED %s: %s" % (case, failure))
+        sys.exit(1)
+    print("passed %s in %.1f s" % (case, time.time() - started))

@@ -1,0 +1,298 @@
+#include "ui/plugin/PreRecorderWindow.h"
+
+#include <new>
+
+#include "core/ErrorCodes.h"
+#include "resources/resource_ids.h"
+#include "ui/framework/ImageSwitch.h"
+#include "ui/framework/Picture.h"
+#include "ui/framework/PushButton.h"
+#include "ui/framework/Surface.h"
+#include "ui/framework/TextDisplay.h"
+#include "ui/plugin/ChannelStrip.h"
+#include "ui/plugin/PreRecorderConfigDialog.h"
+#include "ui/plugin/WaveTrace.h"
+#include "util/PathText.h"
+
+namespace {
+const char kSaveFilter[] = "PCM Wave Audio\0*.wav\0";
+const char* const kNoOutput = "none";
+}  // namespace
+
+PreRecorderWindow::PreRecorderWindow() : saveDialog_(nullptr) { InitializeCriticalSection(&traceGuard_); }
+
+PreRecorderWindow::~PreRecorderWindow() {
+  if (Handle() && GetWindowThreadProcessId(Handle(), nullptr) == GetCurrentThreadId()) {
+    closeAllowed_ = true;
+    DestroyWindow(Handle());
+  }
+  // No block may reach the trace once it is gone.
+  if (recorder_.Recording()) recorder_.Stop();
+  if (recorder_.Recorder()) recorder_.Recorder()->SetDataCallback(nullptr, nullptr);
+  delete trace_;
+  trace_ = nullptr;
+  DeleteCriticalSection(&traceGuard_);
+}
+
+int PreRecorderWindow::CreateHidden(HINSTANCE instance, const WindowDescription& mainDescription, HWND mainWindow,
+                                    const SetupRecord* setup) {
+  mainWindow_ = mainWindow;
+  setup_ = setup;
+  WindowDescription description;
+  description.icon = mainDescription.icon;
+  description.smallIcon = mainDescription.smallIcon;
+  description.cursor = mainDescription.cursor;
+  description.SetClassName(mainDescription.className);
+  char title[128];
+  LoadText(instance, IDS_PRERECORDER, title, sizeof title);
+  description.SetTitle(title);
+  description.centre = 1;
+  description.taskbar = 0;
+  {
+    Surface mask(instance, IDB_PRERECORDER_MASK);
+    description.region = mask.Valid() ? mask.MakeColourKeyRegion() : nullptr;
+    if (!description.region) return Fail(Error::WindowCreate);
+    description.width = mask.Width();
+    description.height = mask.Height();
+  }
+  // The main window registered the class.
+  return Create(false, description, instance, SW_HIDE);
+}
+
+// WM_CREATE: skin and controls (base), then on top, the save dialog, the device, the trace, the first name.
+bool PreRecorderWindow::OnCreate() {
+  if (!UserInterface::OnCreate()) return false;
+  SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  char title[128];
+  LoadText(Instance(), IDS_SAVE_WAVE_AS, title, sizeof title);
+  saveDialog_.SetParent(Handle());
+  saveDialog_.SetInstance(Instance());
+  saveDialog_.SetOpen(false);
+  saveDialog_.SetTitle(title);
+  saveDialog_.SetFilter(kSaveFilter);
+  if (recorder_.SetUp(&PreRecorderWindow::OnRecordedBlock, this) != 0) return false;
+  trace_ = new (std::nothrow) WaveTrace(kTraceWidth, kTraceHeight, WaveTrace::kLine, false);
+  if (!trace_ || !trace_->Valid()) return false;
+  ResetTrace();
+  picture_->SetImage(trace_->GetSurface());
+  NewOutputName();
+  return true;
+}
+
+bool PreRecorderWindow::LoadBitmaps() {
+  background_ = new (std::nothrow) Surface(Instance(), IDB_PRERECORDER_BACKGROUND);
+  ledLit_ = new (std::nothrow) Surface(Instance(), IDB_RECORD_LED_LIT);
+  ledUnlit_ = new (std::nothrow) Surface(Instance(), IDB_RECORD_LED_UNLIT);
+  if (!background_ || !background_->Valid() || !ledLit_ || !ledLit_->Valid() || !ledUnlit_ || !ledUnlit_->Valid())
+    return false;
+  SetBackground(background_);
+  return true;
+}
+
+void PreRecorderWindow::FreeBitmaps() {
+  SetBackground(nullptr);
+  delete background_;
+  delete ledLit_;
+  delete ledUnlit_;
+  background_ = ledLit_ = ledUnlit_ = nullptr;
+}
+
+// The trace picture, the start and stop keys, the LED and the output display, in this order.
+int PreRecorderWindow::CreateControls() {
+  HINSTANCE instance = Instance();
+  char startTip[kTextSize], stopTip[kTextSize], browseTip[kTextSize];
+  LoadText(instance, IDS_START_RECORDING, startTip, sizeof startTip);
+  LoadText(instance, IDS_STOP_RECORDING, stopTip, sizeof stopTip);
+  LoadText(instance, IDS_BROWSE_OUTPUT_FILE, browseTip, sizeof browseTip);
+
+  Picture* picture = new (std::nothrow) Picture(Handle());
+  int geometry = picture ? picture->SetBounds(kTraceLeft, kTraceTop, kTraceWidth, kTraceHeight) : 0;
+  if (int code = ChannelStrip::Add(*this, picture, geometry, IDC_REC_TRACE, nullptr)) return code;
+  picture_ = picture;
+
+  PushButton* start = new (std::nothrow) PushButton(Handle());
+  geometry = start ? start->LoadFrames(149, 46, instance, IDB_RECORD_START) : 0;
+  if (start) start->SetCommand(kControlCommand);
+  if (int code = ChannelStrip::Add(*this, start, geometry, IDC_REC_START, startTip)) return code;
+  start_ = start;
+
+  PushButton* stop = new (std::nothrow) PushButton(Handle());
+  geometry = stop ? stop->LoadFrames(181, 46, instance, IDB_RECORD_STOP) : 0;
+  if (stop) {
+    stop->SetCommand(kControlCommand);
+    stop->SetEnabled(false);
+  }
+  if (int code = ChannelStrip::Add(*this, stop, geometry, IDC_REC_STOP, stopTip)) return code;
+  stop_ = stop;
+
+  ImageSwitch* led = new (std::nothrow) ImageSwitch(Handle());
+  geometry = led ? led->BindSurface(260, 50, ledLit_, ledUnlit_) : 0;
+  if (int code = ChannelStrip::Add(*this, led, geometry, IDC_REC_LED, nullptr)) return code;
+  led_ = led;
+
+  TextDisplay* output = new (std::nothrow) TextDisplay(Handle());
+  geometry = output ? output->SetBounds(166, 82, 120, 14) : 0;
+  if (output) {
+    output->SetBorder(true);
+    output->SetFormat(DT_CENTER, DT_VCENTER);
+    output->SetCommand(kControlCommand);
+    output->SetText(kNoOutput);
+  }
+  if (int code = ChannelStrip::Add(*this, output, geometry, IDC_REC_OUTPUT, browseTip)) return code;
+  output_ = output;
+  return 0;
+}
+
+bool PreRecorderWindow::CanClose() { return closeAllowed_; }
+
+// WM_DESTROY: a take still running is finished on disk; then the device and the trace go.
+int PreRecorderWindow::OnDestroy() {
+  if (recorder_.Recording()) recorder_.Stop();
+  picture_ = nullptr;
+  start_ = stop_ = nullptr;
+  led_ = nullptr;
+  output_ = nullptr;
+  UserInterface::OnDestroy();
+  // The main window's thread runs the message loop: no WM_QUIT for it.
+  return 1;
+}
+
+bool PreRecorderWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(wParam) != kControlCommand) return false;
+  Control* control = reinterpret_cast<Control*>(lParam);
+  if (!control || (control != start_ && control != stop_ && control != output_)) return false;
+  switch (control->UserValue()) {
+    case IDC_REC_START:
+      StartRecording();
+      return true;
+    case IDC_REC_STOP:
+      StopRecording();
+      return true;
+    case IDC_REC_OUTPUT:
+      BrowseOutputFile();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void PreRecorderWindow::NewOutputName() {
+  if (recorder_.Recording()) return;  // the running take keeps its file
+  recorder_.NewOutputName();
+  if (!output_) return;
+  output_->SetText(recorder_.OutputName());
+  output_->Invalidate();
+}
+
+void PreRecorderWindow::BrowseOutputFile() {
+  if (recorder_.Recording() || !saveDialog_.ShowFileDialog()) return;
+  recorder_.ChooseOutputPath(saveDialog_.FileName());
+  if (!output_) return;
+  output_->SetText(recorder_.OutputName());
+  output_->Invalidate();
+}
+
+int PreRecorderWindow::StartRecording() {
+  if (recorder_.Recording()) return 0;
+  const uint32_t block = setup_ ? (uint32_t)setup_->words[kSetupBlockSize] : 0;
+  const uint32_t fileBuffer = setup_ ? (uint32_t)setup_->words[kSetupFileBuffer] : 0;
+  bool renamed = false;
+  ResetTrace();
+  int code = recorder_.Start(block, fileBuffer, &renamed);
+  if (renamed && output_) {
+    output_->SetText(recorder_.OutputName());
+    output_->Invalidate();
+  }
+  if (code != 0) return code;
+  lstrcpynA(takePath_, recorder_.OutputPath(), sizeof takePath_);
+  takeChannels_ = recorder_.Channels();
+  ShowRecordingState(true);
+  return 0;
+}
+
+int PreRecorderWindow::StopRecording() {
+  if (!recorder_.Recording()) return 0;
+  if (int code = recorder_.Stop()) return code;
+  ResetTrace();
+  ShowRecordingState(false);
+  // The main window loads the take (a progress dialog, perhaps error boxes) before this returns.
+  if (mainWindow_) SendMessageA(mainWindow_, kMsgTakeFinished, 0, 0);
+  if (Handle()) ShowWindow(Handle(), SW_HIDE);
+  return 0;
+}
+
+void PreRecorderWindow::PrepareTearDown() {
+  if (recorder_.Recording() && recorder_.Stop() == 0) ShowRecordingState(false);
+  closeAllowed_ = true;
+}
+
+bool PreRecorderWindow::RecordingShown() const { return led_ && led_->On(); }
+
+void PreRecorderWindow::ShowRecordingState(bool recording) {
+  if (!start_) return;
+  start_->SetEnabled(!recording);
+  stop_->SetEnabled(recording);
+  output_->SetEnabled(!recording);
+  led_->SetOn(recording);
+  // A key that was pressed stays pressed in look only until it is drawn again.
+  start_->SetState(kStateNormal);
+  stop_->SetState(kStateNormal);
+  ForgetPressedControl();
+  start_->Invalidate();
+  stop_->Invalidate();
+  output_->Invalidate();
+  led_->Invalidate();
+}
+
+void PreRecorderWindow::OnControlContextMenu(Control* control, int screenX, int screenY) {
+  if (control || RecordingShown() || recorder_.Recording()) return;
+  Configure();
+}
+
+void PreRecorderWindow::Configure() {
+  if (recorder_.Recording() || !recorder_.Recorder()) return;
+  PreRecorderConfigDialog dialog(recorder_.Recorder());
+  dialog.SetInstance(Instance());
+  dialog.SetParent(Handle());
+  if (dialog.RunModal() != IDOK || !dialog.Changed()) return;
+  if (!recorder_.ApplyConfiguration(dialog.DeviceIndex(), dialog.Stereo())) return;
+  ResetTrace();
+}
+
+// Format, amplitude and an empty picture; on the window's thread, with no block arriving
+// (the device is idle) or under the guard.
+void PreRecorderWindow::ResetTrace() {
+  if (!trace_ || !recorder_.Recorder()) return;
+  EnterCriticalSection(&traceGuard_);
+  trace_->SetFormat(recorder_.Recorder()->Format());
+  trace_->ResetTrace();
+  trace_->DrawTrace(nullptr);
+  InterlockedExchange(&traceFed_, 0);
+  LeaveCriticalSection(&traceGuard_);
+  if (Handle()) InvalidateRect(Handle(), &traceRect_, FALSE);
+}
+
+void PreRecorderWindow::OnRecordedBlock(void* context, const uint8_t* block, uint32_t bytes) {
+  PreRecorderWindow* window = static_cast<PreRecorderWindow*>(context);
+  if (!window || !window->trace_) return;
+  EnterCriticalSection(&window->traceGuard_);
+  window->trace_->FeedSamples(block, bytes);
+  LeaveCriticalSection(&window->traceGuard_);
+  // One invalidation per drawn frame: blocks that come before the paint only refresh the columns.
+  if (InterlockedExchange(&window->traceFed_, 1) == 0) {
+    if (HWND hwnd = window->Handle()) InvalidateRect(hwnd, &window->traceRect_, FALSE);
+  }
+}
+
+void PreRecorderWindow::DrawFedTrace() {
+  if (!trace_ || InterlockedExchange(&traceFed_, 0) == 0) return;
+  EnterCriticalSection(&traceGuard_);
+  trace_->DrawTrace(nullptr);
+  LeaveCriticalSection(&traceGuard_);
+}
+
+// WM_PAINT: the columns fed since the last paint are drawn first, here on the window's thread.
+void PreRecorderWindow::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
+  DrawFedTrace();
+  UserInterface::OnPaint(dc, paint);
+}

@@ -1,0 +1,113 @@
+// The pre-recorder: a small skinned window, always on top, that records a take
+// from a wave input device (start and stop keys, a live line trace of the input,
+// a recording LED, the output file's name, which opens a save dialog when
+// clicked) and hands the finished take to the main window with message 0x8001.
+// A right-click on its background opens the configuration dialog. The main
+// window creates it hidden with itself and shows or hides it with its toggle.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "core/HostTypes.h"
+#include "recording/PreRecorder.h"
+#include "ui/framework/FileDialog.h"
+#include "ui/framework/UserInterface.h"
+
+class ImageSwitch;
+class Picture;
+class PushButton;
+class Surface;
+class TextDisplay;
+class WaveTrace;
+
+// Sent (and waited for) to the main window when a take has been finished.
+constexpr UINT kMsgTakeFinished = WM_APP + 1;
+
+// The live trace picture's place and size.
+constexpr int kTraceLeft = 23;
+constexpr int kTraceTop = 19;
+constexpr int kTraceWidth = 100;
+constexpr int kTraceHeight = 80;
+
+class PreRecorderWindow : public UserInterface {
+ public:
+  PreRecorderWindow();
+  ~PreRecorderWindow() override;
+
+  // Inside the main window's OnCreate: the window, hidden, with the main window's
+  // class, icons and cursor, shaped by mask 131 and centred. Takes go to mainWindow
+  // (message 0x8001); the host's set-up record sizes the buffers. 0 or 18.
+  int CreateHidden(HINSTANCE instance, const WindowDescription& mainDescription, HWND mainWindow,
+                   const SetupRecord* setup);
+
+  bool OnCreate() override;
+  bool LoadBitmaps() override;
+  void FreeBitmaps() override;
+  int CreateControls() override;
+  // Closing is refused until the main window's tear-down allows it.
+  bool CanClose() override;
+  int OnDestroy() override;
+  bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+  void OnPaint(HDC dc, const PAINTSTRUCT& paint) override;
+  // A right-click on the background (or a disabled control) while idle: the configuration dialog.
+  void OnControlContextMenu(Control* control, int screenX, int screenY) override;
+
+  // A new generated output name (not while a take runs), shown in the output display.
+  void NewOutputName();
+  // The save dialog; a chosen path becomes the output path.
+  void BrowseOutputFile();
+  // The start and stop keys' sequences. 0 or the code already reported.
+  int StartRecording();
+  int StopRecording();
+  // The configuration dialog, modally; applies a confirmed change.
+  void Configure();
+  // The main window's tear-down: a running take is stopped and its file finished
+  // (not handed over), and the window may close.
+  void PrepareTearDown();
+
+  // The last finished take: its path and channel count (for message 0x8001).
+  const char* TakePath() const { return takePath_; }
+  int TakeChannels() const { return takeChannels_; }
+
+  PreRecorder& Recorder() { return recorder_; }
+  WaveTrace* Trace() const { return trace_; }
+  bool RecordingShown() const;
+  TextDisplay* OutputDisplay() const { return output_; }
+  const FileDialog& SaveDialog() const { return saveDialog_; }
+
+  // The device's data callback, on the recorder's thread: the block feeds the
+  // trace's columns; drawing and painting happen on the window's thread.
+  static void OnRecordedBlock(void* context, const uint8_t* block, uint32_t bytes);
+
+ private:
+  // Buttons, output display and LED for recording on or off.
+  void ShowRecordingState(bool recording);
+  // The trace takes the recorder's format, is cleared and redrawn.
+  void ResetTrace();
+  // Draws fed columns onto the trace's surface; on the window's thread.
+  void DrawFedTrace();
+
+  HWND mainWindow_ = nullptr;
+  const SetupRecord* setup_ = nullptr;
+  bool closeAllowed_ = false;
+  Surface* background_ = nullptr;
+  Surface* ledLit_ = nullptr;
+  Surface* ledUnlit_ = nullptr;
+  Picture* picture_ = nullptr;
+  PushButton* start_ = nullptr;
+  PushButton* stop_ = nullptr;
+  ImageSwitch* led_ = nullptr;
+  TextDisplay* output_ = nullptr;
+  FileDialog saveDialog_;
+  PreRecorder recorder_;
+  WaveTrace* trace_ = nullptr;
+  char takePath_[260] = {};
+  int takeChannels_ = 1;
+
+  // The trace's columns are written by the recorder's thread and drawn by the
+  // window's: both under this guard, held only for the columns' work.
+  CRITICAL_SECTION traceGuard_;
+  volatile LONG traceFed_ = 0;
+  RECT traceRect_ = {kTraceLeft, kTraceTop, kTraceLeft + kTraceWidth, kTraceTop + kTraceHeight};
+};
