@@ -6,12 +6,11 @@ window as a person drives it, checked by what the host received.
 """
 import os
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
 
-from hostrun import DATA, HANDLE, Failure, binary, check, data, raw, read_png, run  # noqa: E402
+from hostrun import DATA, HANDLE, check, data, main, raw, read_png, run  # noqa: E402
 
 BLOCK = 4410
 HEAD = "setup %d 65536\nui create\n" % BLOCK
@@ -246,42 +245,5 @@ def host_errors():
     check(not os.path.exists(os.path.join(r.out, "events.jsonl")), "a script with a typo runs nothing")
 
 
-def host_stalls():
-    """A plug-in that keeps the interface thread ends the run with status 4 at
-    the command's deadline; one that keeps the streaming thread fails the pull
-    and the run ends without unloading it from under that thread."""
-    stall = ["--plugin", binary("stall_plugin.oin"), "--timeout", "3"]
-    r = run("stall_window", "handle 1\nui create\n", expect_rc=4, options=stall)
-    check("line 2 (ui) did not finish in time" in r.stderr, "the hung command is named:\n" + r.describe())
-    check(r.of_type("error"), "the hang is in the log")
-    check(r.seconds < 20, "given up after %.1f s" % r.seconds)
-    r = run("stall_stream", "handle 2\nsetup 4410 0\npull 1\n", expect_rc=3, options=stall)
-    check("the streaming thread did not finish 1 periods" in r.stderr, "the pull fails:\n" + r.describe())
-    check(not r.of_type("unload"), "the plug-in stays loaded under its thread")
-    check(r.seconds < 40, "given up after %.1f s" % r.seconds)
-
-
-def png_files():
-    """The host's PNG writer: every picture the kit test wrote decodes to its raw pixels."""
-    folder = os.path.join(os.path.dirname(DATA), "scratch", "e2e_png")
-    names = sorted(n[:-4] for n in os.listdir(folder) if n.endswith(".png"))
-    check(len(names) >= 4, "the kit test wrote its pictures: %s" % names)
-    for name in names:
-        rows = read_png(os.path.join(folder, name + ".png"))
-        pixels = open(os.path.join(folder, name + ".rgba"), "rb").read()
-        decoded = bytes(v for row in rows for p in row for v in p)
-        check(decoded == pixels, "%s decodes to its pixels" % name)
-
-
 if __name__ == "__main__":
-    case = sys.argv[1] if len(sys.argv) == 2 else ""
-    test = globals().get(case)
-    if not callable(test) or case.startswith("_"):
-        sys.exit(__doc__)
-    started = time.time()
-    try:
-        test()
-    except Failure as failure:
-        print("FAILED %s: %s" % (case, failure))
-        sys.exit(1)
-    print("passed %s in %.1f s" % (case, time.time() - started))
+    main(globals(), __doc__)

@@ -6,13 +6,12 @@ stereo pairs in synchronised starts, and the play-position marker after many loo
 """
 import os
 import sys
-import time
 import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
 
-from hostrun import DATA, Failure, check, data, raw, read_png, run  # noqa: E402
+from hostrun import DATA, check, data, main, raw, read_png, run  # noqa: E402
 from layout import strip  # noqa: E402
 
 BLOCK = 4410
@@ -89,14 +88,4 @@ def marker_loops():
 
 
 if __name__ == "__main__":
-    case = sys.argv[1] if len(sys.argv) == 2 else ""
-    test = globals().get(case)
-    if not callable(test) or case.startswith("_"):
-        sys.exit(__doc__)
-    started = time.time()
-    try:
-        test()
-    except Failure as failure:
-        print("FAILED %s: %s" % (case, failure))
-        sys.exit(1)
-    print("passed %s in %.1f s" % (case, time.time() - started))
+    main(globals(), __doc__)

@@ -7,6 +7,7 @@ import os
 import shutil
 import struct
 import subprocess
+import sys
 import time
 import wave
 import zlib
@@ -140,3 +141,17 @@ def read_png(path):
         previous = line
     return rows
 
+
+def main(cases, doc):
+    """Runs the case named on the command line from a test file's functions."""
+    case = sys.argv[1] if len(sys.argv) == 2 else ""
+    test = cases.get(case)
+    if not callable(test) or case.startswith("_"):
+        sys.exit(doc)
+    started = time.time()
+    try:
+        test()
+    except Failure as failure:
+        print("FAILED %s: %s" % (case, failure))
+        sys.exit(1)
+    print("passed %s in %.1f s" % (case, time.time() - started))

@@ -8,13 +8,12 @@ track and played back, checked against the take files and sox.
 import os
 import subprocess
 import sys
-import time
 import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
 
-from hostrun import BIN, DATA, Failure, check, data, read_png, run  # noqa: E402
+from hostrun import BIN, DATA, check, data, main, read_png, run  # noqa: E402
 
 BLOCK = 4410
 HEAD = "setup %d 65536\nui create\nfeed sequence 1\n" % BLOCK
@@ -172,14 +171,4 @@ def cut_takes():
     check(not r.of_type("take"), "nothing was recorded")
 
 if __name__ == "__main__":
-    case = sys.argv[1] if len(sys.argv) == 2 else ""
-    test = globals().get(case)
-    if not callable(test) or case.startswith("_"):
-        sys.exit(__doc__)
-    started = time.time()
-    try:
-        test()
-    except Failure as failure:
-        print("FAILED %s: %s" % (case, failure))
-        sys.exit(1)
-    print("passed %s in %.1f s" % (case, time.time() - started))
+    main(globals(), __doc__)

@@ -209,6 +209,8 @@ TEST_F(CommonDialogs, SaveDialogAcceptsANewFile) {
   user.join();
   EXPECT_STREQ(save.FileName(), fresh.c_str());
   EXPECT_STREQ(save.FileTitle(), "new take.wav");
+  // Wine ignores the flag in a save dialog; real Windows would refuse the new name.
+  EXPECT_EQ(save.Record().Flags & OFN_FILEMUSTEXIST, 0u);
 }
 
 TEST(FileDialogFilter, CopiedUpToTheDoubleNulAndCutWhenTooLong) {

@@ -50,7 +50,9 @@ void FileDialog::FillOpenFileName() {
   record_.nMaxFileTitle = sizeof fileTitle_;
   record_.lpstrInitialDir = initialDirectory_[0] ? initialDirectory_ : nullptr;
   record_.lpstrTitle = title_[0] ? title_ : nullptr;
-  record_.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+  // A save dialog names a file that need not exist yet: with OFN_FILEMUSTEXIST the
+  // platform would refuse every new name.
+  record_.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | (open_ ? OFN_FILEMUSTEXIST : 0);
   record_.lpstrDefExt = defaultExtension_[0] ? defaultExtension_ : nullptr;
 }
 
