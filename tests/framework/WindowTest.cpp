@@ -158,9 +158,15 @@ TEST_F(WindowCreation, UnregisteredClassWithoutRegisteringFails) {
   TestWindow second;
   ASSERT_EQ(second.Create(false, TestDescription("SondrelShared"), TestModule(), SW_HIDE), 0);
   EXPECT_FALSE(IsWindowVisible(second.Handle()));
-  SendMessageA(second.Handle(), WM_CLOSE, 0, 0);
+  // The first goes while the second still stands: its class cannot be unregistered and
+  // stays behind. A new window registering the same class must still be made.
   SendMessageA(first.Handle(), WM_CLOSE, 0, 0);
   first.UnregisterWindowClass();
+  TestWindow again;
+  ASSERT_EQ(again.Create(true, TestDescription("SondrelShared"), TestModule(), SW_HIDE), 0);
+  SendMessageA(second.Handle(), WM_CLOSE, 0, 0);
+  SendMessageA(again.Handle(), WM_CLOSE, 0, 0);
+  again.UnregisterWindowClass();
 }
 
 TEST(OwnThreadWindow, DestroyReturningTwoEndsItsThreadsLoop) {

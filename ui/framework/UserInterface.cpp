@@ -35,7 +35,16 @@ int UserInterface::RegisterWindowClass() {
   wc.hCursor = description_.cursor;
   wc.hIconSm = description_.smallIcon;
   wc.lpszClassName = description_.className;
-  if (!RegisterClassExA(&wc)) return lastError_ = Error::WindowCreate;
+  if (!RegisterClassExA(&wc)) {
+    // The class of an earlier window of this module can outlive it (its unregistration
+    // fails while any window of the class, such as an owned one, still exists). It is
+    // this very class: use it rather than refuse every later window.
+    WNDCLASSEXA existing = {};
+    existing.cbSize = sizeof existing;
+    if (GetLastError() != ERROR_CLASS_ALREADY_EXISTS ||
+        !GetClassInfoExA(instance_, description_.className, &existing) || existing.lpfnWndProc != WindowProcedure)
+      return lastError_ = Error::WindowCreate;
+  }
   classRegistered_ = true;
   return lastError_ = 0;
 }
