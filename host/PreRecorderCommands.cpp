@@ -38,15 +38,10 @@ struct TakeWatch {
   std::string browsed;  // the path given to "prerec browse", if any
 } g_take;
 
-POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
-
 // The pre-recorder window, shown; null with *error when there is none or it is hidden.
 HWND ShownPreRecorder(std::string* error) {
-  HWND hwnd = FindProcessWindow(kMainWindowClass, kPreRecorderTitle);
-  if (!hwnd) *error = "the plug-in has no pre-recorder window (is there a \"ui create\" before?)";
-  else if (!IsWindowVisible(hwnd)) *error = "the pre-recorder is hidden (\"click prerec\" shows it)";
-  else return hwnd;
-  return nullptr;
+  return FindShownWindow(kMainWindowClass, kPreRecorderTitle, "pre-recorder window", "\"click prerec\" shows it",
+                         error);
 }
 
 bool NotEarlier(const FILETIME& a, const FILETIME& b) { return CompareFileTime(&a, &b) >= 0; }

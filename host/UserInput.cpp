@@ -97,6 +97,15 @@ HWND FindProcessWindow(const char* className, const char* title) {
   return search.found;
 }
 
+HWND FindShownWindow(const char* className, const char* title, const char* what, const char* showHint,
+                     std::string* error) {
+  HWND hwnd = FindProcessWindow(className, title);
+  if (!hwnd) *error = std::string("the plug-in has no ") + what + " (is there a \"ui create\" before?)";
+  else if (!IsWindowVisible(hwnd)) *error = std::string("the ") + what + " is hidden (" + showHint + ")";
+  else return hwnd;
+  return nullptr;
+}
+
 HWND FindVisibleDialog(const char* title) {
   WindowSearch search = {"#32770", title, true, nullptr};
   EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));

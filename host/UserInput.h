@@ -13,6 +13,12 @@ namespace hostkit {
 // This process's top-level window of the class (and title, when given), visible
 // or not; null when there is none.
 HWND FindProcessWindow(const char* className, const char* title = nullptr);
+// The same window when it is also shown; null with *error naming `what` (e.g. "main
+// window") and how to show it when it is missing or hidden.
+HWND FindShownWindow(const char* className, const char* title, const char* what, const char* showHint,
+                     std::string* error);
+// The middle point of a rectangle.
+inline POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 // This process's visible dialog (class "#32770") with exactly this title; null when none.
 HWND FindVisibleDialog(const char* title);
 

@@ -24,15 +24,9 @@ bool Channel(const std::string& text, long long* channel, std::string* error) {
   return false;
 }
 
-POINT Centre(const RECT& rect) { return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
-
 // The plug-in's main window, shown; null with *error when there is none or it is hidden.
 HWND ShownMainWindow(std::string* error) {
-  HWND hwnd = FindProcessWindow(kMainWindowClass, kMainWindowTitle);
-  if (!hwnd) *error = "the plug-in has no main window (is there a \"ui create\" before?)";
-  else if (!IsWindowVisible(hwnd)) *error = "the plug-in's main window is hidden (\"ui show\" shows it)";
-  else return hwnd;
-  return nullptr;
+  return FindShownWindow(kMainWindowClass, kMainWindowTitle, "main window", "\"ui show\" shows it", error);
 }
 
 // Helper thread: enters the path into the file dialog's name box and confirms it.
