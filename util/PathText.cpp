@@ -57,16 +57,25 @@ void DirectoryOfPath(const char* path, char* directory, int size) {
   CopyPart(directory, size, path, length);
 }
 
-// Called to name a file's companion (the picture cache beside a wave file).
-void ReplaceExtension(const char* path, const char* extension, char* out, int size) {
-  if (!out || size <= 0) return;
+// Names a file's companion (the picture cache beside a wave file).
+bool ReplaceExtension(const char* path, const char* extension, char* out, int size) {
+  if (!out || size <= 0) return false;
+  out[0] = '\0';
   if (!path) path = "";
   if (!extension) extension = "";
-  const char* dot = strrchr(path, '.');
-  size_t stem = dot ? static_cast<size_t>(dot - path) + 1 : 0;
-  if (stem > static_cast<size_t>(size - 1)) stem = static_cast<size_t>(size - 1);
+  // The file name starts after the last folder separator or drive colon.
+  const char* name = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+  if (*name == '\0') return false;  // no file name to go with
+  const char* dot = strrchr(name, '.');
+  size_t stem = dot ? static_cast<size_t>(dot - path) : strlen(path);
+  size_t length = strlen(extension);
+  if (stem + 1 + length + 1 > static_cast<size_t>(size)) return false;
   memcpy(out, path, stem);
-  CopyPart(out + stem, size - static_cast<int>(stem), extension, strlen(extension));
+  out[stem] = '.';
+  memcpy(out + stem + 1, extension, length + 1);
+  return true;
 }
 
 // Called to hand a file dialog its filter list.

@@ -18,9 +18,11 @@ bool SplitAtChar(char* left, char* right, const char* text, char separator, int 
 char* FileNameOfPath(const char* path, char* name, int size = kTextSize);
 // The part before the last backslash; empty without one or when it is the first character.
 void DirectoryOfPath(const char* path, char* directory, int size = kTextSize);
-// The path up to and including its last "." followed by extension (no dot of its own);
-// the extension alone when the path has no ".".
-void ReplaceExtension(const char* path, const char* extension, char* out, int size = kTextSize);
+// The path with its file name's extension replaced by extension (given without a dot),
+// or "." and extension appended when the file name has none: a dot in a folder name
+// is not the file's. False, with out empty, when the result would not fit into size
+// bytes (a cut name would name another file) or the path has no file name.
+bool ReplaceExtension(const char* path, const char* extension, char* out, int size = kTextSize);
 // Copies a list of zero-terminated strings ended by an empty one. False (with out
 // still properly ended) when it does not fit into size bytes.
 bool CopyStringList(char* out, const char* list, int size = kTextSize);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/ErrorCodes.h"
+#include "util/PathText.h"
 
 namespace {
 // Reads up to count bytes; returns how many arrived.
@@ -25,20 +26,7 @@ bool WriteAll(HANDLE file, const void* buffer, DWORD count) {
 }  // namespace
 
 bool ImageCachePath(const char* wavePath, char* out, int size) {
-  if (!out || size <= 0) return false;
-  out[0] = '\0';
-  if (!wavePath || wavePath[0] == '\0') return false;
-  // The file name starts after the last folder separator or drive colon.
-  const char* name = wavePath;
-  for (const char* p = wavePath; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
-  if (*name == '\0') return false;
-  const char* dot = strrchr(name, '.');
-  size_t stem = dot ? static_cast<size_t>(dot - wavePath) : strlen(wavePath);
-  if (stem + sizeof ".owi" > static_cast<size_t>(size)) return false;
-  memcpy(out, wavePath, stem);
-  memcpy(out + stem, ".owi", sizeof ".owi");
-  return true;
+  return ReplaceExtension(wavePath, "owi", out, size);
 }
 
 int ReadImageCacheFile(const char* path, ImageCacheImage* image) {
