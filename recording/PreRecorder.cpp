@@ -4,7 +4,7 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include "util/PathText.h"
+#include "util/ModulePath.h"
 
 namespace {
 constexpr int kNameCount = 32768;
@@ -34,13 +34,8 @@ int PreRecorder::SetUp(RecordedBlockCallback callback, void* context) {
   }
   recorder_->SetFormat(kRecordingRate, 1, kRecordingBits);
   recorder_->SetDataCallback(callback, context);
-  if (userfiles_[0] == '\0') {
-    char program[MAX_PATH], directory[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, program, sizeof program);
-    if (n == 0 || n >= sizeof program) program[0] = '\0';
-    DirectoryOfPath(program, directory, sizeof directory);
-    snprintf(userfiles_, sizeof userfiles_, "%s\\%s", directory, "Userfiles");
-  }
+  // Beside the host's program (the process's main module).
+  if (userfiles_[0] == '\0') PathBesideModule(nullptr, "Userfiles", userfiles_, sizeof userfiles_);
   return 0;
 }
 
@@ -126,8 +121,8 @@ bool PreRecorder::ApplyConfiguration(int32_t device, bool stereo) {
   return true;
 }
 
-int FirstFreeTrack(const bool* loaded, int count, bool stereo) {
-  for (int c = 0; c < count; ++c) {
+int FirstFreeTrack(const bool* loaded, int count, bool stereo, int from) {
+  for (int c = from < 0 ? 0 : from; c < count; ++c) {
     if (loaded[c]) continue;
     if (!stereo) return c;
     if (c + 1 < count && !loaded[c + 1]) return c;

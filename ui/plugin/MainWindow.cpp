@@ -310,12 +310,13 @@ int MainWindow::FreeChannelFor(const char* path, int from) {
   const bool stereo = probe.Open(path, MultimediaFile::kModeRead) == 0 && probe.ReadHeader() == 0 &&
                       probe.Header().channels == 2;
   probe.Close();
-  for (int k = from; k < kNumChannels; ++k) {
-    if (engine_.Peek(k).loaded) continue;
-    if (!stereo) return k;
-    if (k + 1 < kNumChannels && !engine_.Peek(k + 1).loaded) return k;
-  }
-  return -1;
+  return FreeTrack(stereo, from);
+}
+
+int MainWindow::FreeTrack(bool stereo, int from) const {
+  bool loaded[kNumChannels];
+  for (int k = 0; k < kNumChannels; ++k) loaded[k] = engine_.Peek(k).loaded;
+  return FirstFreeTrack(loaded, kNumChannels, stereo, from);
 }
 
 bool MainWindow::RefuseDrop(const char* reason) {
@@ -345,9 +346,7 @@ LRESULT MainWindow::OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) {
 }
 
 int MainWindow::LoadTake(const char* path, bool stereo) {
-  bool loaded[kNumChannels];
-  for (int c = 0; c < kNumChannels; ++c) loaded[c] = engine_.Peek(c).loaded;
-  const int c = FirstFreeTrack(loaded, kNumChannels, stereo);
+  const int c = FreeTrack(stereo, 0);
   // The take stays on disk either way.
   if (c < 0) return Fail(Error::NoFreeChannel);
   int32_t partner = -1;

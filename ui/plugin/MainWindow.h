@@ -106,6 +106,8 @@ class MainWindow : public UserInterface, public ChannelView {
   // The first channel from `from` on that is free for the file at path (two
   // neighbouring ones for a stereo file), or -1.
   int FreeChannelFor(const char* path, int from);
+  // The first channel from `from` on that can take a mono or stereo file; -1 when none.
+  int FreeTrack(bool stereo, int from) const;
   // Reports error 102 with the reason a drop was not taken; true (the drop was answered).
   bool RefuseDrop(const char* reason);
   // Channel c's loop, sync and pause switches show the channel's flags and state.
