@@ -1,54 +1,41 @@
 #include "ui/framework/Surface.h"
 
+#include <memory>
 #include <new>
 
 #include "ui/framework/GdiHandles.h"
 
-Surface::Surface(int width, int height) {
-  HBITMAP bitmap;
-  {
-    WindowDC screen(GetDesktopWindow());
-    bitmap = CreateCompatibleBitmap(screen.Get(), width, height);
-  }
-  Attach(bitmap);
-  if (Valid()) Rectangle(dc_, 0, 0, width, height);
+namespace {
+HBITMAP ScreenCompatibleBitmap(int width, int height) {
+  WindowDC screen(GetDesktopWindow());
+  return CreateCompatibleBitmap(screen.Get(), width, height);
+}
+}  // namespace
+
+Surface::Surface(int width, int height) : Surface(ScreenCompatibleBitmap(width, height)) {
+  if (Valid()) Rectangle(Dc(), 0, 0, width, height);
 }
 
-Surface::Surface(HINSTANCE instance, int resourceId) {
-  Attach(LoadBitmapA(instance, MAKEINTRESOURCEA(resourceId)));
-}
+Surface::Surface(HINSTANCE instance, int resourceId) : Surface(LoadBitmapA(instance, MAKEINTRESOURCEA(resourceId))) {}
 
-// Both constructors end here: read the bitmap's record and select it into a fresh memory DC.
-void Surface::Attach(HBITMAP bitmap) {
-  bitmap_ = bitmap;
-  if (!bitmap_) return;
-  if (!GetObjectA(bitmap_, sizeof info_, &info_)) info_ = BITMAP{};
-  dc_ = CreateCompatibleDC(nullptr);
-  if (dc_) previousBitmap_ = SelectObject(dc_, bitmap_);
-}
-
-Surface::~Surface() {
-  if (dc_) {
-    if (previousBitmap_) SelectObject(dc_, previousBitmap_);
-    DeleteDC(dc_);
-  }
-  if (bitmap_) DeleteObject(bitmap_);
+Surface::Surface(HBITMAP bitmap) : bitmap_(bitmap), dc_(nullptr), selection_(dc_.Get(), bitmap) {
+  if (!bitmap || !GetObjectA(bitmap, sizeof info_, &info_)) info_ = BITMAP{};
 }
 
 void Surface::BlitWhole(HDC target, int x, int y) const {
-  BitBlt(target, x, y, Width(), Height(), dc_, 0, 0, rasterOperation_);
+  BitBlt(target, x, y, Width(), Height(), Dc(), 0, 0, rasterOperation_);
 }
 
 void Surface::BlitRect(HDC target, int x, int y, int left, int top, int right, int bottom) const {
-  BitBlt(target, x, y, right - left, bottom - top, dc_, left, top, rasterOperation_);
+  BitBlt(target, x, y, right - left, bottom - top, Dc(), left, top, rasterOperation_);
 }
 
 void Surface::FillSurface(COLORREF colour) {
   ScopedBrush brush(CreateSolidBrush(colour));
-  if (!brush || !dc_) return;
+  if (!brush || !Dc()) return;
   RECT all = {0, 0, Width(), Height()};
-  SelectionScope keep(dc_, brush.Get());
-  FillRect(dc_, &all, brush.Get());
+  SelectionScope keep(Dc(), brush.Get());
+  FillRect(Dc(), &all, brush.Get());
 }
 
 namespace {
@@ -64,9 +51,6 @@ constexpr int kStripPixels = 16384;       // pixels read from the bitmap at a ti
 class RegionBuilder {
  public:
   RegionBuilder(int width, int height) : bounds_{0, 0, width, height} { Start(); }
-  ~RegionBuilder() {
-    for (int i = 0; i < depth_; ++i) DeleteObject(stack_[i]);
-  }
   RegionBuilder(const RegionBuilder&) = delete;
   RegionBuilder& operator=(const RegionBuilder&) = delete;
 
@@ -92,9 +76,9 @@ class RegionBuilder {
     Flush();
     if (!ok_) return nullptr;
     if (depth_ == 0) return CreateRectRgn(0, 0, 0, 0);  // not a single opaque pixel
-    HRGN region = stack_[--depth_];
-    while (depth_ > 0) region = Union(stack_[--depth_], region);
-    return region;
+    ScopedRegion region(stack_[--depth_].Release());
+    while (depth_ > 0) UnionIntoStack(&region);
+    return region.Release();
   }
 
  private:
@@ -111,16 +95,16 @@ class RegionBuilder {
     block_.header.nRgnSize = 0;
     block_.header.rcBound = bounds_;
   }
-  // Unions from into into, deletes from, returns into.
-  HRGN Union(HRGN into, HRGN from) {
-    if (CombineRgn(into, into, from, RGN_OR) == ERROR) ok_ = false;
-    DeleteObject(from);
-    return into;
+  // Unions *region into the top of the stack and takes that off as the new *region.
+  void UnionIntoStack(ScopedRegion* region) {
+    ScopedRegion& into = stack_[--depth_];
+    if (CombineRgn(into.Get(), into.Get(), region->Get(), RGN_OR) == ERROR) ok_ = false;
+    region->Reset(into.Release());
   }
   void Flush() {
     if (!ok_ || Count() == 0) return;
     DWORD bytes = sizeof(RGNDATAHEADER) + sizeof(RECT) * Count();
-    HRGN region = ExtCreateRegion(nullptr, bytes, reinterpret_cast<const RGNDATA*>(&block_));
+    ScopedRegion region(ExtCreateRegion(nullptr, bytes, reinterpret_cast<const RGNDATA*>(&block_)));
     Start();
     if (!region) {
       ok_ = false;
@@ -128,21 +112,20 @@ class RegionBuilder {
     }
     int level = 0;
     while (depth_ > 0 && levels_[depth_ - 1] == level) {
-      region = Union(stack_[--depth_], region);
+      UnionIntoStack(&region);
       ++level;
     }
     if (depth_ == kMaxLevels) {
-      DeleteObject(region);
       ok_ = false;
       return;
     }
-    stack_[depth_] = region;
+    stack_[depth_].Reset(region.Release());
     levels_[depth_++] = level;
   }
 
   Block block_;
   RECT bounds_;
-  HRGN stack_[kMaxLevels];
+  ScopedRegion stack_[kMaxLevels];  // released slots hold null
   int levels_[kMaxLevels];
   int depth_ = 0;
   bool ok_ = true;
@@ -169,12 +152,11 @@ int RowRuns(const DWORD* row, int width, int* runs) {
 // above extends its rectangles downwards, so an outline needs few rectangles.
 class RowRegion {
  public:
-  RowRegion(int width, int height) : width_(width), builder_(width, height) {
-    runs_ = new (std::nothrow) int[4 * (width + 1)];
-    current_ = runs_;
-    previous_ = runs_ ? runs_ + 2 * (width + 1) : nullptr;
+  RowRegion(int width, int height)
+      : width_(width), builder_(width, height), runs_(new (std::nothrow) int[4 * (width + 1)]) {
+    current_ = runs_.get();
+    previous_ = runs_ ? runs_.get() + 2 * (width + 1) : nullptr;
   }
-  ~RowRegion() { delete[] runs_; }
   RowRegion(const RowRegion&) = delete;
   RowRegion& operator=(const RowRegion&) = delete;
 
@@ -205,7 +187,7 @@ class RowRegion {
  private:
   int width_;
   RegionBuilder builder_;
-  int* runs_ = nullptr;
+  std::unique_ptr<int[]> runs_;  // two rows of runs: current_ and previous_
   int* current_;
   int* previous_;
   int previousCount_ = -1;
@@ -230,7 +212,7 @@ HRGN Surface::MakeColourKeyRegion() const {
   // size of the bitmap, whose fresh pages would cost more than the whole scan.
   int stripRows = kStripPixels / width > 0 ? kStripPixels / width : 1;
   if (stripRows > height) stripRows = height;
-  DWORD* strip = new (std::nothrow) DWORD[(size_t)stripRows * width];
+  std::unique_ptr<DWORD[]> strip(new (std::nothrow) DWORD[(size_t)stripRows * width]);
   if (!strip) return nullptr;
   BITMAPINFO bmi = {};
   bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
@@ -246,14 +228,10 @@ HRGN Surface::MakeColourKeyRegion() const {
   for (int top = 0; top < height && region.Valid(); top += stripRows) {
     int rows = height - top < stripRows ? height - top : stripRows;
     int firstScan = height - top - rows;
-    if (GetDIBits(dc_, bitmap_, firstScan, rows, strip, &bmi, DIB_RGB_COLORS) != rows) {
-      delete[] strip;
-      return nullptr;
-    }
+    if (GetDIBits(Dc(), Bitmap(), firstScan, rows, strip.get(), &bmi, DIB_RGB_COLORS) != rows) return nullptr;
     // The strip holds its rows bottom-up.
-    for (int i = rows - 1; i >= 0; --i) region.AddRow(strip + (size_t)i * width);
+    for (int i = rows - 1; i >= 0; --i) region.AddRow(strip.get() + (size_t)i * width);
   }
-  delete[] strip;
   return region.Finish();
 }
 

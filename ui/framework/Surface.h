@@ -3,21 +3,22 @@
 #pragma once
 #include <windows.h>
 
+#include "ui/framework/GdiHandles.h"
+
 class Surface {
  public:
   // A screen-compatible bitmap of the given size, white with a black one-pixel frame.
   Surface(int width, int height);
   // The bitmap resource id of instance, unchanged. Valid() tells whether it loaded.
   Surface(HINSTANCE instance, int resourceId);
-  ~Surface();
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
 
-  bool Valid() const { return bitmap_ != nullptr && dc_ != nullptr; }
+  bool Valid() const { return bitmap_ && dc_.Get() != nullptr; }
   int Width() const { return info_.bmWidth; }
   int Height() const { return info_.bmHeight; }
-  HDC Dc() const { return dc_; }
-  HBITMAP Bitmap() const { return bitmap_; }
+  HDC Dc() const { return dc_.Get(); }
+  HBITMAP Bitmap() const { return bitmap_.Get(); }
 
   // Copies the whole surface to (x, y) of target.
   void BlitWhole(HDC target, int x, int y) const;
@@ -30,12 +31,16 @@ class Surface {
   HRGN MakeColourKeyRegion() const;
 
  private:
-  void Attach(HBITMAP bitmap);
+  // Both public constructors end here: owns bitmap (may be null) and selects it
+  // into a fresh memory DC.
+  explicit Surface(HBITMAP bitmap);
 
-  HBITMAP bitmap_ = nullptr;
-  HDC dc_ = nullptr;
-  HGDIOBJ previousBitmap_ = nullptr;
+  // Declared in the order they are made; they go in reverse: the bitmap is
+  // selected out, then the DC deleted, then the bitmap.
+  ScopedBitmap bitmap_;
   BITMAP info_ = {};
+  MemoryDC dc_;
+  SelectionScope selection_;
   DWORD rasterOperation_ = SRCCOPY;
 };
 
