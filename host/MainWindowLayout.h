@@ -1,10 +1,11 @@
 // Where the plug-in's main window has the controls that a session can click,
-// by the names the session script uses. The host keeps its own copy of the
-// layout: clicking by it checks that the window puts its controls there.
+// by the names the session script uses; the places are the plug-in's own layout.
 #pragma once
 #include <windows.h>
 
 #include <cstring>
+
+#include "resources/window_layout.h"
 
 namespace hostkit {
 
@@ -17,16 +18,16 @@ constexpr const char* kMainWindowTitle = "Orvan Sondrel";
 constexpr POINT kRestPoint = {250, 14};
 
 struct ControlPlace {
-  const char* name;  // as in "click NAME C"
-  int left, top, width, height;  // of channel 1 (c = 0)
-  int pitch;                     // added per channel index; 0 for a control of its own
+  const char* name;   // as in "click NAME C"
+  LayoutRect place;   // of channel 1 (c = 0)
+  int pitch;          // added per channel index; 0 for a control of its own
 };
 
 // The strip controls a session may click, and the pre-recorder toggle.
 constexpr ControlPlace kClickable[] = {
-    {"open", 46, 53, 22, 22, 57},   {"close", 24, 53, 22, 22, 57}, {"play", 32, 32, 22, 22, 57},
-    {"pause", 55, 32, 22, 22, 57},  {"sync", 445, 66, 17, 8, 14},  {"loop", 371, 63, 15, 10, 57},
-    {"props", 80, 62, 30, 14, 57},  {"prerec", 428, 135, 45, 20, 0},
+    {"open", kStripOpen, kRowPitch},   {"close", kStripClose, kRowPitch}, {"play", kStripPlay, kRowPitch},
+    {"pause", kStripPause, kRowPitch}, {"sync", kStripSync, kSyncPitch},  {"loop", kStripLoop, kRowPitch},
+    {"props", kStripProps, kRowPitch}, {"prerec", kPreRecorderToggle, 0},
 };
 
 // The rectangle of a clickable control of channel c (1..4; ignored for a
@@ -35,8 +36,9 @@ inline bool FindControlRect(const char* name, int channel, RECT* rect) {
   for (const ControlPlace& place : kClickable) {
     if (strcmp(place.name, name) != 0) continue;
     if (place.pitch && (channel < 1 || channel > 4)) return false;
+    const LayoutRect& r = place.place;
     int dy = place.pitch ? place.pitch * (channel - 1) : 0;
-    SetRect(rect, place.left, place.top + dy, place.left + place.width, place.top + dy + place.height);
+    SetRect(rect, r.left, r.top + dy, r.left + r.width, r.top + dy + r.height);
     return true;
   }
   return false;
@@ -44,7 +46,10 @@ inline bool FindControlRect(const char* name, int channel, RECT* rect) {
 
 // Where a drop on channel c's strip (1..4) lands: the middle of its plate, on the
 // waveform view.
-inline POINT StripDropPoint(int channel) { return {215, 54 + 57 * (channel - 1)}; }
+inline POINT StripDropPoint(int channel) {
+  const LayoutRect plate = InRow(kStripPlate, channel - 1);
+  return {plate.left + plate.width / 2, plate.top + plate.height / 2};
+}
 
 // True for a control that belongs to one channel (needs C), false for the toggle.
 inline bool IsStripControl(const char* name) {

@@ -2,14 +2,15 @@
 120 to 129."""
 import math
 
-from layout import MAIN_H, MAIN_W, PRERECORDER_TOGGLE, PUSH, ROW_PITCH, TOGGLE, strip
+from layout import MAIN_H, MAIN_W, PLATE, PRERECORDER_TOGGLE, PUSH, ROW_PITCH, TOGGLE, strip
 from parts import (BLACK, WHITE, chassis, engraved, face_set, frame_strip, glyph_colour, key, led,
                    mask_rows, metal_label, plate, recess, screw)
 from raster import Canvas, circle, hexrgb, mix, polygon, radial, ring, rrect, shifted, strokes, vgrad
 from strokefont import centred_text, text_shape, text_width
 
-PLATE_X0, PLATE_X1 = 8, 423
-PLATE_TOP, PLATE_BOTTOM = 27, 81          # of row 0; rows follow every 57 pixels
+# Of row 0, edges inclusive; rows follow every ROW_PITCH pixels.
+PLATE_X0, PLATE_X1 = PLATE[0], PLATE[0] + PLATE[2] - 1
+PLATE_TOP, PLATE_BOTTOM = PLATE[1], PLATE[1] + PLATE[3] - 1
 LABEL = hexrgb("#aab3c3")
 NUMBER = hexrgb("#e4e8ef")
 CYAN = hexrgb("#34d8f0")

@@ -5,25 +5,15 @@
 #include <atomic>
 #include <thread>
 
+#include "resources/window_layout.h"
+
 namespace mwkit {
 
 namespace {
-struct Place {
-  int left, top, width, height, pitch;
-};
-// Channel 1's rectangles; rows are 57 pixels apart, the sync column 14.
-constexpr Place kPlaces[kStripControlCount] = {
-    {46, 53, 22, 22, 57},   // open
-    {24, 53, 22, 22, 57},   // close
-    {32, 32, 22, 22, 57},   // play/stop
-    {55, 32, 22, 22, 57},   // pause
-    {80, 32, 315, 26, 57},  // waveform view
-    {114, 62, 226, 14, 57}, // name display
-    {445, 66, 17, 8, 14},   // sync
-    {371, 63, 15, 10, 57},  // loop
-    {400, 35, 15, 15, 57},  // LED
-    {80, 62, 30, 14, 57},   // properties
-};
+// Channel 1's places, in the order of StripControl.
+constexpr LayoutRect kPlaces[kStripControlCount] = {kStripOpen, kStripClose, kStripPlay, kStripPause,
+                                                    kStripView, kStripName, kStripSync, kStripLoop,
+                                                    kStripLed,  kStripProps};
 constexpr int kSkinIds[kStripControlCount] = {120, 121, 124, 123, 0, 0, 125, 122, 127, 128};
 constexpr int kFrames[kStripControlCount] = {4, 4, 8, 8, 0, 0, 8, 8, 1, 4};
 
@@ -56,13 +46,13 @@ int32_t RecordInternal(InternalRecord* record, int32_t command) {
   return 0;
 }
 
+RECT ToRect(const LayoutRect& p) { return RECT{p.left, p.top, RightOf(p), BottomOf(p)}; }
+
 RECT StripRect(StripControl control, int c) {
-  const Place& p = kPlaces[control];
-  RECT r = {p.left, p.top + p.pitch * c, p.left + p.width, p.top + p.pitch * c + p.height};
-  return r;
+  return ToRect(control == kSync ? SyncOf(c) : InRow(kPlaces[control], c));
 }
 
-RECT ToggleRect() { return RECT{428, 135, 473, 155}; }
+RECT ToggleRect() { return ToRect(kPreRecorderToggle); }
 
 POINT Middle(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 

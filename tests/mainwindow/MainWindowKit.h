@@ -1,5 +1,5 @@
-// What the main window tests share: the window's layout as a person sees it (an
-// independent copy, so that a control moved by mistake is caught), the skin's
+// What the main window tests share: the controls' rectangles from the window's
+// layout (the screenshots check that the skin shows them there), the skin's
 // images read back from a module, comparing a screenshot with them at a control's
 // rectangle, counting progress steps and file times.
 #pragma once

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "resources/resource_ids.h"
+#include "resources/window_layout.h"
 #include "tests/common/TestKit.h"
 
 namespace {
@@ -43,9 +45,9 @@ bool Outside(const BITMAPINFOHEADER* dib, int x, int y) {
   return c.rgbRed == 255 && c.rgbGreen == 255 && c.rgbBlue == 255;
 }
 
-void ExpectInside(const BITMAPINFOHEADER* dib, const RECT& r) {
-  for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x)
+void ExpectInside(const BITMAPINFOHEADER* dib, const LayoutRect& r) {
+  for (int y = r.top; y < BottomOf(r); ++y)
+    for (int x = r.left; x < RightOf(r); ++x)
       if (Outside(dib, x, y)) {
         ADD_FAILURE() << "pixel " << x << "," << y << " of control " << r.left << "," << r.top
                       << " lies outside the window";
@@ -57,25 +59,21 @@ TEST_F(Resources, MasksCutTheCornersAndKeepEveryControl) {
   const BITMAPINFOHEADER* main = Dib(IDB_MAIN_MASK);
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(Outside(main, 0, 0));
-  EXPECT_TRUE(Outside(main, 484, 271));
-  EXPECT_FALSE(Outside(main, 242, 0));
+  EXPECT_TRUE(Outside(main, kMainWidth - 1, kMainHeight - 1));
+  EXPECT_FALSE(Outside(main, kMainWidth / 2, 0));
   for (int c = 0; c < 4; ++c) {
-    int dy = 57 * c;
-    const RECT strip[] = {{46, 53 + dy, 68, 75 + dy},   {24, 53 + dy, 46, 75 + dy},
-                          {32, 32 + dy, 54, 54 + dy},   {55, 32 + dy, 77, 54 + dy},
-                          {80, 32 + dy, 395, 58 + dy},  {114, 62 + dy, 340, 76 + dy},
-                          {445, 66 + 14 * c, 462, 74 + 14 * c}, {371, 63 + dy, 386, 73 + dy},
-                          {400, 35 + dy, 415, 50 + dy}, {80, 62 + dy, 110, 76 + dy}};
-    for (const RECT& r : strip) ExpectInside(main, r);
+    for (const LayoutRect& place : {kStripOpen, kStripClose, kStripPlay, kStripPause, kStripView, kStripName,
+                                    kStripLoop, kStripLed, kStripProps})
+      ExpectInside(main, InRow(place, c));
+    ExpectInside(main, SyncOf(c));
   }
-  ExpectInside(main, {428, 135, 473, 155});
+  ExpectInside(main, kPreRecorderToggle);
 
   const BITMAPINFOHEADER* pre = Dib(IDB_PRERECORDER_MASK);
   ASSERT_NE(pre, nullptr);
   EXPECT_TRUE(Outside(pre, 0, 0));
-  const RECT controls[] = {{23, 19, 123, 99}, {149, 46, 169, 63}, {181, 46, 201, 63},
-                           {260, 50, 271, 61}, {166, 82, 286, 96}};
-  for (const RECT& r : controls) ExpectInside(pre, r);
+  for (const LayoutRect& place : {kRecorderTrace, kRecorderStart, kRecorderStop, kRecorderLed, kRecorderOutput})
+    ExpectInside(pre, place);
 }
 
 TEST(HelpPage, IsInstalledBesideThePlugin) {
