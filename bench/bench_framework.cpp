@@ -111,7 +111,7 @@ class FiftyControls : public UserInterface {
       }
       control->SetCommand(1000 + i);
       control->SetToolTipText("tip");
-      if (AddControl(control)) return 19;
+      if (AddControl(std::unique_ptr<Control>(control))) return 19;
     }
     return 0;
   }

@@ -75,40 +75,40 @@ class SkinnedWindow : public WindowFixture {
     HWND h = w.Handle();
     frames_ = new Surface(TestModule(), kFramesBitmap);
     int r = 0;
-    r |= w.AddControl(Button(h, 10, 10, 101, frames_));   // A
-    r |= w.AddControl(Button(h, 60, 10, 102, frames_));   // B
+    r |= w.AddControl(std::unique_ptr<Control>(Button(h, 10, 10, 101, frames_)));   // A
+    r |= w.AddControl(std::unique_ptr<Control>(Button(h, 60, 10, 102, frames_)));   // B
     ToggleButton* toggle = new ToggleButton(h);
     r |= toggle->LoadFrames(110, 10, TestModule(), kToggleBitmap);
     toggle->SetCommand(103);
-    r |= w.AddControl(toggle);
+    r |= w.AddControl(std::unique_ptr<Control>(toggle));
     ProbeButton* disabled = Button(h, 10, 40, 104, frames_);
     disabled->SetEnabled(false);
     disabled->SetToolTipText("disabled tip");
-    r |= w.AddControl(disabled);
+    r |= w.AddControl(std::unique_ptr<Control>(disabled));
     ProbeButton* onPress = Button(h, 60, 40, 105, frames_);
     onPress->SetNotifyOnPress(true);
-    r |= w.AddControl(onPress);
+    r |= w.AddControl(std::unique_ptr<Control>(onPress));
     ProbeButton* silent = Button(h, 110, 40, 0, frames_);
     silent->SetNotify(0, 106, 0);
-    r |= w.AddControl(silent);
+    r |= w.AddControl(std::unique_ptr<Control>(silent));
     TextDisplay* display = new TextDisplay(h);
     display->SetBounds(10, 70, 80, 16);
     display->SetText("HHHH");
-    r |= w.AddControl(display);
+    r |= w.AddControl(std::unique_ptr<Control>(display));
     ImageSwitch* lamp = new ImageSwitch(h);
     on_ = new Surface(TestModule(), kOnBitmap);
     off_ = new Surface(TestModule(), kOffBitmap);
     lamp->BindSurface(100, 70, on_, off_);
-    r |= w.AddControl(lamp);
+    r |= w.AddControl(std::unique_ptr<Control>(lamp));
     Picture* empty = new Picture(h);
     empty->SetBounds(80, 100, 30, 20);
     empty->SetTransparentWhenEmpty(true);
-    r |= w.AddControl(empty);
+    r |= w.AddControl(std::unique_ptr<Control>(empty));
     // Two overlapping buttons: the first gets the events, the second is drawn on top.
-    r |= w.AddControl(Button(h, 120, 95, 111, frames_));
+    r |= w.AddControl(std::unique_ptr<Control>(Button(h, 120, 95, 111, frames_)));
     ProbeButton* second = Button(h, 140, 105, 112, frames_);
     second->SetEnabled(false);
-    r |= w.AddControl(second);
+    r |= w.AddControl(std::unique_ptr<Control>(second));
     return r;
   }
 

@@ -70,7 +70,7 @@ TEST_F(WindowDispatch, ControlCommandsReachOnCommandWithTheControl) {
     sent = new Control(w.Handle());
     sent->SetBounds(0, 0, 10, 10);
     sent->SetCommand(0x4321);
-    return w.AddControl(sent);
+    return w.AddControl(std::unique_ptr<Control>(sent));
   };
   ASSERT_EQ(Open(), 0);
   sent->Notify();
@@ -220,7 +220,7 @@ TEST_F(WindowCreation, ClosingReleasesEveryWindowAndDrawingObject) {
   window.build = [&](TestWindow& w) {
     control = new Control(w.Handle());
     control->SetBounds(5, 5, 20, 20);
-    return w.AddControl(control);
+    return w.AddControl(std::unique_ptr<Control>(control));
   };
   ASSERT_EQ(Open(), 0);
   HRGN region = control->Region();

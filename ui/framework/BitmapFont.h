@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
 class Surface;
 
 class BitmapFont {
@@ -11,7 +13,6 @@ class BitmapFont {
   // holds one width per cell (last - first + 1 entries) and is copied.
   BitmapFont(const Surface* glyphs, signed char first, signed char last, int cellHeight, int defaultAdvance,
              const int* widths = nullptr);
-  ~BitmapFont();
   BitmapFont(const BitmapFont&) = delete;
   BitmapFont& operator=(const BitmapFont&) = delete;
 
@@ -33,5 +34,5 @@ class BitmapFont {
   signed char last_;
   int cellHeight_;
   int defaultAdvance_;
-  int* widths_ = nullptr;
+  std::unique_ptr<int[]> widths_;
 };

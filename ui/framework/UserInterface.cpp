@@ -180,10 +180,7 @@ bool UserInterface::OnCreate() {
 
 int UserInterface::OnDestroy() {
   FreeBitmaps();
-  for (int i = 0; i < controlCount_; ++i) delete controls_[i];
-  delete[] controls_;
-  controls_ = nullptr;
-  controlCount_ = 0;
+  controls_.Clear();
   pressed_ = hovered_ = nullptr;
   dragging_ = false;
   if (capture_) ReleaseCapture();
@@ -196,24 +193,13 @@ int UserInterface::OnDestroy() {
 
 void UserInterface::OnClosed() { SetEvent(closed_.Handle()); }
 
-int UserInterface::AddControl(Control* control) {
-  Control** grown = control ? new (std::nothrow) Control*[controlCount_ + 1] : nullptr;
-  if (!grown) {
-    delete control;
-    return Fail(Error::OutOfMemory);
-  }
-  for (int i = 0; i < controlCount_; ++i) grown[i] = controls_[i];
-  grown[controlCount_] = control;
-  delete[] controls_;
-  controls_ = grown;
-  int index = controlCount_++;
-  if (!control->Instance()) control->SetInstance(instance_);
-  if (control->HasToolTip()) AddControlToolTip(control, index);
+int UserInterface::AddControl(std::unique_ptr<Control> control) {
+  Control* added = control.get();
+  if (!controls_.Append(std::move(control))) return Fail(Error::OutOfMemory);
+  const int index = controls_.Count() - 1;
+  if (!added->Instance()) added->SetInstance(instance_);
+  if (added->HasToolTip()) AddControlToolTip(added, index);
   return lastError_ = 0;
-}
-
-Control* UserInterface::GetControl(int index) const {
-  return index >= 0 && index < controlCount_ ? controls_[index] : nullptr;
 }
 
 void UserInterface::ForgetPressedControl() {

@@ -10,12 +10,12 @@
 #include <memory>
 
 #include "core/SyncObject.h"
+#include "ui/framework/Control.h"
 #include "ui/framework/GdiHandles.h"
+#include "ui/framework/OwnedArray.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/Window.h"
 #include "ui/framework/WindowDescription.h"
-
-class Control;
 
 class UserInterface : public Window {
  public:
@@ -78,10 +78,10 @@ class UserInterface : public Window {
   // Unregisters the window class when this object registered it.
   virtual void UnregisterWindowClass();
 
-  // Appends a control (drawn after, hit-tested after all others) and takes ownership,
-  // also on failure (then it is deleted): 0, or 19 when the table cannot grow or
-  // control is null. Registers its tooltip under its table index when it has one.
-  int AddControl(Control* control);
+  // Appends a control (drawn after, hit-tested after all others) and owns it from
+  // here, also on failure (then it goes at once): 0, or 19 when the table cannot
+  // grow or control is null. Registers its tooltip under its table index when it has one.
+  int AddControl(std::unique_ptr<Control> control);
   // RegisterClassExA for the description's class name with WindowProcedure. 0 or 18.
   int RegisterWindowClass();
   // Registers a control's rectangle with the tooltip window; the text is asked for when shown.
@@ -91,8 +91,8 @@ class UserInterface : public Window {
 
   // The first enabled, visible control whose region holds the client point, or null.
   Control* ControlAt(int x, int y) const;
-  int ControlCount() const { return controlCount_; }
-  Control* GetControl(int index) const;
+  int ControlCount() const { return controls_.Count(); }
+  Control* GetControl(int index) const { return controls_.At(index); }
   Control* PressedControl() const { return pressed_; }
   Control* HoveredControl() const { return hovered_; }
   // Forgets a press whose release will never come (e.g. a dialog took the mouse).
@@ -129,8 +129,7 @@ class UserInterface : public Window {
 
   WindowDescription description_;
   int showCommand_ = SW_SHOW;
-  Control** controls_ = nullptr;
-  int controlCount_ = 0;
+  OwnedArray<Control> controls_;
   Control* pressed_ = nullptr;
   Control* hovered_ = nullptr;
   bool dragging_ = false;

@@ -23,16 +23,16 @@ LPARAM UserInterface::Relative(const Control* control, int x, int y) {
 }
 
 Control* UserInterface::ControlAt(int x, int y) const {
-  for (int i = 0; i < controlCount_; ++i) {
-    Control* control = controls_[i];
+  for (int i = 0; i < controls_.Count(); ++i) {
+    Control* control = controls_.At(i);
     if (control->Enabled() && control->Visible() && Contains(control, x, y)) return control;
   }
   return nullptr;
 }
 
 Control* UserInterface::VisibleControlAt(int x, int y) const {
-  for (int i = 0; i < controlCount_; ++i) {
-    Control* control = controls_[i];
+  for (int i = 0; i < controls_.Count(); ++i) {
+    Control* control = controls_.At(i);
     if (control->Visible() && Contains(control, x, y)) return control;
   }
   return nullptr;
@@ -124,11 +124,11 @@ void UserInterface::OnKey(bool isUp, WPARAM key, LPARAM keyData) {
   POINT cursor;
   GetCursorPos(&cursor);
   ScreenToClient(hwnd_, &cursor);
-  for (int i = 0; i < controlCount_; ++i) {
-    Control* control = controls_[i];
+  for (int i = 0; i < controls_.Count(); ++i) {
+    Control* control = controls_.At(i);
     if (!control->Enabled() || !control->Visible() || !control->AcceptsKeys()) continue;
     control->OnKeyEvent(isUp, key, Contains(control, cursor.x, cursor.y));
-    if (!controls_) break;  // the key closed the window
+    if (controls_.Count() == 0) break;  // the key closed the window
   }
 }
 
@@ -139,8 +139,8 @@ void UserInterface::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
   HDC offscreen = OffscreenDc();
   if (!offscreen) return;
   if (background_) background_->BlitRect(offscreen, r.left, r.top, r.left, r.top, r.right, r.bottom);
-  for (int i = 0; i < controlCount_; ++i) {
-    Control* control = controls_[i];
+  for (int i = 0; i < controls_.Count(); ++i) {
+    Control* control = controls_.At(i);
     RECT common;
     if (control->Visible() && IntersectRect(&common, &control->Rect(), &r)) control->Draw(offscreen);
   }

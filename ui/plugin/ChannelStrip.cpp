@@ -1,10 +1,12 @@
 #include "ui/plugin/ChannelStrip.h"
 
 #include <cstdio>
+#include <memory>
 #include <new>
 
 #include "core/ErrorCodes.h"
 #include "resources/resource_ids.h"
+#include "resources/window_layout.h"
 #include "ui/framework/ImageSwitch.h"
 #include "ui/plugin/PositionView.h"
 #include "ui/framework/PushButton.h"
@@ -16,11 +18,29 @@
 #include "util/PathText.h"
 
 namespace {
-// Channel rows are 57 pixels apart; the sync switches form a column of their own.
-constexpr int kRowPitch = 57;
-constexpr int kSyncPitch = 14;
-constexpr int kNameWidth = 226;
-constexpr int kNameHeight = 14;
+RECT ToRect(const LayoutRect& place) { return {place.left, place.top, RightOf(place), BottomOf(place)}; }
+
+// Adds a control made with new (std::nothrow) (null when that failed) to window
+// with its geometry result, and keeps a pointer to it in *kept when it was added.
+template <class T>
+int AddKept(UserInterface& window, std::unique_ptr<T> control, int geometryResult, int id, const char* toolTip,
+            T** kept) {
+  T* raw = control.get();
+  int code = ChannelStrip::Add(window, std::move(control), geometryResult, id, toolTip);
+  *kept = code == 0 ? raw : nullptr;
+  return code;
+}
+
+// A button or switch over frames of the skin at place; it tells the window about a
+// click with the command code and itself.
+template <class T>
+int AddButton(UserInterface& window, HWND parent, const LayoutRect& place, const Surface* frames, int id,
+              const char* toolTip, T** kept) {
+  std::unique_ptr<T> button(new (std::nothrow) T(parent));
+  if (button) button->SetCommand(kControlCommand);
+  int geometry = button ? button->SetFrames(place.left, place.top, frames) : 0;
+  return AddKept(window, std::move(button), geometry, id, toolTip, kept);
+}
 }  // namespace
 
 // Tooltips and names come from the module's string table.
@@ -32,10 +52,10 @@ void LoadText(HINSTANCE instance, UINT id, char* text, int size) {
 
 // The window's OnCommand: which strip a clicked control belongs to.
 int ChannelStrip::ChannelAt(int x, int y) {
-  // The skin's plates: one per row, 57 pixels apart; the sync switches form a column.
+  // The skin's plates, one per row; the sync switches form a column of their own.
   for (int c = 0; c < kNumChannels; ++c) {
-    const RECT plate = {8, 27 + 57 * c, 424, 82 + 57 * c};
-    const RECT sync = {445, 66 + 14 * c, 462, 74 + 14 * c};
+    const RECT plate = ToRect(InRow(kStripPlate, c));
+    const RECT sync = ToRect(SyncOf(c));
     const POINT p = {x, y};
     if (PtInRect(&plate, p) || PtInRect(&sync, p)) return c;
   }
@@ -48,19 +68,17 @@ int ChannelStrip::ChannelOfId(int id) {
 }
 
 // Every control of the strip goes through here, in creation order.
-int ChannelStrip::Add(UserInterface& window, Control* control, int geometryResult, int id, const char* toolTip) {
+int ChannelStrip::Add(UserInterface& window, std::unique_ptr<Control> control, int geometryResult, int id,
+                      const char* toolTip) {
   if (!control) return window.AddControl(nullptr);  // reports 19
-  if (geometryResult != 0) {
-    delete control;
-    return window.Fail(Error::ControlCreate);
-  }
+  if (geometryResult != 0) return window.Fail(Error::ControlCreate);
   control->SetUserValue(id);
   if (toolTip) {
     control->SetToolTipText(toolTip);
   } else {
     control->SetHasToolTip(false);
   }
-  return window.AddControl(control);
+  return window.AddControl(std::move(control));
 }
 
 // The window's CreateControls, once per channel.
@@ -70,7 +88,6 @@ int ChannelStrip::Create(UserInterface& window, int c, const StripImages& images
   image_ = image;
   HINSTANCE instance = window.Instance();
   HWND parent = window.Handle();
-  const int row = kRowPitch * c;
   char text[kTextSize], tip[kTextSize];
   LoadText(instance, IDS_AUDIO_TRACK, text, sizeof text);
   snprintf(emptyName_, sizeof emptyName_, "%s %i", text, c + 1);
@@ -81,62 +98,58 @@ int ChannelStrip::Create(UserInterface& window, int c, const StripImages& images
     return tip;
   };
 
-  int code = AddButton(window, open_ = new (std::nothrow) PushButton(parent), 46, 53 + row, images.open, kIdOpen + c,
-                       tipOf(IDS_OPEN_FILE));
+  int code = AddButton(window, parent, InRow(kStripOpen, c), images.open, kIdOpen + c, tipOf(IDS_OPEN_FILE), &open_);
   if (code == 0)
-    code = AddButton(window, close_ = new (std::nothrow) PushButton(parent), 24, 53 + row, images.close,
-                     kIdClose + c, tipOf(IDS_CLOSE_FILE));
+    code = AddButton(window, parent, InRow(kStripClose, c), images.close, kIdClose + c, tipOf(IDS_CLOSE_FILE),
+                     &close_);
   if (code == 0) {
+    code = AddButton(window, parent, InRow(kStripPlay, c), images.playStop, kIdPlayStop + c,
+                     tipOf(IDS_PLAY_STOP_TRACK), &playStop_);
     // Play/stop shows the channel's state only: it does not flip when clicked.
-    playStop_ = new (std::nothrow) ToggleButton(parent);
     if (playStop_) playStop_->SetToggles(false);
-    code = AddButton(window, playStop_, 32, 32 + row, images.playStop, kIdPlayStop + c, tipOf(IDS_PLAY_STOP_TRACK));
   }
   if (code == 0)
-    code = AddButton(window, pause_ = new (std::nothrow) ToggleButton(parent), 55, 32 + row, images.pause,
-                     kIdPause + c, tipOf(IDS_PAUSE_TRACK));
+    code = AddButton(window, parent, InRow(kStripPause, c), images.pause, kIdPause + c, tipOf(IDS_PAUSE_TRACK),
+                     &pause_);
   if (code == 0)
-    code = AddButton(window, properties_ = new (std::nothrow) PushButton(parent), 80, 62 + row, images.properties,
-                     kIdProperties + c, nullptr);
+    code = AddButton(window, parent, InRow(kStripProps, c), images.properties, kIdProperties + c, nullptr,
+                     &properties_);
   if (code == 0) {
-    name_ = new (std::nothrow) TextDisplay(parent);
-    if (name_) {
-      name_->SetFormat(DT_LEFT, DT_VCENTER);
-      name_->SetText(emptyName_);
+    std::unique_ptr<TextDisplay> name(new (std::nothrow) TextDisplay(parent));
+    int geometry = 0;
+    if (name) {
+      name->SetFormat(DT_LEFT, DT_VCENTER);
+      name->SetText(emptyName_);
+      const LayoutRect place = InRow(kStripName, c);
+      geometry = name->SetBounds(place.left, place.top, place.width, place.height);
     }
-    code = Add(window, name_, name_ ? name_->SetBounds(114, 62 + row, kNameWidth, kNameHeight) : 0, kIdName + c,
-               nullptr);
+    code = AddKept(window, std::move(name), geometry, kIdName + c, nullptr, &name_);
   }
   if (code == 0) {
-    view_ = new (std::nothrow) PositionView(parent);
-    if (view_) {
-      view_->SetImage(image);
-      view_->BindPosition(position);
+    std::unique_ptr<PositionView> view(new (std::nothrow) PositionView(parent));
+    int geometry = 0;
+    if (view) {
+      view->SetImage(image);
+      view->BindPosition(position);
+      const LayoutRect place = InRow(kStripView, c);
+      geometry = view->Create(place.left, place.top, place.width, place.height);
     }
-    code = Add(window, view_, view_ ? view_->Create(80, 32 + row, kStripImageWidth, kStripImageHeight) : 0, kIdView + c, nullptr);
+    code = AddKept(window, std::move(view), geometry, kIdView + c, nullptr, &view_);
   }
   if (code == 0)
-    code = AddButton(window, loop_ = new (std::nothrow) ToggleButton(parent), 371, 63 + row, images.loop,
-                     kIdLoop + c, tipOf(IDS_LOOP_FOREVER));
+    code = AddButton(window, parent, InRow(kStripLoop, c), images.loop, kIdLoop + c, tipOf(IDS_LOOP_FOREVER), &loop_);
   if (code == 0) {
     LoadText(instance, IDS_SYNCHRONIZE_TRACK, text, sizeof text);
     snprintf(tip, sizeof tip, "%s %i", text, c + 1);
-    code = AddButton(window, sync_ = new (std::nothrow) ToggleButton(parent), 445, 66 + kSyncPitch * c, images.sync,
-                     kIdSync + c, tip);
+    code = AddButton(window, parent, SyncOf(c), images.sync, kIdSync + c, tip, &sync_);
   }
   if (code == 0) {
-    led_ = new (std::nothrow) ImageSwitch(parent);
-    code = Add(window, led_, led_ ? led_->BindSurface(400, 35 + row, images.ledLit, images.ledUnlit) : 0, kIdLed + c,
-               nullptr);
+    std::unique_ptr<ImageSwitch> led(new (std::nothrow) ImageSwitch(parent));
+    const LayoutRect place = InRow(kStripLed, c);
+    int geometry = led ? led->BindSurface(place.left, place.top, images.ledLit, images.ledUnlit) : 0;
+    code = AddKept(window, std::move(led), geometry, kIdLed + c, nullptr, &led_);
   }
   return code;
-}
-
-// Buttons and switches tell the window about a click with the command code and themselves.
-int ChannelStrip::AddButton(UserInterface& window, PushButton* button, int x, int y, const Surface* frames, int id,
-                            const char* toolTip) {
-  if (button) button->SetCommand(kControlCommand);
-  return Add(window, button, button ? button->SetFrames(x, y, frames) : 0, id, toolTip);
 }
 
 // The window's OnDestroy, before it frees the controls.

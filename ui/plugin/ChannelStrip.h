@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/ChannelEngine.h"
 
@@ -90,8 +91,9 @@ class ChannelStrip {
   static int ChannelOfId(int id);
   // Sets a control's identifier and tooltip and adds it to window (the window's
   // own toggle comes through here too). A null control reports 19; a geometry
-  // result other than 0 deletes the control and reports 28.
-  static int Add(UserInterface& window, Control* control, int geometryResult, int id, const char* toolTip);
+  // result other than 0 reports 28 (the control goes).
+  static int Add(UserInterface& window, std::unique_ptr<Control> control, int geometryResult, int id,
+                 const char* toolTip);
 
   int Channel() const { return channel_; }
   TextDisplay* Name() const { return name_; }
@@ -107,10 +109,6 @@ class ChannelStrip {
   PositionView* View() const { return view_; }
 
  private:
-  // A button or switch over frames of the skin, at (x, y).
-  static int AddButton(UserInterface& window, PushButton* button, int x, int y, const Surface* frames, int id,
-                const char* toolTip);
-
   int channel_ = 0;
   char emptyName_[64] = {};    // "audio track N"
   char rightSuffix_[32] = {};  // appended to the name of a stereo file's right half

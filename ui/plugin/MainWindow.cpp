@@ -7,6 +7,7 @@
 #include "core/ErrorCodes.h"
 #include "core/List.h"
 #include "resources/resource_ids.h"
+#include "resources/window_layout.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/plugin/PositionView.h"
 #include "ui/framework/PushButton.h"
@@ -120,7 +121,7 @@ bool MainWindow::OnCreate() {
   // From here on the channel side shows every change; the strips show the channels now.
   engine_.SetView(this);
   // The pre-recorder comes with the window, hidden.
-  preRecorder_ = new (std::nothrow) PreRecorderWindow();
+  preRecorder_.reset(new (std::nothrow) PreRecorderWindow());
   if (!preRecorder_) {
     Fail(Error::OutOfMemory);
     return false;
@@ -152,12 +153,15 @@ void MainWindow::FreeBitmaps() {
 int MainWindow::CreateControls() {
   char tip[kTextSize];
   LoadText(Instance(), IDS_TOGGLE_PRERECORDER, tip, sizeof tip);
-  PushButton* toggle = new (std::nothrow) PushButton(Handle());
+  std::unique_ptr<PushButton> toggle(new (std::nothrow) PushButton(Handle()));
   if (toggle) toggle->SetCommand(kControlCommand);
-  int frames = toggle ? toggle->LoadFrames(428, 135, Instance(), IDB_PRERECORDER_TOGGLE) : 0;
-  int code = ChannelStrip::Add(*this, toggle, frames, kIdPreRecorderToggle, tip);
+  int frames = toggle ? toggle->LoadFrames(kPreRecorderToggle.left, kPreRecorderToggle.top, Instance(),
+                                           IDB_PRERECORDER_TOGGLE)
+                      : 0;
+  PushButton* added = toggle.get();
+  int code = ChannelStrip::Add(*this, std::move(toggle), frames, kIdPreRecorderToggle, tip);
   if (code != 0) return code;
-  preRecorderToggle_ = toggle;
+  preRecorderToggle_ = added;
 
   StripImages images = {skin_[kOpen].get(), skin_[kClose].get(),  skin_[kPlayStop].get(),
                         skin_[kPause].get(), skin_[kSync].get(), skin_[kLoop].get(),
@@ -202,8 +206,7 @@ int MainWindow::OnDestroy() {
   engine_.SetView(nullptr);
   for (ChannelStrip& strip : strips_) strip.Forget();
   preRecorderToggle_ = nullptr;
-  delete preRecorder_;
-  preRecorder_ = nullptr;
+  preRecorder_.reset();
   UserInterface::OnDestroy();
   InterlockedExchange(&pendingLoad_, 0);
   InterlockedExchange(&pendingState_, 0);

@@ -12,8 +12,8 @@
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/UserInterface.h"
 #include "ui/plugin/ChannelStrip.h"
+#include "ui/plugin/PreRecorderWindow.h"
 
-class PreRecorderWindow;
 class PushButton;
 class Registry;
 class Surface;
@@ -77,7 +77,7 @@ class MainWindow : public UserInterface, public ChannelView {
   ChannelStrip& Strip(int c) { return strips_[c]; }
   Surface* StripImage(int c) const { return images_[c].get(); }
   PushButton* PreRecorderToggle() const { return preRecorderToggle_; }
-  PreRecorderWindow* PreRecorder() const { return preRecorder_; }
+  PreRecorderWindow* PreRecorder() const { return preRecorder_.get(); }
   // The toggle: a hidden pre-recorder gets a new output name, is centred over this
   // window and shown; a shown one is hidden.
   void TogglePreRecorder();
@@ -123,7 +123,7 @@ class MainWindow : public UserInterface, public ChannelView {
   std::unique_ptr<Surface> images_[kNumChannels];
   ChannelStrip strips_[kNumChannels];
   PushButton* preRecorderToggle_ = nullptr;
-  PreRecorderWindow* preRecorder_ = nullptr;
+  std::unique_ptr<PreRecorderWindow> preRecorder_;
   // The shared open dialog; it lives with this object, so that a window destroyed
   // while the dialog is shown leaves it nothing dangling.
   FileDialog openDialog_;

@@ -1,5 +1,6 @@
 #include "ui/plugin/PreRecorderWindow.h"
 
+#include <memory>
 #include <new>
 
 #include "core/ErrorCodes.h"
@@ -29,8 +30,7 @@ PreRecorderWindow::~PreRecorderWindow() {
   // No block may reach the trace once it is gone.
   if (recorder_.Recording()) recorder_.Stop();
   if (recorder_.Recorder()) recorder_.Recorder()->SetDataCallback(nullptr, nullptr);
-  delete trace_;
-  trace_ = nullptr;
+  trace_.reset();
   DeleteCriticalSection(&traceGuard_);
 }
 
@@ -71,7 +71,7 @@ bool PreRecorderWindow::OnCreate() {
   saveDialog_.SetTitle(title);
   saveDialog_.SetFilter(kSaveFilter);
   if (recorder_.SetUp(&PreRecorderWindow::OnRecordedBlock, this) != 0) return false;
-  trace_ = new (std::nothrow) WaveTrace(kTraceWidth, kTraceHeight, WaveTrace::kLine, false);
+  trace_.reset(new (std::nothrow) WaveTrace(kTraceWidth, kTraceHeight, WaveTrace::kLine, false));
   if (!trace_ || !trace_->Valid()) return false;
   ResetTrace();
   picture_->SetImage(trace_->GetSurface());
@@ -80,21 +80,20 @@ bool PreRecorderWindow::OnCreate() {
 }
 
 bool PreRecorderWindow::LoadBitmaps() {
-  background_ = new (std::nothrow) Surface(Instance(), IDB_PRERECORDER_BACKGROUND);
-  ledLit_ = new (std::nothrow) Surface(Instance(), IDB_RECORD_LED_LIT);
-  ledUnlit_ = new (std::nothrow) Surface(Instance(), IDB_RECORD_LED_UNLIT);
+  background_.reset(new (std::nothrow) Surface(Instance(), IDB_PRERECORDER_BACKGROUND));
+  ledLit_.reset(new (std::nothrow) Surface(Instance(), IDB_RECORD_LED_LIT));
+  ledUnlit_.reset(new (std::nothrow) Surface(Instance(), IDB_RECORD_LED_UNLIT));
   if (!background_ || !background_->Valid() || !ledLit_ || !ledLit_->Valid() || !ledUnlit_ || !ledUnlit_->Valid())
     return false;
-  SetBackground(background_);
+  SetBackground(background_.get());
   return true;
 }
 
 void PreRecorderWindow::FreeBitmaps() {
   SetBackground(nullptr);
-  delete background_;
-  delete ledLit_;
-  delete ledUnlit_;
-  background_ = ledLit_ = ledUnlit_ = nullptr;
+  background_.reset();
+  ledLit_.reset();
+  ledUnlit_.reset();
 }
 
 // The trace picture, the start and stop keys, the LED and the output display, in this order.
@@ -107,13 +106,15 @@ int PreRecorderWindow::CreateControls() {
 
   Picture* picture = new (std::nothrow) Picture(Handle());
   int geometry = picture ? picture->SetBounds(kTraceLeft, kTraceTop, kTraceWidth, kTraceHeight) : 0;
-  if (int code = ChannelStrip::Add(*this, picture, geometry, IDC_REC_TRACE, nullptr)) return code;
+  if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(picture), geometry, IDC_REC_TRACE, nullptr))
+    return code;
   picture_ = picture;
 
   PushButton* start = new (std::nothrow) PushButton(Handle());
   geometry = start ? start->LoadFrames(149, 46, instance, IDB_RECORD_START) : 0;
   if (start) start->SetCommand(kControlCommand);
-  if (int code = ChannelStrip::Add(*this, start, geometry, IDC_REC_START, startTip)) return code;
+  if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(start), geometry, IDC_REC_START, startTip))
+    return code;
   start_ = start;
 
   PushButton* stop = new (std::nothrow) PushButton(Handle());
@@ -122,12 +123,14 @@ int PreRecorderWindow::CreateControls() {
     stop->SetCommand(kControlCommand);
     stop->SetEnabled(false);
   }
-  if (int code = ChannelStrip::Add(*this, stop, geometry, IDC_REC_STOP, stopTip)) return code;
+  if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(stop), geometry, IDC_REC_STOP, stopTip))
+    return code;
   stop_ = stop;
 
   ImageSwitch* led = new (std::nothrow) ImageSwitch(Handle());
-  geometry = led ? led->BindSurface(260, 50, ledLit_, ledUnlit_) : 0;
-  if (int code = ChannelStrip::Add(*this, led, geometry, IDC_REC_LED, nullptr)) return code;
+  geometry = led ? led->BindSurface(260, 50, ledLit_.get(), ledUnlit_.get()) : 0;
+  if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(led), geometry, IDC_REC_LED, nullptr))
+    return code;
   led_ = led;
 
   TextDisplay* output = new (std::nothrow) TextDisplay(Handle());
@@ -138,7 +141,8 @@ int PreRecorderWindow::CreateControls() {
     output->SetCommand(kControlCommand);
     output->SetText(kNoOutput);
   }
-  if (int code = ChannelStrip::Add(*this, output, geometry, IDC_REC_OUTPUT, browseTip)) return code;
+  if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(output), geometry, IDC_REC_OUTPUT, browseTip))
+    return code;
   output_ = output;
   return 0;
 }

@@ -8,18 +8,19 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/HostTypes.h"
 #include "recording/PreRecorder.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/UserInterface.h"
+#include "ui/plugin/WaveTrace.h"
 
 class ImageSwitch;
 class Picture;
 class PushButton;
 class Surface;
 class TextDisplay;
-class WaveTrace;
 
 // Sent (and waited for) to the main window when a take has been finished.
 constexpr UINT kMsgTakeFinished = WM_APP + 1;
@@ -71,7 +72,7 @@ class PreRecorderWindow : public UserInterface {
   int TakeChannels() const { return takeChannels_; }
 
   PreRecorder& Recorder() { return recorder_; }
-  WaveTrace* Trace() const { return trace_; }
+  WaveTrace* Trace() const { return trace_.get(); }
   bool RecordingShown() const;
   TextDisplay* OutputDisplay() const { return output_; }
   const FileDialog& SaveDialog() const { return saveDialog_; }
@@ -91,9 +92,9 @@ class PreRecorderWindow : public UserInterface {
   HWND mainWindow_ = nullptr;
   const SetupRecord* setup_ = nullptr;
   bool closeAllowed_ = false;
-  Surface* background_ = nullptr;
-  Surface* ledLit_ = nullptr;
-  Surface* ledUnlit_ = nullptr;
+  std::unique_ptr<Surface> background_;
+  std::unique_ptr<Surface> ledLit_;
+  std::unique_ptr<Surface> ledUnlit_;
   Picture* picture_ = nullptr;
   PushButton* start_ = nullptr;
   PushButton* stop_ = nullptr;
@@ -101,7 +102,7 @@ class PreRecorderWindow : public UserInterface {
   TextDisplay* output_ = nullptr;
   FileDialog saveDialog_;
   PreRecorder recorder_;
-  WaveTrace* trace_ = nullptr;
+  std::unique_ptr<WaveTrace> trace_;
   char takePath_[260] = {};
   int takeChannels_ = 1;
 
