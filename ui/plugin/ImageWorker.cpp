@@ -45,7 +45,11 @@ int BuildStripPictures(HINSTANCE instance, HWND owner, WaveFile* file, bool ster
   ImageJob job = {&dialog, file, trace.get()};
   ThreadObject worker(ImageWorkerThread, &job);
   if (!worker.Valid()) return Error::OutOfMemory;
-  worker.Resume();
+  if (!worker.Resume()) {
+    // A worker that never runs would never close the dialog: no dialog, no picture.
+    TerminateThread(worker.Handle(), 0);
+    return Error::OutOfMemory;
+  }
   dialog.RunModal();
   // The dialog closes only once the worker has drawn the picture; wait for the
   // thread itself too so that nothing touches the trace after this point.
