@@ -5,11 +5,9 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include "core/List.h"
 #include "resources/resource_ids.h"
 #include "resources/window_layout.h"
 #include "ui/framework/FileDialog.h"
-#include "ui/plugin/PositionView.h"
 #include "ui/framework/PushButton.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/ToggleButton.h"
@@ -275,61 +273,6 @@ void MainWindow::OpenFile(int c) {
   engine_.LoadChannel(c, path, &partner);
 }
 
-// WM_DROPFILES at client (x, y).
-bool MainWindow::OnDropFiles(int x, int y, List* names) {
-  const int count = names ? names->Count() : 0;
-  if (count == 0) return true;
-  const int c = ChannelStrip::ChannelAt(x, y);
-  if (c < 0) return RefuseDrop("Drop wave files on a channel strip to load them.");
-  const ChannelSnapshot target = engine_.Peek(c);
-  if (target.loaded && !target.owner) {
-    snprintf(dropReason_, sizeof dropReason_,
-             "Channel %i plays the right half of the stereo file of channel %i: drop on channel %i instead.", c + 1,
-             c, c);
-    return RefuseDrop(dropReason_);
-  }
-  int next = c;
-  for (int i = 0; i < count; ++i) {
-    const char* path = static_cast<const char*>(names->GetAt(i));
-    // The first file goes where it was dropped; LoadChannel says when it cannot.
-    const int k = i == 0 ? c : FreeChannelFor(path, next);
-    if (k < 0) {
-      char name[MAX_PATH];
-      FileNameOfPath(path, name, sizeof name);
-      snprintf(dropReason_, sizeof dropReason_, "No free channel after channel %i for %s: %i dropped file(s) not loaded.",
-               next, name, count - i);
-      return RefuseDrop(dropReason_);
-    }
-    int32_t partner = -1;
-    if (engine_.LoadChannel(k, path, &partner) == 0) next = (partner >= 0 ? partner : k) + 1;
-  }
-  return true;
-}
-
-int MainWindow::FreeChannelFor(const char* path, int from) {
-  // A file that does not parse goes to the first free channel, where its load says why.
-  WaveFile probe;
-  probe.SetQuiet(true);
-  const bool stereo = probe.Open(path, MultimediaFile::kModeRead) == 0 && probe.ReadHeader() == 0 &&
-                      probe.Header().channels == 2;
-  probe.Close();
-  return FreeTrack(stereo, from);
-}
-
-int MainWindow::FreeTrack(bool stereo, int from) const {
-  bool loaded[kNumChannels];
-  for (int k = 0; k < kNumChannels; ++k) loaded[k] = engine_.Peek(k).loaded;
-  return FirstFreeTrack(loaded, kNumChannels, stereo, from);
-}
-
-bool MainWindow::RefuseDrop(const char* reason) {
-  if (reason != dropReason_) lstrcpynA(dropReason_, reason, sizeof dropReason_);
-  SetErrorText(dropReason_);
-  ReportError(Error::DropRefused);
-  SetErrorText(nullptr);
-  return true;
-}
-
 void MainWindow::TogglePreRecorder() {
   HWND recorder = preRecorder_ ? preRecorder_->Handle() : nullptr;
   if (!recorder) return;
@@ -387,20 +330,6 @@ void MainWindow::ShowProperties(int c) {
   dialog.RunModal();
 }
 
-// After every button release (OnLButtonUp).
-void MainWindow::ShowSwitches(int c) {
-  ChannelStrip& strip = strips_[c];
-  if (!strip.Created()) return;
-  const ChannelSnapshot channel = engine_.Peek(c);
-  ToggleButton* switches[] = {strip.Loop(), strip.Sync(), strip.Pause()};
-  const bool on[] = {channel.loop, channel.sync, channel.state == kPaused};
-  for (int i = 0; i < 3; ++i) {
-    if (switches[i]->On() == on[i]) continue;
-    switches[i]->SetOn(on[i]);
-    switches[i]->Invalidate();
-  }
-}
-
 // WM_LBUTTONDBLCLK: the class asks for double clicks; here a second click is a click.
 void MainWindow::OnLButtonDblClk(LPARAM point, WPARAM keys) { OnLButtonDown(point, keys); }
 
@@ -408,100 +337,4 @@ void MainWindow::OnLButtonDblClk(LPARAM point, WPARAM keys) { OnLButtonDown(poin
 void MainWindow::OnLButtonUp(LPARAM point, WPARAM keys) {
   UserInterface::OnLButtonUp(point, keys);
   for (int c = 0; c < kNumChannels; ++c) ShowSwitches(c);
-}
-
-// Display calls: whether they may touch the controls now.
-bool MainWindow::OnWindowThread() const { return windowThread_ != 0 && GetCurrentThreadId() == windowThread_; }
-
-// RefreshStrip: what the strip is to show, read under the channel's lock.
-bool MainWindow::ReadLoadState(int c, StripLoadState* state) {
-  // The channel side calls with the lock held (it is taken again at once) or, when a
-  // window attaches, without: then it is awaited, as briefly as any channel command.
-  ChannelSnapshot channel;
-  if (!engine_.Snapshot(c, &channel, state->fileName, sizeof state->fileName)) return false;
-  state->loaded = channel.loaded;
-  state->owner = channel.owner;
-  state->loop = channel.loop;
-  state->sync = channel.sync;
-  return true;
-}
-
-// After a load, a close, and when the window attaches; on any thread.
-void MainWindow::RefreshStrip(int c) {
-  if (c < 0 || c >= kNumChannels) return;
-  StripLoadState state;
-  bool read = ReadLoadState(c, &state);
-  EnterCriticalSection(&displayGuard_);
-  // A busy lock keeps the name shown so far; the flags are plain values.
-  if (!read) {
-    state = shownLoad_[c];
-    const ChannelSnapshot channel = engine_.Peek(c);
-    state.loaded = channel.loaded;
-    state.owner = channel.owner;
-  }
-  shownLoad_[c] = state;
-  LeaveCriticalSection(&displayGuard_);
-  InterlockedOr(&pendingLoad_, 1 << c);
-  DisplayChanged();
-}
-
-// Whenever channel c's state value changed; on any thread, also the streaming one.
-void MainWindow::ShowChannelState(int c) {
-  if (c < 0 || c >= kNumChannels) return;
-  InterlockedOr(&pendingState_, 1 << c);
-  DisplayChanged();
-}
-
-// After a display change was recorded.
-void MainWindow::DisplayChanged() {
-  if (OnWindowThread()) {
-    ApplyPendingDisplay();
-    InvalidateRect(Handle(), nullptr, FALSE);
-    return;
-  }
-  // Another thread: only the invalidation; the window's thread shows the change when it paints.
-  if (HWND hwnd = Handle()) InvalidateRect(hwnd, nullptr, FALSE);
-}
-
-// On the window's thread: at once for its own changes, at the next paint for others'.
-void MainWindow::ApplyPendingDisplay() {
-  LONG load = InterlockedExchange(&pendingLoad_, 0);
-  LONG state = InterlockedExchange(&pendingState_, 0);
-  for (int c = 0; c < kNumChannels; ++c) {
-    if (load & (1 << c)) {
-      StripLoadState shown;
-      EnterCriticalSection(&displayGuard_);
-      shown = shownLoad_[c];
-      LeaveCriticalSection(&displayGuard_);
-      strips_[c].ShowLoadState(shown);
-      // Showing the load state disables pause; the play state decides it again.
-      state |= 1 << c;
-    }
-    if (state & (1 << c)) strips_[c].ShowPlayState(engine_.Peek(c).state);
-  }
-}
-
-// WM_PAINT: what other threads changed is shown first.
-void MainWindow::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
-  ApplyPendingDisplay();
-  UserInterface::OnPaint(dc, paint);
-}
-
-// The streaming thread moved channel c's marker to another column.
-void MainWindow::InvalidatePosition(int c) {
-  if (c < 0 || c >= kNumChannels) return;
-  if (PositionView* view = strips_[c].View()) view->Invalidate();
-}
-
-// The host refused a start while the play switch was pressed (a message box took the release).
-void MainWindow::ForgetPressedControl() {
-  if (OnWindowThread()) UserInterface::ForgetPressedControl();
-}
-
-// During a load, once the host accepted the channel: the picture, behind the progress dialog.
-void MainWindow::BuildPicture(int c, WaveFile* file, bool stereo) {
-  if (c < 0 || c >= kNumChannels || !file) return;
-  Surface* second = stereo && c + 1 < kNumChannels ? images_[c + 1].get() : nullptr;
-  BuildStripPictures(Instance(), Handle(), file, stereo, images_[c].get(), second);
-  if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
 }

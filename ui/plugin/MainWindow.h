@@ -2,6 +2,9 @@
 // the host asks for it, the skinned window with the four channel strips and the
 // pre-recorder toggle. The object lives from attach to detach; its window can be
 // created and destroyed again and again, and shows the channels as they are.
+// MainWindow.cpp holds the window's lifecycle and command dispatch,
+// MainWindowDrops.cpp the drop routing, MainWindowDisplay.cpp the display of
+// the channels (changes reported by other threads included).
 #pragma once
 #include <windows.h>
 
@@ -64,10 +67,11 @@ class MainWindow : public UserInterface, public ChannelView {
   void OnLButtonUp(LPARAM point, WPARAM keys) override;
   // Files dropped on a strip load into it, as its open button would, and the
   // further files into the free strips after it. A drop that no strip can take
-  // says why (error 102 with the reason).
+  // says why (error 102 with the reason). See MainWindowDrops.cpp.
   bool OnDropFiles(int x, int y, List* names) override;
 
-  // What the channel engine shows through the window (any thread; see ChannelView).
+  // What the channel engine shows through the window (any thread; see ChannelView
+  // and MainWindowDisplay.cpp).
   void ShowChannelState(int c) override;
   void RefreshStrip(int c) override;
   void InvalidatePosition(int c) override;
