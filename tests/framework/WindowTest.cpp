@@ -112,8 +112,9 @@ TEST_F(WindowCreation, RefusedOnCreateUnregistersReportsAndShowsNothing) {
   RecordingHandler errors;
   window.failBeforeCreate = true;
   WindowDescription d = TestDescription();
-  d.region = CreateRectRgn(0, 0, 10, 10);
+  HRGN outline = d.region = CreateRectRgn(0, 0, 10, 10);
   EXPECT_EQ(Open(d), Error::WindowCreate);
+  EXPECT_EQ(GetObjectType(outline), 0u) << "the outline of a window never made is left undeleted";
   EXPECT_EQ(window.Handle(), nullptr);
   EXPECT_FALSE(window.ClassRegistered());
   WNDCLASSEXA wc = {sizeof wc};

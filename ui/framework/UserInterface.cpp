@@ -67,17 +67,13 @@ bool UserInterface::CreateWindowHandle() {
 
 void UserInterface::PlaceAndShape() {
   if (description_.centre) CenterOnScreen(hwnd_);
-  if (description_.region) {
-    // From here on the region belongs to the window.
-    SetWindowRgn(hwnd_, description_.region, FALSE);
-    description_.region = nullptr;
-  }
+  // From here on the region belongs to the window; one the window refused stays ours.
+  if (region_ && SetWindowRgn(hwnd_, region_.Get(), FALSE)) region_.Release();
 }
 
 // A window that was never made still owns the outline it was given.
 void UserInterface::DiscardRegion() {
-  if (description_.region) DeleteObject(description_.region);
-  description_.region = nullptr;
+  region_.Reset();
 }
 
 void UserInterface::ShowFirstTime() {
@@ -89,6 +85,8 @@ void UserInterface::ShowFirstTime() {
 // Both ways of creating start from the caller's description.
 void UserInterface::TakeDescription(const WindowDescription& description, HINSTANCE instance, int showCommand) {
   description_ = description;
+  region_.Reset(description_.region);
+  description_.region = nullptr;
   instance_ = instance;
   showCommand_ = showCommand;
   classRegistered_ = false;

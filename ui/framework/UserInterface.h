@@ -137,6 +137,8 @@ class UserInterface : public Window {
   short anchorY_ = 0;
   bool capture_ = false;
   const Surface* background_ = nullptr;
+  // The outline taken from the description until the window takes it.
+  ScopedRegion region_;
   // The font before the off-screen surface: the surface's DC, which may still
   // hold the font, is deleted first.
   ScopedFont font_;

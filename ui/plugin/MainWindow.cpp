@@ -96,11 +96,12 @@ void MainWindow::Switch(bool on) {
 int MainWindow::Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
                        int showCommand) {
   WindowDescription shaped = description;
+  // An outline given with the description is replaced by the mask's: it goes either way.
+  ScopedRegion replaced(description.region);
   {
     Surface mask(instance, IDB_MAIN_MASK);
     HRGN region = mask.Valid() ? mask.MakeColourKeyRegion() : nullptr;
     if (!region) return Fail(Error::WindowCreate);
-    if (shaped.region && shaped.region != region) DeleteObject(shaped.region);
     shaped.region = region;
     shaped.width = mask.Width();
     shaped.height = mask.Height();
