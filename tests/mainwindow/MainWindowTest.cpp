@@ -89,7 +89,7 @@ class MainWindowTest : public ::testing::Test {
   HWND hwnd_ = nullptr;
 };
 
-const RECT kWholePicture = {0, 0, 315, 26};
+const RECT kWholePicture = {0, 0, kStripImageWidth, kStripImageHeight};
 
 TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
   OpenThroughDialog(0, DataPath("mainwindow\\tone.wav"));
@@ -225,8 +225,9 @@ TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
   }
   Rest();
   testkit::Image picture = Picture(0);
-  EXPECT_EQ(picture.Count({0, 13, 315, 14}, kBlack), 315);
-  EXPECT_EQ(picture.Count(kWholePicture, kCyan), 315 * 25);
+  const int middle = kStripImageHeight / 2;
+  EXPECT_EQ(picture.Count({0, middle, kStripImageWidth, middle + 1}, kBlack), kStripImageWidth);
+  EXPECT_EQ(picture.Count(kWholePicture, kCyan), kStripImageWidth * (kStripImageHeight - 1));
   // The view shows it; the marker is not drawn at 0.
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
   RECT view = StripRect(kView, 0);
@@ -258,7 +259,7 @@ TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
   ASSERT_LT(marker, 215);
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
   RECT view = StripRect(kView, 0);
-  EXPECT_EQ(shot.Count({view.left + marker, view.top, view.left + marker + 1, view.bottom}, kRed), 26);
+  EXPECT_EQ(shot.Count({view.left + marker, view.top, view.left + marker + 1, view.bottom}, kRed), kStripImageHeight);
 
   // The end of the file stops the channel on the streaming thread; the window shows it when it paints.
   stream(40);
@@ -319,7 +320,7 @@ TEST_F(MainWindowTest, WindowComesAndGoesWhileTheHostStreams) {
   EXPECT_STREQ(Strip(1).Name()->Text(), "audio track 2");
   EXPECT_STREQ(Strip(2).Name()->Text(), "audio track 3");
   EXPECT_FALSE(Strip(1).PlayStop()->On());
-  EXPECT_EQ(Picture(2).Count(kWholePicture, kEmptyStrip), 315 * 26);
+  EXPECT_EQ(Picture(2).Count(kWholePicture, kEmptyStrip), kStripImageWidth * kStripImageHeight);
 }
 
 // The close request's record is checked end to end (tests/e2e, system_close).
