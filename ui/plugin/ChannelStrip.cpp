@@ -50,7 +50,7 @@ void LoadText(HINSTANCE instance, UINT id, char* text, int size) {
   if (LoadStringA(instance, id, text, size) <= 0) text[0] = '\0';
 }
 
-// The window's OnCommand: which strip a clicked control belongs to.
+// Drops: the strip under a client point.
 int ChannelStrip::ChannelAt(int x, int y) {
   // The skin's plates, one per row; the sync switches form a column of their own.
   for (int c = 0; c < kNumChannels; ++c) {
