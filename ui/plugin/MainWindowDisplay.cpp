@@ -3,9 +3,8 @@
 // window's thread, at once when they come from it, else at its next paint.
 #include "ui/plugin/MainWindow.h"
 
-#include "core/ErrorCodes.h"
-#include "ui/plugin/ImageWorker.h"
 #include "ui/framework/ToggleButton.h"
+#include "ui/plugin/ImageWorker.h"
 #include "ui/plugin/PositionView.h"
 
 // Display calls: whether they may touch the controls now.
