@@ -181,9 +181,9 @@ TEST(WaveInputDevices, ListMatchesThePlatform) {
   std::string path = testkit::ScratchDir("recording_select") + "\\take.wav";
   ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
   EXPECT_TRUE(input.DeviceOpen());
-  EXPECT_EQ(input.SelectDevice(0), Error::NotReady);
+  EXPECT_EQ(input.SelectDevice(0), Error::DeviceBusy);
   EXPECT_EQ(input.DeviceNumber(), -1);
-  EXPECT_EQ(input.AllocateBuffers(5, 8192), Error::NotReady);
+  EXPECT_EQ(input.AllocateBuffers(5, 8192), Error::DeviceBusy);
   EXPECT_EQ(input.Stop(), 0);
   EXPECT_FALSE(input.DeviceOpen());
   EXPECT_EQ(input.SelectDevice(0), 0);
@@ -205,8 +205,7 @@ TEST_P(WaveInputTake, FileIsOneStretchOfTheFeed) {
   static const std::string dir = testkit::ScratchDir("recording_takes");
   std::string path = dir + (channels == 1 ? "\\mono.wav" : "\\stereo.wav");
   ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
-  ASSERT_EQ(input.QueueBuffers(), 0);
-  EXPECT_EQ(input.QueueBuffers(), Error::NotReady);  // already at the device
+  ASSERT_EQ(input.QueueBuffers(), 0);  // Start queued them before the device started
   EXPECT_TRUE(input.Recording());
   ASSERT_EQ(WaitForSingleObject(seen.enough, 10000), WAIT_OBJECT_0) << "blocks seen: " << seen.Blocks();
   ASSERT_EQ(input.Stop(), 0);
@@ -240,6 +239,36 @@ TEST_P(WaveInputTake, FileIsOneStretchOfTheFeed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MonoAndStereo, WaveInputTake, ::testing::Values(1, 2));
+
+void Ended(void* event) { SetEvent(static_cast<HANDLE>(event)); }
+
+// A take ends by itself before its RIFF size would pass the limit (the 4 GiB rule
+// with a small limit): whole blocks up to there, sizes that match the file, the
+// owner told once; the next take starts afresh.
+TEST(WaveInputLimit, TakeEndsCleanlyAtTheRiffLimit) {
+  Feed("sequence 1");
+  WaveInput input;
+  Prepare(input, 1, nullptr);
+  HANDLE ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  input.SetTakeEndedCallback(Ended, ended);
+  input.SetRiffLimit(36 + 3 * 4410 + 4409);  // room for three blocks, not four
+  ASSERT_EQ(input.AllocateBuffers(5, 4410), 0);
+  std::string path = testkit::ScratchDir("recording_limit") + "\\take.wav";
+  for (int take = 0; take < 2; ++take) {
+    ResetEvent(ended);
+    ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+    ASSERT_EQ(WaitForSingleObject(ended, 10000), WAIT_OBJECT_0) << "the take did not end at the limit";
+    EXPECT_EQ(input.TakeEndReason(), WaveInput::kSizeLimit);
+    ASSERT_EQ(input.Stop(), 0);
+    EXPECT_FALSE(input.DeviceOpen());
+    TakeFile file = ReadTake(path);
+    EXPECT_EQ(file.header.dataSize, 3u * 4410);
+    EXPECT_EQ(file.header.riffSize, file.header.dataSize + 36);
+    EXPECT_EQ(file.fileSize, file.header.dataSize + 44u);
+    EXPECT_EQ(input.BytesRecorded(), 3u * 4410);
+  }
+  CloseHandle(ended);
+}
 
 // Buffers of two seconds each: Stop takes them back at once instead of waiting for
 // them to fill, and finishes the file.

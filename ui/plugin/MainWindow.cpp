@@ -44,6 +44,8 @@ MainWindow::MainWindow() : engine_(this), openDialog_(nullptr) {
 MainWindow::~MainWindow() {
   // A window left open on this thread must go while this object can still answer it.
   if (Handle() && OnWindowThread()) DestroyWindow(Handle());
+  delete preRecorder_;
+  preRecorder_ = nullptr;
   // The streaming thread may still report positions until the view is gone.
   engine_.SetView(nullptr);
   UnregisterWindowClass();
@@ -119,8 +121,9 @@ bool MainWindow::OnCreate() {
   openDialog_.SetFilter(kOpenFilter);
   // From here on the channel side shows every change; the strips show the channels now.
   engine_.SetView(this);
-  // The pre-recorder comes with the window, hidden.
-  preRecorder_ = new (std::nothrow) PreRecorderWindow();
+  // The pre-recorder comes with the window, hidden. Its object lives as long as this
+  // one, so a tear-down inside one of its loops never pulls it from under its frames.
+  if (!preRecorder_) preRecorder_ = new (std::nothrow) PreRecorderWindow();
   if (!preRecorder_) {
     Fail(Error::OutOfMemory);
     return false;
@@ -202,8 +205,11 @@ int MainWindow::OnDestroy() {
   engine_.SetView(nullptr);
   for (ChannelStrip& strip : strips_) strip.Forget();
   preRecorderToggle_ = nullptr;
-  delete preRecorder_;
-  preRecorder_ = nullptr;
+  // Its window goes with this one (the tear-down closed it); the object stays.
+  if (preRecorder_ && preRecorder_->Handle()) {
+    preRecorder_->PrepareTearDown();
+    DestroyWindow(preRecorder_->Handle());
+  }
   UserInterface::OnDestroy();
   InterlockedExchange(&pendingLoad_, 0);
   InterlockedExchange(&pendingState_, 0);
@@ -339,7 +345,54 @@ void MainWindow::TogglePreRecorder() {
   ShowWindow(recorder, SW_SHOW);
 }
 
+namespace {
+struct SameFileSearch {
+  const char* path;
+  bool found;
+};
+
+// Whether two paths name one file: the same volume and file index, or, when either
+// cannot be opened, the same full path.
+bool SameFile(const char* a, const char* b) {
+  HANDLE files[2];
+  const char* paths[2] = {a, b};
+  BY_HANDLE_FILE_INFORMATION info[2];
+  bool known = true;
+  for (int i = 0; i < 2; ++i) {
+    files[i] = CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    known = known && files[i] != INVALID_HANDLE_VALUE && GetFileInformationByHandle(files[i], &info[i]);
+  }
+  for (HANDLE file : files)
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (known)
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+  char full[2][MAX_PATH];
+  for (int i = 0; i < 2; ++i) {
+    DWORD n = GetFullPathNameA(paths[i], MAX_PATH, full[i], nullptr);
+    if (n == 0 || n >= MAX_PATH) return false;
+  }
+  return lstrcmpiA(full[0], full[1]) == 0;
+}
+}  // namespace
+
+int MainWindow::TrackOfFile(const char* path) {
+  if (!path || !path[0]) return 0;
+  for (int c = 0; c < kNumChannels; ++c) {
+    SameFileSearch search = {path, false};
+    auto compare = [](const WaveFile& file, void* context) {
+      SameFileSearch* s = static_cast<SameFileSearch*>(context);
+      s->found = SameFile(file.Name(), s->path);
+    };
+    // A right half answers through its owner, which comes first.
+    if (engine_.Peek(c).loaded && engine_.ReadFile(c, compare, &search) && search.found) return c + 1;
+  }
+  return 0;
+}
+
 LRESULT MainWindow::OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) {
+  if (message == kMsgTrackOfPath) return TrackOfFile(reinterpret_cast<const char*>(lParam));
   if (message != kMsgTakeFinished || !preRecorder_) return 0;
   LoadTake(preRecorder_->TakePath(), preRecorder_->TakeChannels() == 2);
   return 1;

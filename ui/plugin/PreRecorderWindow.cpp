@@ -1,5 +1,6 @@
 #include "ui/plugin/PreRecorderWindow.h"
 
+#include <cstdio>
 #include <new>
 
 #include "core/ErrorCodes.h"
@@ -36,6 +37,8 @@ PreRecorderWindow::~PreRecorderWindow() {
 
 int PreRecorderWindow::CreateHidden(HINSTANCE instance, const WindowDescription& mainDescription, HWND mainWindow,
                                     const SetupRecord* setup) {
+  // The object may be made again with a new main window: it outlives its windows.
+  closeAllowed_ = false;
   mainWindow_ = mainWindow;
   setup_ = setup;
   WindowDescription description;
@@ -70,8 +73,10 @@ bool PreRecorderWindow::OnCreate() {
   saveDialog_.SetOpen(false);
   saveDialog_.SetTitle(title);
   saveDialog_.SetFilter(kSaveFilter);
+  saveDialog_.SetDefaultExtension("wav");
   if (recorder_.SetUp(&PreRecorderWindow::OnRecordedBlock, this) != 0) return false;
-  trace_ = new (std::nothrow) WaveTrace(kTraceWidth, kTraceHeight, WaveTrace::kLine, false);
+  recorder_.Recorder()->SetTakeEndedCallback(&PreRecorderWindow::OnTakeEnded, this);
+  if (!trace_) trace_ = new (std::nothrow) WaveTrace(kTraceWidth, kTraceHeight, WaveTrace::kLine, false);
   if (!trace_ || !trace_->Valid()) return false;
   ResetTrace();
   picture_->SetImage(trace_->GetSurface());
@@ -176,20 +181,37 @@ bool PreRecorderWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void PreRecorderWindow::NewOutputName() {
-  if (recorder_.Recording()) return;  // the running take keeps its file
-  recorder_.NewOutputName();
+void PreRecorderWindow::ShowOutputName() {
   if (!output_) return;
   output_->SetText(recorder_.OutputName());
   output_->Invalidate();
 }
 
+void PreRecorderWindow::NewOutputName() {
+  if (recorder_.Recording()) return;  // the running take keeps its file
+  recorder_.NewOutputName();
+  ShowOutputName();
+}
+
+// The window may be torn down inside the dialog: this object outlives it (the main
+// window keeps it), and the display is gone then.
 void PreRecorderWindow::BrowseOutputFile() {
   if (recorder_.Recording() || !saveDialog_.ShowFileDialog()) return;
   recorder_.ChooseOutputPath(saveDialog_.FileName());
-  if (!output_) return;
-  output_->SetText(recorder_.OutputName());
-  output_->Invalidate();
+  ShowOutputName();
+}
+
+int PreRecorderWindow::RefuseLoadedOutput() {
+  if (!mainWindow_) return 0;
+  const LRESULT track = SendMessageA(mainWindow_, kMsgTrackOfPath, 0, reinterpret_cast<LPARAM>(recorder_.OutputPath()));
+  if (track < 1 || track > 4) return 0;
+  snprintf(message_, sizeof message_,
+           "Track %d has %s loaded: a take would replace it. Choose another output file.", static_cast<int>(track),
+           recorder_.OutputPath());
+  SetErrorText(message_);
+  ReportError(Error::TakeRefused);
+  SetErrorText(nullptr);
+  return Error::TakeRefused;
 }
 
 int PreRecorderWindow::StartRecording() {
@@ -197,12 +219,10 @@ int PreRecorderWindow::StartRecording() {
   const uint32_t block = setup_ ? (uint32_t)setup_->words[kSetupBlockSize] : 0;
   const uint32_t fileBuffer = setup_ ? (uint32_t)setup_->words[kSetupFileBuffer] : 0;
   bool renamed = false;
+  if (int code = RefuseLoadedOutput()) return code;
   ResetTrace();
   int code = recorder_.Start(block, fileBuffer, &renamed);
-  if (renamed && output_) {
-    output_->SetText(recorder_.OutputName());
-    output_->Invalidate();
-  }
+  if (renamed) ShowOutputName();
   if (code != 0) return code;
   lstrcpynA(takePath_, recorder_.OutputPath(), sizeof takePath_);
   takeChannels_ = recorder_.Channels();
@@ -215,10 +235,39 @@ int PreRecorderWindow::StopRecording() {
   if (int code = recorder_.Stop()) return code;
   ResetTrace();
   ShowRecordingState(false);
+  ReportTakeEnd();
   // The main window loads the take (a progress dialog, perhaps error boxes) before this returns.
   if (mainWindow_) SendMessageA(mainWindow_, kMsgTakeFinished, 0, 0);
   if (Handle()) ShowWindow(Handle(), SW_HIDE);
   return 0;
+}
+
+void PreRecorderWindow::ReportTakeEnd() {
+  WaveInput* device = recorder_.Recorder();
+  if (!device || device->TakeEndReason() == WaveInput::kRunning) return;
+  if (device->TakeEndReason() == WaveInput::kSizeLimit)
+    snprintf(message_, sizeof message_,
+             "The take %s ended at the largest size a wave file can hold (%llu bytes of audio). It keeps everything "
+             "recorded up to there.",
+             device->TakePath(), static_cast<unsigned long long>(device->BytesRecorded()));
+  else
+    snprintf(message_, sizeof message_,
+             "The take %s was cut after %llu bytes of audio: %s The file keeps what was written before.",
+             device->TakePath(), static_cast<unsigned long long>(device->BytesRecorded()), device->TakeFailure());
+  SetErrorText(message_);
+  ReportError(Error::TakeEnded);
+  SetErrorText(nullptr);
+}
+
+LRESULT PreRecorderWindow::OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) {
+  if (message != kMsgTakeEnded) return 0;
+  StopRecording();
+  return 1;
+}
+
+void PreRecorderWindow::OnTakeEnded(void* context) {
+  PreRecorderWindow* window = static_cast<PreRecorderWindow*>(context);
+  if (HWND hwnd = window ? window->Handle() : nullptr) PostMessageA(hwnd, kMsgTakeEnded, 0, 0);
 }
 
 void PreRecorderWindow::PrepareTearDown() {

@@ -23,6 +23,12 @@ class WaveTrace;
 
 // Sent (and waited for) to the main window when a take has been finished.
 constexpr UINT kMsgTakeFinished = WM_APP + 1;
+// Sent to the main window before a take starts, lParam the take's path: the
+// result is the track (1 to 4) that has that file loaded, or 0.
+constexpr UINT kMsgTrackOfPath = WM_APP + 2;
+// Posted to the pre-recorder by its recorder thread when a take ended by itself
+// (a failed write, the size limit): the take is stopped and handed over.
+constexpr UINT kMsgTakeEnded = WM_APP + 3;
 
 // The live trace picture's place and size.
 constexpr int kTraceLeft = 23;
@@ -50,6 +56,8 @@ class PreRecorderWindow : public UserInterface {
   int OnDestroy() override;
   bool OnCommand(WPARAM wParam, LPARAM lParam) override;
   void OnPaint(HDC dc, const PAINTSTRUCT& paint) override;
+  // kMsgTakeEnded: the take that ended by itself is stopped and handed over.
+  LRESULT OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) override;
   // A right-click on the background (or a disabled control) while idle: the configuration dialog.
   void OnControlContextMenu(Control* control, int screenX, int screenY) override;
 
@@ -79,6 +87,8 @@ class PreRecorderWindow : public UserInterface {
   // The device's data callback, on the recorder's thread: the block feeds the
   // trace's columns; drawing and painting happen on the window's thread.
   static void OnRecordedBlock(void* context, const uint8_t* block, uint32_t bytes);
+  // The device's take-ended callback, on the recorder's thread: posts kMsgTakeEnded.
+  static void OnTakeEnded(void* context);
 
  private:
   // Buttons, output display and LED for recording on or off.
@@ -87,6 +97,12 @@ class PreRecorderWindow : public UserInterface {
   void ResetTrace();
   // Draws fed columns onto the trace's surface; on the window's thread.
   void DrawFedTrace();
+  // Error 104 when a track has the output file loaded (a take would replace it).
+  int RefuseLoadedOutput();
+  // Error 103 when the take just stopped had ended by itself, saying why.
+  void ReportTakeEnd();
+  // The output display shows the output path's name.
+  void ShowOutputName();
 
   HWND mainWindow_ = nullptr;
   const SetupRecord* setup_ = nullptr;
@@ -103,6 +119,7 @@ class PreRecorderWindow : public UserInterface {
   PreRecorder recorder_;
   WaveTrace* trace_ = nullptr;
   char takePath_[260] = {};
+  char message_[2 * MAX_PATH + 256] = {};
   int takeChannels_ = 1;
 
   // The trace's columns are written by the recorder's thread and drawn by the
