@@ -5,8 +5,10 @@
 // - recording_stop_latency, _large: from the stop request to the finished file, against
 //   one buffer's duration (goal: at most that plus 50 ms);
 // - recording_thread_allocations: operator new calls on the recorder thread after the
-//   start (goal 0; baseline: blocks); recording_flushes_per_block: how often the file on
-//   disk grows per block with the host's file buffer, against an unbuffered file.
+//   start (goal 0; baseline: blocks);
+// - recording_refresh_ratio: the take writer's time per block with the header's sizes
+//   brought up to date every second of audio, against the same blocks without it
+//   (interleaved rounds of a minute's blocks, medians; goal at most 1.05).
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -18,7 +20,9 @@
 
 #include "bench/BenchKit.h"
 #include "host/CaptureFeed.h"
+#include "recording/TakeWriter.h"
 #include "recording/WaveInput.h"
+#include "wavedata/WaveFile.h"
 
 // ---- Counting allocator: only calls made on the recorder thread are counted.
 static volatile DWORD g_countedThread = 0;
@@ -49,27 +53,16 @@ constexpr uint32_t kBytesPerSecond = 176400;
 
 std::string TakePath(const char* name) { return benchkit::DataDir() + "\\" + name; }
 
-// Counts blocks handed over and how often the file on disk grew meanwhile.
+// Counts blocks handed over.
 struct Watch {
   std::string path;
   HANDLE enough = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   LONG want = 0;
   volatile LONG blocks = 0;
-  LONG growths = 0;
-  LONGLONG lastSize = 0;
-  bool watchFile = false;
 };
 
 void OnBlock(void* context, const uint8_t*, uint32_t) {
   Watch* w = static_cast<Watch*>(context);
-  if (w->watchFile) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(w->path.c_str(), GetFileExInfoStandard, &data)) {
-      LONGLONG size = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-      if (size != w->lastSize) ++w->growths;
-      w->lastSize = size;
-    }
-  }
   if (InterlockedIncrement(&w->blocks) >= w->want) SetEvent(w->enough);
 }
 
@@ -84,8 +77,6 @@ bool Feed(const char* spec) {
 bool Take(WaveInput& input, Watch& watch, uint32_t blockSize, uint32_t fileBuffer, LONG blocks, double* stopSeconds) {
   watch.want = blocks;
   watch.blocks = 0;
-  watch.growths = 0;
-  watch.lastSize = 0;
   ResetEvent(watch.enough);
   input.SetDataCallback(OnBlock, &watch);
   if (input.AllocateBuffers(5, blockSize) != 0 || input.Start(watch.path.c_str(), fileBuffer) != 0) return false;
@@ -125,6 +116,23 @@ long LostBlocks(const std::string& path, long* recorded) {
   return lost;
 }
 
+// Microseconds per block of a minute's take written by the take writer, with the
+// refresh every second (refresh) or only at the end.
+double WriterUsPerBlock(const std::string& path, bool refresh, const std::vector<char>& block) {
+  TakeWriter writer;
+  if (!refresh) writer.SetRefreshInterval(0);
+  WAVEFORMATEX format;
+  MakePcmFormat(&format, 44100, 2, 16);
+  if (!writer.Create(path.c_str(), format)) return -1;
+  const int blocks = static_cast<int>(60 * kBytesPerSecond / kBlock);
+  double start = benchkit::Now();
+  for (int i = 0; i < blocks; ++i)
+    if (!writer.Append(block.data(), kBlock)) return -1;
+  double seconds = benchkit::Now() - start;
+  if (!writer.Finish() || (refresh && writer.Refreshes() < 60)) return -1;
+  return seconds * 1e6 / blocks;
+}
+
 DWORD WINAPI Burn(void* stop) {
   volatile uint64_t x = 1;
   while (!*static_cast<volatile LONG*>(stop)) x = x * 6364136223846793005ull + 1442695040888963407ull;
@@ -147,20 +155,27 @@ int main() {
   Watch watch;
   if (!Feed("sequence 2")) return 1;
 
-  // Allocations and file growth per block, then the same with an unbuffered file.
-  watch.path = TakePath("bench_take_buffered.wav");
-  watch.watchFile = true;
+  // Allocations on the recorder thread.
+  watch.path = TakePath("bench_take_allocations.wav");
   LONG before = g_allocations;
   if (!Take(input, watch, kBlock, kFileBuffer, 64, nullptr)) return 1;
   LONG allocations = g_allocations - before;
-  double blocks = watch.blocks, growths = watch.growths;
-  watch.path = TakePath("bench_take_unbuffered.wav");
-  if (!Take(input, watch, kBlock, 0, 64, nullptr)) return 1;
-  double unbufferedGrowths = watch.growths, unbufferedBlocks = watch.blocks;
-  watch.watchFile = false;
+  double blocks = watch.blocks;
   benchkit::Report("recording_thread_allocations", allocations, "allocations", blocks, "=0");
-  benchkit::Report("recording_flushes_per_block", growths / blocks, "flushes/block", unbufferedGrowths / unbufferedBlocks,
-                   "<=0.25", " file_buffer=65536 block=8192");
+
+  // The header refresh's cost per block, interleaved with the same writes without it.
+  std::vector<char> noise(kBlock);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 >> 3);
+  std::vector<double> refreshed, plain;
+  for (int round = 0; round < 7; ++round) {
+    double with = WriterUsPerBlock(TakePath("bench_take_refresh.wav"), true, noise);
+    double without = WriterUsPerBlock(TakePath("bench_take_norefresh.wav"), false, noise);
+    if (with < 0 || without < 0) return 1;
+    refreshed.push_back(with);
+    plain.push_back(without);
+  }
+  benchkit::Report("recording_refresh_ratio", benchkit::Median(refreshed), "us/block", benchkit::Median(plain),
+                   "<=1.05", " block=8192 refresh_bytes=176400");
 
   // Stop latency, small and large buffers interleaved.
   std::vector<double> small, large;

@@ -95,7 +95,8 @@ bool TakeWriter::Append(const void* data, uint32_t bytes) {
   dataBytes_ += written;
   sinceRefresh_ += written;
   if (!ok) return false;
-  if (interval_ != 0 && sinceRefresh_ >= interval_) return Refresh();
+  // Before another block of this size would take the header past a second behind.
+  if (interval_ != 0 && sinceRefresh_ + bytes > interval_) return Refresh();
   return true;
 }
 
