@@ -306,15 +306,22 @@ def killed_take():
 
 def take_onto_loaded():
     """A take aimed at a file a track has loaded is refused, naming the track;
-    the file and the track stay as they were."""
+    the file and the track stay as they were. A name typed without ".wav" in
+    the save dialog gets it."""
     fresh_userfiles()
     loaded = os.path.join(DATA, "runs", "loaded.wav")
+    plain = os.path.join(DATA, "runs", "plain")
+    for name in (plain, plain + ".wav"):
+        if os.path.exists(name):
+            os.remove(name)
     with open(data("mono.wav"), "rb") as f, open(loaded, "wb") as g:
         original = f.read()
         g.write(original)
     r = run("take_onto_loaded", HEAD + "\n".join([
         "open 1 %s" % loaded, "click prerec", "prerec browse %s" % loaded, "click record", "wait 500",
-        "click stoprec", "click play 1", "pull 20"]) + "\n")
+        "click stoprec", "click play 1", "pull 20",
+        "prerec browse %s" % plain, "click record", "wait 300", "click stoprec"]) + "\n")
+    check(os.path.exists(plain + ".wav") and not os.path.exists(plain), "the take got the extension .wav")
     boxes = r.boxes()
     check(len(boxes) == 1 and "Track 1 has" in boxes[0] and "loaded.wav" in boxes[0],
           "one refusal naming track 1: %s\n%s" % (boxes, r.describe()))
