@@ -8,7 +8,8 @@
 //   start (goal 0; baseline: blocks);
 // - recording_refresh_ratio: the take writer's time per block with the header's sizes
 //   brought up to date every second of audio, against the same blocks without it
-//   (interleaved rounds of a minute's blocks, medians; goal at most 1.05).
+//   (31 rounds of a minute's blocks, the two writers in turn block by block, medians;
+//   goal at most 1.05).
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -116,21 +117,31 @@ long LostBlocks(const std::string& path, long* recorded) {
   return lost;
 }
 
-// Microseconds per block of a minute's take written by the take writer, with the
-// refresh every second (refresh) or only at the end.
-double WriterUsPerBlock(const std::string& path, bool refresh, const std::vector<char>& block) {
-  TakeWriter writer;
-  if (!refresh) writer.SetRefreshInterval(0);
+// Microseconds per block of a minute's take written by two take writers in turn,
+// block by block (so both meet the same disk and the same neighbours): one with the
+// refresh every second, one that writes the sizes only at the end. False on a failure.
+bool WriterUsPerBlock(const std::string& dir, const std::vector<char>& block, double* refreshed, double* plain) {
+  TakeWriter writers[2];
+  writers[1].SetRefreshInterval(0);
   WAVEFORMATEX format;
   MakePcmFormat(&format, 44100, 2, 16);
-  if (!writer.Create(path.c_str(), format)) return -1;
+  if (!writers[0].Create((dir + "\\bench_take_refresh.wav").c_str(), format) ||
+      !writers[1].Create((dir + "\\bench_take_norefresh.wav").c_str(), format))
+    return false;
   const int blocks = static_cast<int>(60 * kBytesPerSecond / kBlock);
-  double start = benchkit::Now();
-  for (int i = 0; i < blocks; ++i)
-    if (!writer.Append(block.data(), kBlock)) return -1;
-  double seconds = benchkit::Now() - start;
-  if (!writer.Finish() || (refresh && writer.Refreshes() < 60)) return -1;
-  return seconds * 1e6 / blocks;
+  double seconds[2] = {0, 0};
+  for (int i = 0; i < blocks; ++i) {
+    for (int w = 0; w < 2; ++w) {
+      const int k = (i & 1) ? 1 - w : w;  // alternate which writer goes first
+      double start = benchkit::Now();
+      if (!writers[k].Append(block.data(), kBlock)) return false;
+      seconds[k] += benchkit::Now() - start;
+    }
+  }
+  if (!writers[0].Finish() || !writers[1].Finish() || writers[0].Refreshes() < 60) return false;
+  *refreshed = seconds[0] * 1e6 / blocks;
+  *plain = seconds[1] * 1e6 / blocks;
+  return true;
 }
 
 DWORD WINAPI Burn(void* stop) {
@@ -167,10 +178,9 @@ int main() {
   std::vector<char> noise(kBlock);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 >> 3);
   std::vector<double> refreshed, plain;
-  for (int round = 0; round < 7; ++round) {
-    double with = WriterUsPerBlock(TakePath("bench_take_refresh.wav"), true, noise);
-    double without = WriterUsPerBlock(TakePath("bench_take_norefresh.wav"), false, noise);
-    if (with < 0 || without < 0) return 1;
+  for (int round = 0; round < 31; ++round) {
+    double with = 0, without = 0;
+    if (!WriterUsPerBlock(benchkit::DataDir(), noise, &with, &without)) return 1;
     refreshed.push_back(with);
     plain.push_back(without);
   }
