@@ -259,9 +259,13 @@ void PreRecorderWindow::ReportTakeEnd() {
   SetErrorText(nullptr);
 }
 
+// Only a take that ended by itself is stopped here: the message may come after the
+// take was stopped already (a write failed on the way to the stop), even after a new
+// take has started.
 LRESULT PreRecorderWindow::OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) {
   if (message != kMsgTakeEnded) return 0;
-  StopRecording();
+  WaveInput* device = recorder_.Recorder();
+  if (recorder_.Recording() && device && device->TakeEndReason() != WaveInput::kRunning) StopRecording();
   return 1;
 }
 
