@@ -1,10 +1,10 @@
 #include "recording/WaveInput.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include <cstdio>
 
 namespace {
 // The device writes the flags from its own thread.

@@ -346,11 +346,6 @@ void MainWindow::TogglePreRecorder() {
 }
 
 namespace {
-struct SameFileSearch {
-  const char* path;
-  bool found;
-};
-
 // Whether two paths name one file: the same volume and file index, or, when either
 // cannot be opened, the same full path.
 bool SameFile(const char* a, const char* b) {
@@ -380,13 +375,12 @@ bool SameFile(const char* a, const char* b) {
 int MainWindow::TrackOfFile(const char* path) {
   if (!path || !path[0]) return 0;
   for (int c = 0; c < kNumChannels; ++c) {
-    SameFileSearch search = {path, false};
-    auto compare = [](const WaveFile& file, void* context) {
-      SameFileSearch* s = static_cast<SameFileSearch*>(context);
-      s->found = SameFile(file.Name(), s->path);
-    };
+    // The name is copied under the channel's lock; the files are compared after it.
+    char loaded[kResourceNameSize] = "";
+    auto copyName = [](const WaveFile& file, void* name) { lstrcpynA(static_cast<char*>(name), file.Name(), kResourceNameSize); };
     // A right half answers through its owner, which comes first.
-    if (engine_.Peek(c).loaded && engine_.ReadFile(c, compare, &search) && search.found) return c + 1;
+    if (engine_.Peek(c).loaded && engine_.ReadFile(c, copyName, loaded) && loaded[0] && SameFile(loaded, path))
+      return c + 1;
   }
   return 0;
 }
