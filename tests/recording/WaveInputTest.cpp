@@ -270,6 +270,62 @@ TEST(WaveInputLimit, TakeEndsCleanlyAtTheRiffLimit) {
   CloseHandle(ended);
 }
 
+// The recorder thread stalls in its first block while the device fills more
+// buffers; a stop then writes every full buffer (in order, one stretch of the feed)
+// and drops only the partly filled last one.
+struct Stall {
+  HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  Seen seen;
+};
+
+void StallFirst(void* context, const uint8_t* block, uint32_t bytes) {
+  Stall* stall = static_cast<Stall*>(context);
+  Collect(&stall->seen, block, bytes);
+  SetEvent(stall->entered);
+  WaitForSingleObject(stall->release, 10000);
+}
+
+size_t DoneBuffers(WaveInput& input) {
+  size_t done = 0;
+  for (int32_t i = 0; i < input.BufferCount(); ++i)
+    done += (*reinterpret_cast<volatile DWORD*>(&input.Buffer(i)->dwFlags) & WHDR_DONE) != 0;
+  return done;
+}
+
+TEST(WaveInputStop, KeepsEveryBufferFilledBeforeTheStop) {
+  Feed("sequence 1");
+  Stall stall;
+  WaveInput input;
+  Prepare(input, 1, nullptr);
+  input.SetDataCallback(StallFirst, &stall);
+  ASSERT_EQ(input.AllocateBuffers(5, 4410), 0);
+  std::string path = testkit::ScratchDir("recording_stall") + "\\take.wav";
+  ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+  ASSERT_EQ(WaitForSingleObject(stall.entered, 10000), WAIT_OBJECT_0);
+  for (int i = 0; i < 500 && DoneBuffers(input) < 3; ++i) Sleep(10);
+  ASSERT_GE(DoneBuffers(input), 3u) << "the device filled no buffers while the thread stalled";
+  HANDLE stopper = CreateThread(nullptr, 0, [](void* in) -> DWORD { return static_cast<WaveInput*>(in)->Stop(); },
+                                &input, 0, nullptr);
+  // The stop takes back every buffer at the device; then the thread goes on.
+  for (int i = 0; i < 500 && DoneBuffers(input) < 5; ++i) Sleep(10);
+  SetEvent(stall.release);
+  ASSERT_EQ(WaitForSingleObject(stopper, 10000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeThread(stopper, &code);
+  CloseHandle(stopper);
+  EXPECT_EQ(code, 0u);
+  TakeFile take = ReadTake(path);
+  EXPECT_GE(take.header.dataSize, 4u * 4410) << "full buffers were dropped at the stop";
+  EXPECT_EQ(take.header.dataSize % 4410, 0u);
+  EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
+  EXPECT_TRUE(take.data == stall.seen.bytes);
+  if (hostkit::FeedAvailable())
+    EXPECT_GE(hostkit::LocateInSequence(reinterpret_cast<const int16_t*>(take.data.data()), take.data.size() / 2, 1), 0);
+  CloseHandle(stall.entered);
+  CloseHandle(stall.release);
+}
+
 // Buffers of two seconds each: Stop takes them back at once instead of waiting for
 // them to fill, and finishes the file.
 TEST(WaveInputStop, LargeBuffersStopAtOnce) {
