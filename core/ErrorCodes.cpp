@@ -34,9 +34,12 @@ const char* ErrorCodeText(int code) {
       return "A channel lock could not be created (another program may use its name): the channel cannot be used.";
     case Error::HostRefusedStart: return "The audio engine refused to start playing.";
     case Error::HostRefusedChannel: return "The audio engine refused the channel.";
+    case Error::DeviceBusy: return "The recording device is busy: it is open or recording.";
     case Error::DropNotAccepted: return "No window accepted the dropped file.";
     case Error::WaveDevice: return "Wave device error.";
     case Error::DropRefused: return "The dropped files could not be loaded.";
+    case Error::TakeEnded: return "The take ended early.";
+    case Error::TakeRefused: return "The take could not be started.";
     default: return nullptr;
   }
 }

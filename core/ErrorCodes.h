@@ -28,9 +28,12 @@ enum Code : int {
   HostRefusedStart = 34,
   HostRefusedChannel = 35,
   ChannelLockMissing = 36,  // a channel's lock could not be created at attach
+  DeviceBusy = 37,          // a recording device is open or recording: it cannot be changed now
   DropNotAccepted = 46,
   WaveDevice = 101,      // wave device error, with the device's error text
   DropRefused = 102,     // dropped files no strip could take, with the reason as text
+  TakeEnded = 103,       // a take was cut short (a failed write, the size limit), with file and reason as text
+  TakeRefused = 104,     // a take could not start (its file cannot be written or is in use), with the reason
 };
 }  // namespace Error
 

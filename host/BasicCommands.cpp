@@ -50,14 +50,15 @@ bool Policy(HostSession* session, const ScriptArgs& args, std::string* error) {
   return true;
 }
 
-// ui create | destroy | show | hide.
+// ui create | destroy | destroy-in-dialog | show | hide.
 bool Ui(HostSession* session, const ScriptArgs& args, std::string* error) {
   const std::string& what = args[0];
-  if (what != "create" && what != "destroy" && what != "show" && what != "hide") {
-    *error = "usage: ui create|destroy|show|hide";
+  if (what != "create" && what != "destroy" && what != "destroy-in-dialog" && what != "show" && what != "hide") {
+    *error = "usage: ui create|destroy|destroy-in-dialog|show|hide";
     return false;
   }
   if (!session) return true;
+  if (what == "destroy-in-dialog") return session->DestroyUiInNextDialog(error);
   if (what == "create") session->CreateUi();
   else if (what == "destroy") session->DestroyUi();
   else session->SwitchUi(what == "show");
@@ -94,7 +95,7 @@ void AddBasicCommands(ScriptRunner& runner) {
   runner.Add({"setup", 2, 2, "setup BLOCK FILEBUF", Setup});
   runner.Add({"handle", 1, 1, "handle N", Handle});
   runner.Add({"policy", 1, 2, "policy accept | policy refuse CODE", Policy});
-  runner.Add({"ui", 1, 1, "ui create|destroy|show|hide", Ui});
+  runner.Add({"ui", 1, 1, "ui create|destroy|destroy-in-dialog|show|hide", Ui});
   runner.Add({"pull", 1, 2, "pull N [realtime]", Pull});
   runner.Add({"streamerror", 0, 0, "streamerror", StreamError});
   runner.Add({"wait", 1, 1, "wait MS", Wait});

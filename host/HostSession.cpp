@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "host/MessagePump.h"
+
 namespace hostkit {
 
 namespace {
@@ -53,6 +55,71 @@ std::string FullPath(const std::string& path) {
   char full[MAX_PATH * 2];
   DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
   return n > 0 && n < sizeof full ? std::string(full, n) : path;
+}
+}  // namespace
+
+namespace {
+// The armed tear-down: a hook on the interface thread sees the dialog being made
+// and wakes a messenger thread, which sends a host window on the interface thread
+// a message. Sent from another thread, it is handled where the interface thread
+// next waits for messages: inside the dialog's own loop, in turn with the other
+// threads' messages to the dialog (a worker's progress and its close).
+constexpr UINT kMsgDestroyNow = WM_APP + 40;
+HostSession* g_armed = nullptr;
+HHOOK g_hook = nullptr;
+HWND g_courier = nullptr;
+HWND g_dialog = nullptr;
+HANDLE g_seen = nullptr;       // the hook saw the dialog (or the session ends)
+HANDLE g_messenger = nullptr;  // the thread that sends the message
+
+LRESULT CALLBACK CourierProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kMsgDestroyNow || !g_armed) return DefWindowProcA(hwnd, message, wParam, lParam);
+  HostSession* session = g_armed;
+  g_armed = nullptr;
+  HWND dialog = reinterpret_cast<HWND>(lParam);
+  char title[256] = "";
+  const bool up = IsWindow(dialog) != FALSE;
+  if (up) GetWindowTextA(dialog, title, sizeof title);
+  session->Events().Append(JsonObject().Add("type", "destroy-in-dialog").Add("title", title).AddBool("inDialog", up));
+  session->DestroyUi();
+  return 0;
+}
+
+DWORD WINAPI Messenger(void*) {
+  WaitForSingleObject(g_seen, INFINITE);
+  DWORD_PTR ignored = 0;
+  if (g_dialog)
+    SendMessageTimeoutA(g_courier, kMsgDestroyNow, 0, reinterpret_cast<LPARAM>(g_dialog), SMTO_NORMAL, 60000, &ignored);
+  return 0;
+}
+
+// On the interface thread, as each window is made: the first dialog box (or message
+// box) disarms the hook and wakes the messenger.
+LRESULT CALLBACK WatchDialogs(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND && g_hook && !g_dialog) {
+    HWND hwnd = reinterpret_cast<HWND>(wParam);
+    char cls[16] = "";
+    const CBT_CREATEWNDA* create = reinterpret_cast<const CBT_CREATEWNDA*>(lParam);
+    const bool topLevel = create && create->lpcs && !(create->lpcs->style & WS_CHILD);
+    if (topLevel && GetClassNameA(hwnd, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0) {
+      g_dialog = hwnd;
+      SetEvent(g_seen);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Session end: the hook goes, the messenger is woken (without a dialog) and joined.
+void Disarm() {
+  g_armed = nullptr;
+  if (g_hook) UnhookWindowsHookEx(g_hook);
+  g_hook = nullptr;
+  if (g_messenger) {
+    SetEvent(g_seen);
+    PumpUntilSignalled(g_messenger, 60000);
+    CloseHandle(g_messenger);
+    g_messenger = nullptr;
+  }
 }
 }  // namespace
 
@@ -143,6 +210,7 @@ bool HostSession::Open(const std::string& pluginPath, const std::string& outDir,
 bool HostSession::Close() {
   bool ok = true;
   if (guard_) guard_->Arm("ending the session", kCloseLimitMs);
+  Disarm();
   if (loader_.Loaded() && uiUp_) DestroyUi();
   if (streaming_) {
     if (!streaming_->Stop()) {
@@ -201,6 +269,31 @@ int32_t HostSession::DestroyUi() {
   uiUp_ = false;
   LogCall("destroyUserInterface", JsonObject().Add("result", result));
   return result;
+}
+
+bool HostSession::DestroyUiInNextDialog(std::string* error) {
+  if (!g_courier) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = CourierProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "OrvanHostCourier";
+    RegisterClassA(&wc);
+    g_courier = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }
+  Disarm();
+  if (!g_seen) g_seen = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (g_seen) ResetEvent(g_seen);
+  g_dialog = nullptr;
+  g_hook = SetWindowsHookExA(WH_CBT, WatchDialogs, nullptr, GetCurrentThreadId());
+  g_messenger = g_hook && g_courier && g_seen ? CreateThread(nullptr, 0, Messenger, nullptr, 0, nullptr) : nullptr;
+  if (!g_messenger) {
+    *error = "cannot watch for the plug-in's next dialog: " + SystemErrorText(GetLastError());
+    Disarm();
+    return false;
+  }
+  g_armed = this;
+  LogCall("armDestroyInDialog", JsonObject());
+  return true;
 }
 
 void HostSession::SwitchUi(bool on) {

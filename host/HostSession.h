@@ -48,6 +48,11 @@ class HostSession : public PeriodSink {
   void SetHandle(uint32_t handle);
   int32_t CreateUi();
   int32_t DestroyUi();
+  // Arms the host: the next dialog or message box shown on the interface thread
+  // makes it call destroyUserInterface from inside that dialog's loop (logged with
+  // the dialog's title and whether it was still up). False with *error when the
+  // hook cannot be set.
+  bool DestroyUiInNextDialog(std::string* error);
   void SwitchUi(bool on);
   // `periods` periods on the streaming thread (paced at the block's duration
   // when realtime); false with *error when the streaming thread did not finish.

@@ -22,11 +22,11 @@ PreRecorder::PreRecorder() {
   seed_ = (uint32_t)now.QuadPart ^ (uint32_t)GetCurrentProcessId() ^ (uint32_t)(uintptr_t)this;
 }
 
-PreRecorder::~PreRecorder() { delete recorder_; }
+PreRecorder::~PreRecorder() = default;
 
 int PreRecorder::SetUp(RecordedBlockCallback callback, void* context) {
   if (!recorder_) {
-    recorder_ = new (std::nothrow) WaveInput();
+    recorder_.reset(new (std::nothrow) WaveInput());
     if (!recorder_) return Error::OutOfMemory;
     recorder_->SetDeviceCount((int32_t)waveInGetNumDevs());
     recorder_->EnumerateDevices();
@@ -89,6 +89,10 @@ int PreRecorder::Start(uint32_t blockBytes, uint32_t fileBufferBytes, bool* name
       return Error::FileOpen;
     }
     if (nameChanged) *nameChanged = true;
+  }
+  // A device whose close failed after the last take would refuse the buffers.
+  if (!recorder_->Recording() && recorder_->DeviceOpen()) {
+    if (int code = recorder_->CloseDevice()) return code;
   }
   // The host's block is 16-bit mono; a stereo take's buffers hold as long a stretch (the
   // same block in bytes would not be a whole number of stereo frames).

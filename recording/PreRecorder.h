@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "recording/WaveInput.h"
 
@@ -27,7 +28,7 @@ class PreRecorder {
   // taken from the process's main module unless one was set before (no name is
   // made here: NewOutputName). 0 or 19.
   int SetUp(RecordedBlockCallback callback, void* context);
-  WaveInput* Recorder() const { return recorder_; }
+  WaveInput* Recorder() const { return recorder_.get(); }
 
   // The folder takes go to; it is never created here (a missing one fails the start).
   void SetUserfilesDirectory(const char* directory);
@@ -47,8 +48,9 @@ class PreRecorder {
   // Buffers of blockBytes per channel (the host's block: as long a stretch as one
   // period), the take's file (with the host's file buffer size),
   // then the buffers queued. A generated name that has come to exist meanwhile
-  // is replaced by a fresh one first (nameChanged tells). 0, or the code already
-  // reported (buffers and device are released again on failure).
+  // is replaced by a fresh one first (nameChanged tells). A device left open by a
+  // failed close is closed first. 0, or the code already reported (buffers and
+  // device are released again on failure).
   int Start(uint32_t blockBytes, uint32_t fileBufferBytes, bool* nameChanged = nullptr);
   // Stops the take and finishes its file, then frees the buffers. 0 once the
   // take has ended (a device error on the way has been reported), else the
@@ -66,7 +68,7 @@ class PreRecorder {
   // The next pseudo-random number, 0..32767.
   int NextRandom();
 
-  WaveInput* recorder_ = nullptr;
+  std::unique_ptr<WaveInput> recorder_;
   char userfiles_[256] = {};
   char outputPath_[260] = {};
   bool generated_ = true;

@@ -12,16 +12,12 @@ WaveDevice::WaveDevice() {
   deviceErrorText_[0] = '\0';
 }
 
-WaveDevice::~WaveDevice() {
-  FreeBuffers();
-  delete devices_;
-}
+WaveDevice::~WaveDevice() { FreeBuffers(); }
 
 // Called by the creator once the device count is known, and again to refresh the list.
 void WaveDevice::EnumerateDevices() {
   if (deviceCount_ <= 0) return;
-  delete devices_;
-  devices_ = new (std::nothrow) List(deviceCount_, sizeof(WaveDeviceCaps), 0, false, nullptr);
+  devices_.reset(new (std::nothrow) List(deviceCount_, sizeof(WaveDeviceCaps), 0, false, nullptr));
   if (!devices_) {
     ReportError(Error::OutOfMemory);
     return;
@@ -35,7 +31,7 @@ void WaveDevice::EnumerateDevices() {
 }
 
 int WaveDevice::SelectDevice(int32_t index) {
-  if (deviceOpen_) return Fail(Error::NotReady);
+  if (deviceOpen_) return Fail(Error::DeviceBusy);
   int32_t count = devices_ ? devices_->Count() : 0;
   deviceNumber_ = (index >= 0 && index < count) ? index : kWaveMapper;
   lastError_ = 0;
@@ -49,19 +45,23 @@ void WaveDevice::SetFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
 // Called before each take: the device fills whole buffers of whole frames only, so a
 // size it cannot fill is refused here rather than queued.
 int WaveDevice::AllocateBuffers(int32_t count, uint32_t size) {
-  if (deviceOpen_) return Fail(Error::NotReady);
+  if (deviceOpen_) return Fail(Error::DeviceBusy);
   FreeBuffers();
   if (count < 1 || size == 0 || format_.nBlockAlign == 0 || size % format_.nBlockAlign != 0)
     return Fail(Error::BufferSize);
-  buffers_ = new (std::nothrow) WAVEHDR[count];
-  if (!buffers_) return Fail(Error::OutOfMemory);
-  memset(buffers_, 0, sizeof(WAVEHDR) * count);
+  buffers_.reset(new (std::nothrow) WAVEHDR[count]);
+  blocks_.reset(new (std::nothrow) std::unique_ptr<char[]>[count]);
+  if (!buffers_ || !blocks_) {
+    FreeBuffers();
+    return Fail(Error::OutOfMemory);
+  }
+  memset(buffers_.get(), 0, sizeof(WAVEHDR) * count);
   bufferCount_ = count;
   bufferSize_ = size;
   for (int32_t i = 0; i < count; ++i) {
-    char* data = new (std::nothrow) char[size];
+    blocks_[i].reset(new (std::nothrow) char[size]);
+    char* data = blocks_[i].get();
     if (!data) {
-      buffersAllocated_ = true;  // lets FreeBuffers delete what was made
       FreeBuffers();
       return Fail(Error::OutOfMemory);
     }
@@ -77,10 +77,9 @@ int WaveDevice::AllocateBuffers(int32_t count, uint32_t size) {
 
 // A device that is still open may write into its buffers: they stay until it is closed.
 void WaveDevice::FreeBuffers() {
-  if ((!buffersAllocated_ && !buffers_) || deviceOpen_) return;
-  for (int32_t i = 0; buffers_ && i < bufferCount_; ++i) delete[] buffers_[i].lpData;
-  delete[] buffers_;
-  buffers_ = nullptr;
+  if (deviceOpen_) return;
+  blocks_.reset();
+  buffers_.reset();
   buffersAllocated_ = false;
 }
 

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/List.h"
 #include "core/Object.h"
@@ -38,11 +39,11 @@ class WaveDevice : public Object {
   // Set by the creator from the platform's device count before EnumerateDevices.
   void SetDeviceCount(int32_t count) { deviceCount_ = count; }
   // The capability records in device order; null until EnumerateDevices found devices.
-  List* Devices() const { return devices_; }
+  List* Devices() const { return devices_.get(); }
   // Builds the device list (room for exactly DeviceCount records, not growable) when the
   // count is above 0; an earlier list is replaced.
   void EnumerateDevices();
-  // 16 while the device is open; an index of the list becomes the device number, any
+  // 37 while the device is open; an index of the list becomes the device number, any
   // other value the wave mapper (-1). 0.
   int SelectDevice(int32_t index);
   int32_t DeviceNumber() const { return deviceNumber_; }
@@ -54,7 +55,7 @@ class WaveDevice : public Object {
 
   // Replaces the buffers by count zeroed buffers of size bytes. 0; 19 when memory runs
   // out; 20 (BufferSize) for a count below 1, a size of 0 or a size that is not a whole
-  // number of sample frames of the current format. Refused while the device is open (16).
+  // number of sample frames of the current format. Refused while the device is open (37).
   int AllocateBuffers(int32_t count, uint32_t size);
   // Deletes every buffer and its header; nothing when none are allocated.
   void FreeBuffers();
@@ -79,12 +80,13 @@ class WaveDevice : public Object {
   virtual void GetDeviceErrorText(MMRESULT result, char* text, UINT size) = 0;
 
   int32_t deviceCount_ = 0;
-  List* devices_ = nullptr;
+  std::unique_ptr<List> devices_;
   WAVEFORMATEX format_;
   bool deviceOpen_ = false;
   int32_t bufferCount_ = kDefaultBufferCount;
   uint32_t bufferSize_ = kDefaultBufferSize;
-  WAVEHDR* buffers_ = nullptr;  // bufferCount_ headers, each owning its data block
+  std::unique_ptr<WAVEHDR[]> buffers_;             // bufferCount_ headers
+  std::unique_ptr<std::unique_ptr<char[]>[]> blocks_;  // their data blocks
   bool buffersAllocated_ = false;
   int32_t deviceNumber_ = kWaveMapper;
   char deviceErrorText_[kErrorTextSize];

@@ -1,10 +1,10 @@
 #include "recording/WaveInput.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include "wavedata/WaveFile.h"
 
 namespace {
 // The device writes the flags from its own thread.
@@ -16,6 +16,7 @@ bool Returned(const WAVEHDR* header) {
 WaveInput::WaveInput()
     : buffersReturned_(true, false), deviceSignal_(false, false), quit_(true, false) {
   classId_ = kWaveInput;
+  takeText_[0] = '\0';
   InitializeCriticalSection(&requeueLock_);
 }
 
@@ -26,16 +27,14 @@ WaveInput::~WaveInput() {
   DeleteCriticalSection(&requeueLock_);
 }
 
+// A device that cannot say what it is stays in the list without a name: nothing is
+// shown for it (this runs while the window is being made).
 void WaveInput::GetDeviceCaps(int32_t device, WaveDeviceCaps* caps) {
   if (!caps) return;
   memset(caps, 0, sizeof *caps);
   WAVEINCAPSA platform;
   memset(&platform, 0, sizeof platform);
-  MMRESULT result = waveInGetDevCapsA(static_cast<UINT_PTR>(device), &platform, sizeof platform);
-  if (result != MMSYSERR_NOERROR) {
-    ReportDeviceError(result);
-    return;
-  }
+  if (waveInGetDevCapsA(static_cast<UINT_PTR>(device), &platform, sizeof platform) != MMSYSERR_NOERROR) return;
   caps->manufacturerId = platform.wMid;
   caps->productId = platform.wPid;
   caps->driverVersion = LOWORD(platform.vDriverVersion);
@@ -75,6 +74,11 @@ void WaveInput::SetDataCallback(RecordedBlockCallback callback, void* context) {
   callbackContext_ = context;
 }
 
+void WaveInput::SetTakeEndedCallback(TakeEndedCallback callback, void* context) {
+  endedCallback_ = callback;
+  endedContext_ = context;
+}
+
 DWORD WaveInput::RecorderThreadId() const { return thread_ ? thread_->ThreadId() : 0; }
 
 bool WaveInput::AllBuffersReturned() const {
@@ -84,64 +88,63 @@ bool WaveInput::AllBuffersReturned() const {
   return true;
 }
 
-// Called by the pre-recorder after AllocateBuffers. The device signals an event for
-// every buffer it gives back; the recorder thread does the rest.
+// Called by the pre-recorder after AllocateBuffers. Every buffer is at the device
+// before it starts, so the first blocks come back in the order they were queued.
 int WaveInput::Start(const char* path, uint32_t fileBufferSize) {
-  if (!buffersAllocated_ || Recording() || deviceOpen_) return Fail(Error::NotReady);
+  if (Recording()) return Fail(Error::DeviceBusy);
+  if (!buffersAllocated_) return Fail(Error::NotReady);
+  // A device whose close failed after the last take is closed now, or nothing can start.
+  if (deviceOpen_) {
+    if (int code = CloseDevice()) return code;
+  }
   for (int32_t i = 0; i < bufferCount_; ++i) buffers_[i].dwUser = 0;
   nextBuffer_ = 0;
   stopRequested_ = 0;
-  bytesRecorded_ = 0;
+  takeEnd_ = kRunning;
+  lstrcpynA(takePath_, path ? path : "", sizeof takePath_);
   ResetEvent(buffersReturned_.Handle());
   ResetEvent(quit_.Handle());
 
   int code = OpenDevice(deviceNumber_, reinterpret_cast<DWORD_PTR>(deviceSignal_.Handle()), CALLBACK_EVENT);
   if (code != 0) return code;
-
-  file_ = new (std::nothrow) WaveFile();
-  if (!file_) {
+  (void)fileBufferSize;  // every block goes straight to the system: nothing is held back
+  if (!writer_.Create(path, format_)) {
     CloseDevice();
-    return Fail(Error::OutOfMemory);
+    snprintf(takeText_, sizeof takeText_, "No take can be recorded to %s: %s", takePath_, writer_.Reason());
+    errorText_ = takeText_;
+    return Fail(Error::TakeRefused);
   }
-  code = file_->Open(path, WaveFile::kModeCreate);
-  if (code != 0) {
-    EndTake(false);
-    return code;
-  }
-  file_->SetBuffer(fileBufferSize);
-  file_->BuildHeader(0, format_.nSamplesPerSec, format_.nChannels, format_.wBitsPerSample);
-  code = file_->WriteHeader();
-  if (code != 0) {
-    EndTake(false);
-    DeleteFileA(path);
-    return code;
-  }
-  file_->SetQuiet(true);
-
-  thread_ = new (std::nothrow) ThreadObject(RecorderMain, this);
+  recording_ = true;
+  thread_.reset(new (std::nothrow) ThreadObject(RecorderMain, this));
   if (!thread_ || !thread_->Valid() || !thread_->Resume()) {
-    delete thread_;
-    thread_ = nullptr;
+    thread_.reset();
     EndTake(false);
-    DeleteFileA(path);
     return Fail(Error::OutOfMemory);
   }
-  MMRESULT result = waveInStart(device_);
-  if (result != MMSYSERR_NOERROR) {
-    code = ReportDeviceError(result);
+  code = QueueAll();
+  MMRESULT result = code == 0 ? waveInStart(device_) : MMSYSERR_NOERROR;
+  if (code == 0 && result != MMSYSERR_NOERROR) code = ReportDeviceError(result);
+  if (code != 0) {
+    // Queued buffers come back at once; nothing was recorded.
+    InterlockedExchange(&stopRequested_, 1);
+    waveInReset(device_);
+    if (!AllBuffersReturned()) buffersReturned_.Wait(kReturnTimeoutMs);
     EndThread();
     EndTake(false);
-    DeleteFileA(path);
     return code;
   }
   lastError_ = 0;
   return 0;
 }
 
-// Called right after Start. A buffer's user field is 1 while it is at the device.
 int WaveInput::QueueBuffers() {
-  // Buffers already at the device would be prepared twice.
-  if (!device_ || !Recording() || !AllBuffersReturned()) return Fail(Error::NotReady);
+  if (!Recording()) return Fail(Error::NotReady);
+  lastError_ = 0;
+  return 0;
+}
+
+// A buffer's user field is 1 while it is at the device.
+int WaveInput::QueueAll() {
   for (int32_t i = 0; i < bufferCount_; ++i) {
     WAVEHDR* header = &buffers_[i];
     header->dwFlags = 0;
@@ -157,7 +160,6 @@ int WaveInput::QueueBuffers() {
     }
     if (result != MMSYSERR_NOERROR) return ReportDeviceError(result);
   }
-  lastError_ = 0;
   return 0;
 }
 
@@ -193,34 +195,48 @@ void WaveInput::TakeReturnedBuffers() {
   }
 }
 
+// On the recorder thread: no more blocks go to the file; the owner stops the take.
+void WaveInput::EndByItself(TakeEnd why) {
+  if (InterlockedCompareExchange(&takeEnd_, why, kRunning) != kRunning) return;
+  if (endedCallback_) endedCallback_(endedContext_);
+}
+
 // On the recorder thread. The lock keeps a re-queue from slipping in between the
 // stop request and the reset that takes every queued buffer back.
 void WaveInput::OnBufferDone(WAVEHDR* header) {
   EnterCriticalSection(&requeueLock_);
   waveInUnprepareHeader(device_, header, sizeof *header);
-  if (stopRequested_) {
-    header->dwUser = 0;
-    if (AllBuffersReturned()) SetEvent(buffersReturned_.Handle());
-    LeaveCriticalSection(&requeueLock_);
-    return;
+  const uint32_t bytes = header->dwBytesRecorded;
+  const bool stopping = stopRequested_ != 0;
+  // After the stop request only full buffers count: the device filled them before it
+  // stopped. A partly filled one is dropped, so the take stays whole buffers.
+  bool write = bytes > 0 && takeEnd_ == kRunning && (!stopping || bytes == header->dwBufferLength);
+  if (write && !writer_.Fits(bytes)) {
+    write = false;
+    EndByItself(kSizeLimit);
   }
-  uint32_t bytes = header->dwBytesRecorded;
-  uint32_t written = 0;
-  if (bytes > 0 && file_->Write(header->lpData, bytes, &written) == 0)
-    InterlockedExchangeAdd(&bytesRecorded_, static_cast<LONG>(written));
-  header->dwFlags = 0;
-  bool queued = waveInPrepareHeader(device_, header, sizeof *header) == MMSYSERR_NOERROR &&
-                waveInAddBuffer(device_, header, sizeof *header) == MMSYSERR_NOERROR;
+  if (write && !writer_.Append(header->lpData, bytes)) {
+    write = false;
+    EndByItself(kWriteFailed);
+  }
+  bool queued = false;
+  if (!stopping && takeEnd_ == kRunning) {
+    header->dwFlags = 0;
+    queued = waveInPrepareHeader(device_, header, sizeof *header) == MMSYSERR_NOERROR &&
+             waveInAddBuffer(device_, header, sizeof *header) == MMSYSERR_NOERROR;
+    if (!queued) waveInUnprepareHeader(device_, header, sizeof *header);
+  }
   if (!queued) {
-    waveInUnprepareHeader(device_, header, sizeof *header);
     header->dwUser = 0;
+    if (stopping && AllBuffersReturned()) SetEvent(buffersReturned_.Handle());
   }
   LeaveCriticalSection(&requeueLock_);
   // A re-queued block is refilled only after every other buffer: it stays intact here.
-  if (dataCallback_) dataCallback_(callbackContext_, reinterpret_cast<const uint8_t*>(header->lpData), bytes);
+  if (write && dataCallback_)
+    dataCallback_(callbackContext_, reinterpret_cast<const uint8_t*>(header->lpData), bytes);
 }
 
-// Called by the pre-recorder to end a take, and by the destructor.
+// Called by the pre-recorder to end a take (also one that ended by itself), and by the destructor.
 int WaveInput::Stop() {
   if (!Recording()) return 0;
   EnterCriticalSection(&requeueLock_);
@@ -228,9 +244,13 @@ int WaveInput::Stop() {
   LeaveCriticalSection(&requeueLock_);
 
   int code = 0;
-  // Every queued buffer comes back at once, filled or not; the thread drops them.
-  MMRESULT result = waveInReset(device_);
+  // The buffer being filled comes back with what it holds; full ones wait for the thread.
+  MMRESULT result = waveInStop(device_);
   if (result != MMSYSERR_NOERROR) code = ReportDeviceError(result);
+  // The empty buffers still queued come back too.
+  result = waveInReset(device_);
+  if (result != MMSYSERR_NOERROR && code == 0) code = ReportDeviceError(result);
+  // Buffers the thread has not taken yet are taken here (it may have ended early).
   if (!AllBuffersReturned()) buffersReturned_.Wait(kReturnTimeoutMs);
   ResetEvent(buffersReturned_.Handle());
   EndThread();
@@ -246,19 +266,27 @@ void WaveInput::EndThread() {
   if (!thread_) return;
   SetEvent(quit_.Handle());
   thread_->Wait(INFINITE);
-  delete thread_;
-  thread_ = nullptr;
+  thread_.reset();
 }
 
-// Closes the device and the output file, finishing the file first when asked. A device
-// that refuses to close is reported; the file is finished and closed all the same.
+// Closes the device and the take's file: finished with whole frames, or closed and
+// deleted when the take never started. A device that refuses to close is reported
+// (it is closed again at the next start); the file is dealt with all the same.
 int WaveInput::EndTake(bool finish) {
   int code = CloseDevice();
-  if (!file_) return code;
-  int fileCode = finish ? file_->Finish(static_cast<uint32_t>(bytesRecorded_)) : 0;
-  int closeCode = file_->Close();
-  if (fileCode == 0) fileCode = closeCode;
-  delete file_;
-  file_ = nullptr;
-  return code != 0 ? code : fileCode;
+  if (!recording_) return code;
+  recording_ = false;
+  int fileCode = 0;
+  if (finish) {
+    if (!writer_.Finish()) fileCode = Error::Write;
+  } else {
+    writer_.Finish();
+    DeleteFileA(takePath_);
+  }
+  if (code == 0 && fileCode != 0) {
+    snprintf(takeText_, sizeof takeText_, "The take %s could not be finished: %s", takePath_, writer_.Reason());
+    errorText_ = takeText_;
+    code = Fail(Error::TakeEnded);
+  }
+  return code;
 }

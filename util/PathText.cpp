@@ -116,3 +116,26 @@ bool FileExists(const char* path, WIN32_FIND_DATAA* found) {
   if (found) *found = data;
   return true;
 }
+
+bool SameFile(const char* a, const char* b) {
+  HANDLE files[2];
+  const char* paths[2] = {a, b};
+  BY_HANDLE_FILE_INFORMATION info[2];
+  bool known = true;
+  for (int i = 0; i < 2; ++i) {
+    files[i] = CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    known = known && files[i] != INVALID_HANDLE_VALUE && GetFileInformationByHandle(files[i], &info[i]);
+  }
+  for (HANDLE file : files)
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (known)
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+  char full[2][MAX_PATH];
+  for (int i = 0; i < 2; ++i) {
+    DWORD n = GetFullPathNameA(paths[i], MAX_PATH, full[i], nullptr);
+    if (n == 0 || n >= MAX_PATH) return false;
+  }
+  return lstrcmpiA(full[0], full[1]) == 0;
+}

@@ -28,3 +28,6 @@ bool ReplaceExtension(const char* path, const char* extension, char* out, int si
 bool CopyStringList(char* out, const char* list, int size = kTextSize);
 // Whether an entry exists at path (no wildcards); its find data is copied when asked.
 bool FileExists(const char* path, WIN32_FIND_DATAA* found = nullptr);
+// Whether two paths name one file: the same volume and file index, or, when either
+// cannot be opened, the same full path.
+bool SameFile(const char* a, const char* b);

@@ -67,9 +67,10 @@ def read_jsonl(path):
         return [json.loads(line) for line in f if line.strip()]
 
 
-def run(name, script, expect_rc=0, timeout=150, options=(), host=None):
+def run(name, script, expect_rc=0, timeout=150, options=(), host=None, env=None):
     """Writes the script beside its output folder, runs it (with more host
-    options, if given; in another copy of the host, if given) and checks the exit status."""
+    options, if given; in another copy of the host, if given; with more
+    environment variables, if given) and checks the exit status."""
     out = os.path.join(DATA, "runs", name)
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(os.path.dirname(out), exist_ok=True)
@@ -79,7 +80,8 @@ def run(name, script, expect_rc=0, timeout=150, options=(), host=None):
     command = [os.path.join(SOURCE, "scripts", "wine-run.sh"), host or os.path.join(BIN, "orvan-host.exe"),
                "run", script_path, "--out", out] + list(options)
     start = time.time()
-    proc = subprocess.run(command, capture_output=True, text=True, timeout=timeout, stdin=subprocess.DEVNULL)
+    proc = subprocess.run(command, capture_output=True, text=True, timeout=timeout, stdin=subprocess.DEVNULL,
+                          env=dict(os.environ, **env) if env else None)
     result = Run(out, proc, time.time() - start)
     check(result.rc == expect_rc, "%s: expected exit %d\n%s" % (name, expect_rc, result.describe()))
     return result

@@ -6,14 +6,17 @@ track and played back, checked against the take files and sox.
     python3 prerecorder_tests.py CASE      (CASE: one of the functions below)
 """
 import os
+import signal
+import struct
 import subprocess
 import sys
+import time
 import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
 
-from hostrun import BIN, DATA, check, data, main, read_png, run  # noqa: E402
+from hostrun import BIN, DATA, SOURCE, binary, check, data, main, read_png, run  # noqa: E402
 
 BLOCK = 4410
 HEAD = "setup %d 65536\nui create\nfeed sequence 1\n" % BLOCK
@@ -167,8 +170,184 @@ def cut_takes():
     finally:
         os.rename(USERFILES + ".away", USERFILES)
     boxes = r.boxes()
-    check(len(boxes) == 1 and "Error 1:" in boxes[0], "the start failure is reported: %s" % boxes)
+    check(len(boxes) == 1 and "No take can be recorded" in boxes[0] and "Userfiles" in boxes[0],
+          "the start failure names the file: %s" % boxes)
     check(not r.of_type("take"), "nothing was recorded")
+
+SECOND = 88200  # bytes of one second of a mono take
+
+
+def sizes(path):
+    """(RIFF size, data size, bytes after the header) of a wave file as it is on disk."""
+    blob = open(path, "rb").read()
+    check(len(blob) >= 44 and blob[:4] == b"RIFF" and blob[36:40] == b"data", "%s has a wave header" % path)
+    return struct.unpack_from("<I", blob, 4)[0], struct.unpack_from("<I", blob, 40)[0], len(blob) - 44
+
+
+def probe(path):
+    """What the plug-in's own parser makes of a file (wavprobe's JSON line)."""
+    import json
+    out = subprocess.run([os.path.join(SOURCE, "scripts", "wine-run.sh"), binary("wavprobe.exe"),
+                          "Z:" + path.replace("/", "\\")], capture_output=True, text=True, timeout=60).stdout
+    return json.loads(out.strip().splitlines()[-1])
+
+
+def _small_disk(name, kib):
+    """A fresh tmpfs of kib KiB, mounted by the test; the run is skipped (77) unless root."""
+    if os.geteuid() != 0:
+        print("skipped: mounting a small file system for a full disk needs root")
+        sys.exit(77)
+    path = os.path.join(DATA, "runs", name)
+    subprocess.run(["umount", path], capture_output=True)
+    os.makedirs(path, exist_ok=True)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%dk" % kib, "tmpfs", path], check=True)
+    return path
+
+
+def _led_lit(path):
+    from imagefiles import read_bmp
+    from layout import BITMAPS
+    shot = read_png(path)
+    skin = os.path.join(SOURCE, "resources", "skin")
+    lit = read_bmp(os.path.join(skin, BITMAPS[134][0]))[0]
+    return all(shot[50 + y][260 + x][:3] == tuple(lit[y][x]) for y in range(11) for x in range(11))
+
+
+def full_disk():
+    """On a full disk the start is refused with the system's reason, shows no take
+    and leaves no file. With 200 KiB free a 3 s take is cut where the disk ends:
+    one message names the file, says it was cut and why; the file holds whole
+    frames with sizes that match the disk, and plays in track 1 like any take."""
+    disk = _small_disk("small_disk", 200)
+    take = os.path.join(disk, "take.wav")
+    try:
+        filler = os.open(os.path.join(disk, "filler"), os.O_WRONLY | os.O_CREAT)
+        try:
+            while os.write(filler, b"\0" * 4096) > 0:
+                pass
+        except OSError:
+            pass
+        os.close(filler)
+        r = run("full_disk_start", HEAD + "\n".join([
+            "click prerec", "prerec browse %s" % take, "click record", "wait 300",
+            "screenshot prerec refused.png", "click stoprec"]) + "\n")
+        boxes = r.boxes()
+        check(len(boxes) == 1 and "No take can be recorded" in boxes[0] and "take.wav" in boxes[0],
+              "one refusal naming the file: %s\n%s" % (boxes, r.describe()))
+        check(not os.path.exists(take), "no file is left behind")
+        check(not _led_lit(os.path.join(r.out, "refused.png")), "no take is shown in progress")
+        check(not r.of_type("take"), "nothing was recorded")
+
+        os.remove(os.path.join(disk, "filler"))
+        r = run("full_disk_cut", HEAD + "\n".join([
+            "click prerec", "prerec browse %s" % take, "click record", "wait 4000", "click play 1", "pull 70"]) + "\n")
+        boxes = r.boxes()
+        check(len(boxes) == 1 and "take.wav was cut" in boxes[0],
+              "one message says the take was cut: %s\n%s" % (boxes, r.describe()))
+        reason = boxes[0].split("audio:")[-1].split("The file keeps")[0].strip()
+        check(len(reason) > 3, "the system's reason is given: %s" % boxes[0])
+        riff, size, present = sizes(take)
+        check(size == present and riff == size + 36 and size % 2 == 0 and size > SECOND,
+              "sizes match the whole frames on disk: RIFF %d, data %d, %d on disk" % (riff, size, present))
+        channels, body = frames(take)
+        check(r.of_type("event", code=6), "the take was handed to a track")
+        check(r.channel(1)[:len(body)] == body, "track 1 plays what the file holds")
+    finally:
+        subprocess.run(["umount", disk], capture_output=True)
+
+
+def killed_take():
+    """A host killed (kill -9) in the middle of a take leaves a file that sox and
+    the plug-in open, holding all but at most the last second."""
+    fresh_userfiles()
+    out = os.path.join(DATA, "runs", "killed_take")
+    os.makedirs(out, exist_ok=True)
+    with open(out + ".session", "w") as f:
+        f.write(HEAD + "click prerec\nclick record\nwait 60000\n")
+    proc = subprocess.Popen([os.path.join(SOURCE, "scripts", "wine-run.sh"), binary("orvan-host.exe"), "run",
+                             out + ".session", "--out", out], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            stdin=subprocess.DEVNULL)
+    try:
+        deadline, take = time.time() + 60, None
+        while time.time() < deadline and take is None:
+            for name in os.listdir(USERFILES):
+                path = os.path.join(USERFILES, name)
+                if os.path.getsize(path) >= 44 + 3 * SECOND + SECOND // 2:
+                    take = path
+            time.sleep(0.05)
+        check(take is not None, "no take grew to 3.5 s")
+        # The host's own Windows process, among the processes this test started.
+        ours, found = {proc.pid}, None
+        for _ in range(4):
+            for pid in os.listdir("/proc"):
+                try:
+                    ppid = int(open("/proc/%s/stat" % pid).read().rsplit(")", 1)[1].split()[1])
+                    cmd = open("/proc/%s/cmdline" % pid, "rb").read()
+                except (OSError, ValueError, IndexError):
+                    continue
+                if pid.isdigit() and ppid in ours:
+                    ours.add(int(pid))
+                    if b"orvan-host.exe" in cmd:
+                        found = int(pid)
+        check(found is not None, "the host's process was not found")
+        os.kill(found, signal.SIGKILL)
+        proc.wait(timeout=60)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+    riff, size, present = sizes(take)
+    check(riff == size + 36 and size <= present and present - size <= SECOND and size >= 2 * SECOND,
+          "the header covers all but the last second: data %d of %d on disk, RIFF %d" % (size, present, riff))
+    check(subprocess.run(["sox", "--i", "-s", take], capture_output=True, text=True).stdout.strip() == str(size // 2),
+          "sox reads the header's samples")
+    found = probe(take)
+    check(found.get("header") == 0 and found.get("dataSize") == size, "the plug-in opens it: %s" % found)
+
+
+def take_onto_loaded():
+    """A take aimed at a file a track has loaded is refused, naming the track;
+    the file and the track stay as they were. A name typed without ".wav" in
+    the save dialog gets it."""
+    fresh_userfiles()
+    loaded = os.path.join(DATA, "runs", "loaded.wav")
+    plain = os.path.join(DATA, "runs", "plain")
+    for name in (plain, plain + ".wav"):
+        if os.path.exists(name):
+            os.remove(name)
+    with open(data("mono.wav"), "rb") as f, open(loaded, "wb") as g:
+        original = f.read()
+        g.write(original)
+    r = run("take_onto_loaded", HEAD + "\n".join([
+        "open 1 %s" % loaded, "click prerec", "prerec browse %s" % loaded, "click record", "wait 500",
+        "click stoprec", "click play 1", "pull 20",
+        "prerec browse %s" % plain, "click record", "wait 300", "click stoprec"]) + "\n")
+    check(os.path.exists(plain + ".wav") and not os.path.exists(plain), "the take got the extension .wav")
+    boxes = r.boxes()
+    check(len(boxes) == 1 and "Track 1 has" in boxes[0] and "loaded.wav" in boxes[0],
+          "one refusal naming track 1: %s\n%s" % (boxes, r.describe()))
+    check(open(loaded, "rb").read() == original, "the loaded file is unchanged")
+    check(not r.of_type("take"), "nothing was recorded")
+    _, body = frames(loaded)
+    check(r.channel(1) == body[:len(r.channel(1))] and len(r.channel(1)) > 0, "track 1 plays its file")
+
+
+def destroy_in_handoff():
+    """The host destroys the interface from inside the take's load dialog: with
+    freed memory held back and checked (the plug-in built with a quarantining
+    allocator) nothing writes into it, and a window made again records the next take."""
+    fresh_userfiles()
+    r = run("destroy_in_handoff", HEAD + "\n".join([
+        "click prerec", "click record", "wait 1500", "ui destroy-in-dialog", "click stoprec",
+        "ui create", "click prerec", "click record", "wait 800", "click stoprec"]) + "\n",
+        options=["--plugin", binary("sondrel_quarantine.oin")])
+    seen = r.of_type("destroy-in-dialog")
+    check(len(seen) == 1 and seen[0]["inDialog"], "destroyed inside the dialog: %s\n%s" % (seen, r.describe()))
+    freed = [line for line in r.stderr.splitlines() if line.startswith("quarantine:")]
+    check(not freed, "freed memory was written:\n%s" % "\n".join(freed[:20]))
+    takes = takes_of(r)
+    check(len(takes) == 2 and takes[1]["loaded"], "the remade window records: %s" % takes)
+    check(not r.boxes(), "no error boxes: %s" % r.boxes())
+
 
 if __name__ == "__main__":
     main(globals(), __doc__)

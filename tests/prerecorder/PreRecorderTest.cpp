@@ -77,7 +77,7 @@ constexpr RECT kStart = {149, 46, 169, 63};
 constexpr RECT kStop = {181, 46, 201, 63};
 constexpr RECT kLed = {260, 50, 271, 61};
 constexpr RECT kOutput = {166, 82, 286, 96};
-constexpr RECT kTrace = {kTraceLeft, kTraceTop, kTraceLeft + kTraceWidth, kTraceTop + kTraceHeight};
+constexpr RECT kTrace = {kRecorderTrace.left, kRecorderTrace.top, RightOf(kRecorderTrace), BottomOf(kRecorderTrace)};
 const char* const kConfigTitle = "Configure Pre-Recorder";
 
 // Waits on another thread for this process's shown dialog (or menu) and acts on it.
@@ -165,7 +165,7 @@ TEST_F(PreRecorderWindowTest, IdleWindowShowsTheSkin) {
   EXPECT_EQ(FrameDifference(shot, kLed, LoadSkin(module, IDB_RECORD_LED_UNLIT), 0, 1), 0) << "LED unlit";
   RECT panel = {210, 35, 250, 45};
   EXPECT_EQ(FrameDifference(shot, panel, LoadSkin(module, IDB_PRERECORDER_BACKGROUND), 0, 0), 0);
-  for (int y = 0; y < kTraceHeight; ++y) {
+  for (int y = 0; y < kRecorderTrace.height; ++y) {
     RECT row = {kTrace.left, kTrace.top + y, kTrace.right - 1, kTrace.top + y + 1};
     EXPECT_TRUE(shot.Filled(row, y == 40 ? kRed : kCyan)) << "trace row " << y;
   }

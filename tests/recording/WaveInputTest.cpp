@@ -181,9 +181,9 @@ TEST(WaveInputDevices, ListMatchesThePlatform) {
   std::string path = testkit::ScratchDir("recording_select") + "\\take.wav";
   ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
   EXPECT_TRUE(input.DeviceOpen());
-  EXPECT_EQ(input.SelectDevice(0), Error::NotReady);
+  EXPECT_EQ(input.SelectDevice(0), Error::DeviceBusy);
   EXPECT_EQ(input.DeviceNumber(), -1);
-  EXPECT_EQ(input.AllocateBuffers(5, 8192), Error::NotReady);
+  EXPECT_EQ(input.AllocateBuffers(5, 8192), Error::DeviceBusy);
   EXPECT_EQ(input.Stop(), 0);
   EXPECT_FALSE(input.DeviceOpen());
   EXPECT_EQ(input.SelectDevice(0), 0);
@@ -205,8 +205,7 @@ TEST_P(WaveInputTake, FileIsOneStretchOfTheFeed) {
   static const std::string dir = testkit::ScratchDir("recording_takes");
   std::string path = dir + (channels == 1 ? "\\mono.wav" : "\\stereo.wav");
   ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
-  ASSERT_EQ(input.QueueBuffers(), 0);
-  EXPECT_EQ(input.QueueBuffers(), Error::NotReady);  // already at the device
+  ASSERT_EQ(input.QueueBuffers(), 0);  // Start queued them before the device started
   EXPECT_TRUE(input.Recording());
   ASSERT_EQ(WaitForSingleObject(seen.enough, 10000), WAIT_OBJECT_0) << "blocks seen: " << seen.Blocks();
   ASSERT_EQ(input.Stop(), 0);
@@ -240,6 +239,92 @@ TEST_P(WaveInputTake, FileIsOneStretchOfTheFeed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(MonoAndStereo, WaveInputTake, ::testing::Values(1, 2));
+
+void Ended(void* event) { SetEvent(static_cast<HANDLE>(event)); }
+
+// A take ends by itself before its RIFF size would pass the limit (the 4 GiB rule
+// with a small limit): whole blocks up to there, sizes that match the file, the
+// owner told once; the next take starts afresh.
+TEST(WaveInputLimit, TakeEndsCleanlyAtTheRiffLimit) {
+  Feed("sequence 1");
+  WaveInput input;
+  Prepare(input, 1, nullptr);
+  HANDLE ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  input.SetTakeEndedCallback(Ended, ended);
+  input.SetRiffLimit(36 + 3 * 4410 + 4409);  // room for three blocks, not four
+  ASSERT_EQ(input.AllocateBuffers(5, 4410), 0);
+  std::string path = testkit::ScratchDir("recording_limit") + "\\take.wav";
+  for (int take = 0; take < 2; ++take) {
+    ResetEvent(ended);
+    ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+    ASSERT_EQ(WaitForSingleObject(ended, 10000), WAIT_OBJECT_0) << "the take did not end at the limit";
+    EXPECT_EQ(input.TakeEndReason(), WaveInput::kSizeLimit);
+    ASSERT_EQ(input.Stop(), 0);
+    EXPECT_FALSE(input.DeviceOpen());
+    TakeFile file = ReadTake(path);
+    EXPECT_EQ(file.header.dataSize, 3u * 4410);
+    EXPECT_EQ(file.header.riffSize, file.header.dataSize + 36);
+    EXPECT_EQ(file.fileSize, file.header.dataSize + 44u);
+    EXPECT_EQ(input.BytesRecorded(), 3u * 4410);
+  }
+  CloseHandle(ended);
+}
+
+// The recorder thread stalls in its first block while the device fills more
+// buffers; a stop then writes every full buffer (in order, one stretch of the feed)
+// and drops only the partly filled last one.
+struct Stall {
+  HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  Seen seen;
+};
+
+void StallFirst(void* context, const uint8_t* block, uint32_t bytes) {
+  Stall* stall = static_cast<Stall*>(context);
+  Collect(&stall->seen, block, bytes);
+  SetEvent(stall->entered);
+  WaitForSingleObject(stall->release, 10000);
+}
+
+size_t DoneBuffers(WaveInput& input) {
+  size_t done = 0;
+  for (int32_t i = 0; i < input.BufferCount(); ++i)
+    done += (*reinterpret_cast<volatile DWORD*>(&input.Buffer(i)->dwFlags) & WHDR_DONE) != 0;
+  return done;
+}
+
+TEST(WaveInputStop, KeepsEveryBufferFilledBeforeTheStop) {
+  Feed("sequence 1");
+  Stall stall;
+  WaveInput input;
+  Prepare(input, 1, nullptr);
+  input.SetDataCallback(StallFirst, &stall);
+  ASSERT_EQ(input.AllocateBuffers(5, 4410), 0);
+  std::string path = testkit::ScratchDir("recording_stall") + "\\take.wav";
+  ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+  ASSERT_EQ(WaitForSingleObject(stall.entered, 10000), WAIT_OBJECT_0);
+  for (int i = 0; i < 500 && DoneBuffers(input) < 3; ++i) Sleep(10);
+  ASSERT_GE(DoneBuffers(input), 3u) << "the device filled no buffers while the thread stalled";
+  HANDLE stopper = CreateThread(nullptr, 0, [](void* in) -> DWORD { return static_cast<WaveInput*>(in)->Stop(); },
+                                &input, 0, nullptr);
+  // The stop takes back every buffer at the device; then the thread goes on.
+  for (int i = 0; i < 500 && DoneBuffers(input) < 5; ++i) Sleep(10);
+  SetEvent(stall.release);
+  ASSERT_EQ(WaitForSingleObject(stopper, 10000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeThread(stopper, &code);
+  CloseHandle(stopper);
+  EXPECT_EQ(code, 0u);
+  TakeFile take = ReadTake(path);
+  EXPECT_GE(take.header.dataSize, 4u * 4410) << "full buffers were dropped at the stop";
+  EXPECT_EQ(take.header.dataSize % 4410, 0u);
+  EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
+  EXPECT_TRUE(take.data == stall.seen.bytes);
+  if (hostkit::FeedAvailable())
+    EXPECT_GE(hostkit::LocateInSequence(reinterpret_cast<const int16_t*>(take.data.data()), take.data.size() / 2, 1), 0);
+  CloseHandle(stall.entered);
+  CloseHandle(stall.release);
+}
 
 // Buffers of two seconds each: Stop takes them back at once instead of waiting for
 // them to fill, and finishes the file.

@@ -43,6 +43,7 @@ MainWindow::MainWindow() : engine_(this), openDialog_(nullptr) {
 MainWindow::~MainWindow() {
   // A window left open on this thread must go while this object can still answer it.
   if (Handle() && OnWindowThread()) DestroyWindow(Handle());
+  preRecorder_.reset();
   // The streaming thread may still report positions until the view is gone.
   engine_.SetView(nullptr);
   UnregisterWindowClass();
@@ -119,8 +120,9 @@ bool MainWindow::OnCreate() {
   openDialog_.SetFilter(kOpenFilter);
   // From here on the channel side shows every change; the strips show the channels now.
   engine_.SetView(this);
-  // The pre-recorder comes with the window, hidden.
-  preRecorder_.reset(new (std::nothrow) PreRecorderWindow());
+  // The pre-recorder comes with the window, hidden. Its object lives as long as this
+  // one, so a tear-down inside one of its loops never pulls it from under its frames.
+  if (!preRecorder_) preRecorder_.reset(new (std::nothrow) PreRecorderWindow());
   if (!preRecorder_) {
     Fail(Error::OutOfMemory);
     return false;
@@ -205,7 +207,11 @@ int MainWindow::OnDestroy() {
   engine_.SetView(nullptr);
   for (ChannelStrip& strip : strips_) strip.Forget();
   preRecorderToggle_ = nullptr;
-  preRecorder_.reset();
+  // Its window goes with this one (the tear-down closed it); the object stays.
+  if (preRecorder_ && preRecorder_->Handle()) {
+    preRecorder_->PrepareTearDown();
+    DestroyWindow(preRecorder_->Handle());
+  }
   UserInterface::OnDestroy();
   InterlockedExchange(&pendingLoad_, 0);
   InterlockedExchange(&pendingState_, 0);
@@ -287,17 +293,10 @@ void MainWindow::TogglePreRecorder() {
 }
 
 LRESULT MainWindow::OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) {
+  if (message == kMsgTrackOfPath) return TrackOfFile(reinterpret_cast<const char*>(lParam));
   if (message != kMsgTakeFinished || !preRecorder_) return 0;
   LoadTake(preRecorder_->TakePath(), preRecorder_->TakeChannels() == 2);
   return 1;
-}
-
-int MainWindow::LoadTake(const char* path, bool stereo) {
-  const int c = FreeTrack(stereo, 0);
-  // The take stays on disk either way.
-  if (c < 0) return Fail(Error::NoFreeChannel);
-  int32_t partner = -1;
-  return engine_.LoadChannel(c, path, &partner);
 }
 
 namespace {

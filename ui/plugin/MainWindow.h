@@ -89,6 +89,8 @@ class MainWindow : public UserInterface, public ChannelView {
   // pair), as if the user had opened it; 32 is reported when none is free.
   int LoadTake(const char* path, bool stereo);
   const FileDialog& OpenDialog() const { return openDialog_; }
+  // The track (1 to 4) that has the file at path loaded, or 0 (kMsgTrackOfPath).
+  int TrackOfFile(const char* path);
 
  private:
   enum SkinImage { kOpen, kClose, kPlayStop, kPause, kSync, kLoop, kLedLit, kLedUnlit, kInfo, kSkinImageCount };

@@ -1,5 +1,6 @@
-// The main window's drop routing: which channel strips take the files dropped on
-// the window, and why a drop is refused.
+// The main window's file routing: which channel strips take the files dropped on
+// the window and the pre-recorder's takes, why a drop is refused, and which track
+// holds a file already.
 #include "ui/plugin/MainWindow.h"
 
 #include <cstdio>
@@ -62,4 +63,25 @@ bool MainWindow::RefuseDrop(const char* reason) {
   ReportError(Error::DropRefused);
   SetErrorText(nullptr);
   return true;
+}
+
+int MainWindow::TrackOfFile(const char* path) {
+  if (!path || !path[0]) return 0;
+  for (int c = 0; c < kNumChannels; ++c) {
+    // The name is copied under the channel's lock; the files are compared after it.
+    char loaded[kResourceNameSize] = "";
+    auto copyName = [](const WaveFile& file, void* name) { lstrcpynA(static_cast<char*>(name), file.Name(), kResourceNameSize); };
+    // A right half answers through its owner, which comes first.
+    if (engine_.Peek(c).loaded && engine_.ReadFile(c, copyName, loaded) && loaded[0] && SameFile(loaded, path))
+      return c + 1;
+  }
+  return 0;
+}
+
+int MainWindow::LoadTake(const char* path, bool stereo) {
+  const int c = FreeTrack(stereo, 0);
+  // The take stays on disk either way.
+  if (c < 0) return Fail(Error::NoFreeChannel);
+  int32_t partner = -1;
+  return engine_.LoadChannel(c, path, &partner);
 }

@@ -1,5 +1,6 @@
 #include "ui/plugin/PreRecorderWindow.h"
 
+#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -36,6 +37,8 @@ PreRecorderWindow::~PreRecorderWindow() {
 
 int PreRecorderWindow::CreateHidden(HINSTANCE instance, const WindowDescription& mainDescription, HWND mainWindow,
                                     const SetupRecord* setup) {
+  // The object may be made again with a new main window: it outlives its windows.
+  closeAllowed_ = false;
   mainWindow_ = mainWindow;
   setup_ = setup;
   WindowDescription description;
@@ -70,8 +73,10 @@ bool PreRecorderWindow::OnCreate() {
   saveDialog_.SetOpen(false);
   saveDialog_.SetTitle(title);
   saveDialog_.SetFilter(kSaveFilter);
+  saveDialog_.SetDefaultExtension("wav");
   if (recorder_.SetUp(&PreRecorderWindow::OnRecordedBlock, this) != 0) return false;
-  trace_.reset(new (std::nothrow) WaveTrace(kTraceWidth, kTraceHeight, WaveTrace::kLine, false));
+  recorder_.Recorder()->SetTakeEndedCallback(&PreRecorderWindow::OnTakeEnded, this);
+  if (!trace_) trace_.reset(new (std::nothrow) WaveTrace(kRecorderTrace.width, kRecorderTrace.height, WaveTrace::kLine, false));
   if (!trace_ || !trace_->Valid()) return false;
   ResetTrace();
   picture_->SetImage(trace_->GetSurface());
@@ -105,20 +110,20 @@ int PreRecorderWindow::CreateControls() {
   LoadText(instance, IDS_BROWSE_OUTPUT_FILE, browseTip, sizeof browseTip);
 
   Picture* picture = new (std::nothrow) Picture(Handle());
-  int geometry = picture ? picture->SetBounds(kTraceLeft, kTraceTop, kTraceWidth, kTraceHeight) : 0;
+  int geometry = picture ? picture->SetBounds(kRecorderTrace.left, kRecorderTrace.top, kRecorderTrace.width, kRecorderTrace.height) : 0;
   if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(picture), geometry, IDC_REC_TRACE, nullptr))
     return code;
   picture_ = picture;
 
   PushButton* start = new (std::nothrow) PushButton(Handle());
-  geometry = start ? start->LoadFrames(149, 46, instance, IDB_RECORD_START) : 0;
+  geometry = start ? start->LoadFrames(kRecorderStart.left, kRecorderStart.top, instance, IDB_RECORD_START) : 0;
   if (start) start->SetCommand(kControlCommand);
   if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(start), geometry, IDC_REC_START, startTip))
     return code;
   start_ = start;
 
   PushButton* stop = new (std::nothrow) PushButton(Handle());
-  geometry = stop ? stop->LoadFrames(181, 46, instance, IDB_RECORD_STOP) : 0;
+  geometry = stop ? stop->LoadFrames(kRecorderStop.left, kRecorderStop.top, instance, IDB_RECORD_STOP) : 0;
   if (stop) {
     stop->SetCommand(kControlCommand);
     stop->SetEnabled(false);
@@ -128,13 +133,13 @@ int PreRecorderWindow::CreateControls() {
   stop_ = stop;
 
   ImageSwitch* led = new (std::nothrow) ImageSwitch(Handle());
-  geometry = led ? led->BindSurface(260, 50, ledLit_.get(), ledUnlit_.get()) : 0;
+  geometry = led ? led->BindSurface(kRecorderLed.left, kRecorderLed.top, ledLit_.get(), ledUnlit_.get()) : 0;
   if (int code = ChannelStrip::Add(*this, std::unique_ptr<Control>(led), geometry, IDC_REC_LED, nullptr))
     return code;
   led_ = led;
 
   TextDisplay* output = new (std::nothrow) TextDisplay(Handle());
-  geometry = output ? output->SetBounds(166, 82, 120, 14) : 0;
+  geometry = output ? output->SetBounds(kRecorderOutput.left, kRecorderOutput.top, kRecorderOutput.width, kRecorderOutput.height) : 0;
   if (output) {
     output->SetBorder(true);
     output->SetFormat(DT_CENTER, DT_VCENTER);
@@ -180,20 +185,37 @@ bool PreRecorderWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void PreRecorderWindow::NewOutputName() {
-  if (recorder_.Recording()) return;  // the running take keeps its file
-  recorder_.NewOutputName();
+void PreRecorderWindow::ShowOutputName() {
   if (!output_) return;
   output_->SetText(recorder_.OutputName());
   output_->Invalidate();
 }
 
+void PreRecorderWindow::NewOutputName() {
+  if (recorder_.Recording()) return;  // the running take keeps its file
+  recorder_.NewOutputName();
+  ShowOutputName();
+}
+
+// The window may be torn down inside the dialog: this object outlives it (the main
+// window keeps it), and the display is gone then.
 void PreRecorderWindow::BrowseOutputFile() {
   if (recorder_.Recording() || !saveDialog_.ShowFileDialog()) return;
   recorder_.ChooseOutputPath(saveDialog_.FileName());
-  if (!output_) return;
-  output_->SetText(recorder_.OutputName());
-  output_->Invalidate();
+  ShowOutputName();
+}
+
+int PreRecorderWindow::RefuseLoadedOutput() {
+  if (!mainWindow_) return 0;
+  const LRESULT track = SendMessageA(mainWindow_, kMsgTrackOfPath, 0, reinterpret_cast<LPARAM>(recorder_.OutputPath()));
+  if (track < 1 || track > 4) return 0;
+  snprintf(message_, sizeof message_,
+           "Track %d has %s loaded: a take would replace it. Choose another output file.", static_cast<int>(track),
+           recorder_.OutputPath());
+  SetErrorText(message_);
+  ReportError(Error::TakeRefused);
+  SetErrorText(nullptr);
+  return Error::TakeRefused;
 }
 
 int PreRecorderWindow::StartRecording() {
@@ -201,12 +223,10 @@ int PreRecorderWindow::StartRecording() {
   const uint32_t block = setup_ ? (uint32_t)setup_->words[kSetupBlockSize] : 0;
   const uint32_t fileBuffer = setup_ ? (uint32_t)setup_->words[kSetupFileBuffer] : 0;
   bool renamed = false;
+  if (int code = RefuseLoadedOutput()) return code;
   ResetTrace();
   int code = recorder_.Start(block, fileBuffer, &renamed);
-  if (renamed && output_) {
-    output_->SetText(recorder_.OutputName());
-    output_->Invalidate();
-  }
+  if (renamed) ShowOutputName();
   if (code != 0) return code;
   lstrcpynA(takePath_, recorder_.OutputPath(), sizeof takePath_);
   takeChannels_ = recorder_.Channels();
@@ -219,10 +239,43 @@ int PreRecorderWindow::StopRecording() {
   if (int code = recorder_.Stop()) return code;
   ResetTrace();
   ShowRecordingState(false);
+  ReportTakeEnd();
   // The main window loads the take (a progress dialog, perhaps error boxes) before this returns.
   if (mainWindow_) SendMessageA(mainWindow_, kMsgTakeFinished, 0, 0);
   if (Handle()) ShowWindow(Handle(), SW_HIDE);
   return 0;
+}
+
+void PreRecorderWindow::ReportTakeEnd() {
+  WaveInput* device = recorder_.Recorder();
+  if (!device || device->TakeEndReason() == WaveInput::kRunning) return;
+  if (device->TakeEndReason() == WaveInput::kSizeLimit)
+    snprintf(message_, sizeof message_,
+             "The take %s ended at the largest size a wave file can hold (%llu bytes of audio). It keeps everything "
+             "recorded up to there.",
+             device->TakePath(), static_cast<unsigned long long>(device->BytesRecorded()));
+  else
+    snprintf(message_, sizeof message_,
+             "The take %s was cut after %llu bytes of audio: %s The file keeps what was written before.",
+             device->TakePath(), static_cast<unsigned long long>(device->BytesRecorded()), device->TakeFailure());
+  SetErrorText(message_);
+  ReportError(Error::TakeEnded);
+  SetErrorText(nullptr);
+}
+
+// Only a take that ended by itself is stopped here: the message may come after the
+// take was stopped already (a write failed on the way to the stop), even after a new
+// take has started.
+LRESULT PreRecorderWindow::OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) {
+  if (message != kMsgTakeEnded) return 0;
+  WaveInput* device = recorder_.Recorder();
+  if (recorder_.Recording() && device && device->TakeEndReason() != WaveInput::kRunning) StopRecording();
+  return 1;
+}
+
+void PreRecorderWindow::OnTakeEnded(void* context) {
+  PreRecorderWindow* window = static_cast<PreRecorderWindow*>(context);
+  if (HWND hwnd = window ? window->Handle() : nullptr) PostMessageA(hwnd, kMsgTakeEnded, 0, 0);
 }
 
 void PreRecorderWindow::PrepareTearDown() {
@@ -261,42 +314,4 @@ void PreRecorderWindow::Configure() {
   if (dialog.RunModal() != IDOK || !dialog.Changed()) return;
   if (!recorder_.ApplyConfiguration(dialog.DeviceIndex(), dialog.Stereo())) return;
   ResetTrace();
-}
-
-// Format, amplitude and an empty picture; on the window's thread, with no block arriving
-// (the device is idle) or under the guard.
-void PreRecorderWindow::ResetTrace() {
-  if (!trace_ || !recorder_.Recorder()) return;
-  EnterCriticalSection(&traceGuard_);
-  trace_->SetFormat(recorder_.Recorder()->Format());
-  trace_->ResetTrace();
-  trace_->DrawTrace(nullptr);
-  InterlockedExchange(&traceFed_, 0);
-  LeaveCriticalSection(&traceGuard_);
-  if (Handle()) InvalidateRect(Handle(), &traceRect_, FALSE);
-}
-
-void PreRecorderWindow::OnRecordedBlock(void* context, const uint8_t* block, uint32_t bytes) {
-  PreRecorderWindow* window = static_cast<PreRecorderWindow*>(context);
-  if (!window || !window->trace_) return;
-  EnterCriticalSection(&window->traceGuard_);
-  window->trace_->FeedSamples(block, bytes);
-  LeaveCriticalSection(&window->traceGuard_);
-  // One invalidation per drawn frame: blocks that come before the paint only refresh the columns.
-  if (InterlockedExchange(&window->traceFed_, 1) == 0) {
-    if (HWND hwnd = window->Handle()) InvalidateRect(hwnd, &window->traceRect_, FALSE);
-  }
-}
-
-void PreRecorderWindow::DrawFedTrace() {
-  if (!trace_ || InterlockedExchange(&traceFed_, 0) == 0) return;
-  EnterCriticalSection(&traceGuard_);
-  trace_->DrawTrace(nullptr);
-  LeaveCriticalSection(&traceGuard_);
-}
-
-// WM_PAINT: the columns fed since the last paint are drawn first, here on the window's thread.
-void PreRecorderWindow::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
-  DrawFedTrace();
-  UserInterface::OnPaint(dc, paint);
 }

@@ -12,6 +12,7 @@
 
 #include "core/HostTypes.h"
 #include "recording/PreRecorder.h"
+#include "resources/window_layout.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/UserInterface.h"
 #include "ui/plugin/WaveTrace.h"
@@ -24,12 +25,12 @@ class TextDisplay;
 
 // Sent (and waited for) to the main window when a take has been finished.
 constexpr UINT kMsgTakeFinished = WM_APP + 1;
-
-// The live trace picture's place and size.
-constexpr int kTraceLeft = 23;
-constexpr int kTraceTop = 19;
-constexpr int kTraceWidth = 100;
-constexpr int kTraceHeight = 80;
+// Sent to the main window before a take starts, lParam the take's path: the
+// result is the track (1 to 4) that has that file loaded, or 0.
+constexpr UINT kMsgTrackOfPath = WM_APP + 2;
+// Posted to the pre-recorder by its recorder thread when a take ended by itself
+// (a failed write, the size limit): the take is stopped and handed over.
+constexpr UINT kMsgTakeEnded = WM_APP + 3;
 
 class PreRecorderWindow : public UserInterface {
  public:
@@ -51,6 +52,8 @@ class PreRecorderWindow : public UserInterface {
   int OnDestroy() override;
   bool OnCommand(WPARAM wParam, LPARAM lParam) override;
   void OnPaint(HDC dc, const PAINTSTRUCT& paint) override;
+  // kMsgTakeEnded: the take that ended by itself is stopped and handed over.
+  LRESULT OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) override;
   // A right-click on the background (or a disabled control) while idle: the configuration dialog.
   void OnControlContextMenu(Control* control, int screenX, int screenY) override;
 
@@ -80,6 +83,8 @@ class PreRecorderWindow : public UserInterface {
   // The device's data callback, on the recorder's thread: the block feeds the
   // trace's columns; drawing and painting happen on the window's thread.
   static void OnRecordedBlock(void* context, const uint8_t* block, uint32_t bytes);
+  // The device's take-ended callback, on the recorder's thread: posts kMsgTakeEnded.
+  static void OnTakeEnded(void* context);
 
  private:
   // Buttons, output display and LED for recording on or off.
@@ -88,6 +93,12 @@ class PreRecorderWindow : public UserInterface {
   void ResetTrace();
   // Draws fed columns onto the trace's surface; on the window's thread.
   void DrawFedTrace();
+  // Error 104 when a track has the output file loaded (a take would replace it).
+  int RefuseLoadedOutput();
+  // Error 103 when the take just stopped had ended by itself, saying why.
+  void ReportTakeEnd();
+  // The output display shows the output path's name.
+  void ShowOutputName();
 
   HWND mainWindow_ = nullptr;
   const SetupRecord* setup_ = nullptr;
@@ -104,11 +115,12 @@ class PreRecorderWindow : public UserInterface {
   PreRecorder recorder_;
   std::unique_ptr<WaveTrace> trace_;
   char takePath_[260] = {};
+  char message_[2 * MAX_PATH + 256] = {};
   int takeChannels_ = 1;
 
   // The trace's columns are written by the recorder's thread and drawn by the
   // window's: both under this guard, held only for the columns' work.
   CRITICAL_SECTION traceGuard_;
   volatile LONG traceFed_ = 0;
-  RECT traceRect_ = {kTraceLeft, kTraceTop, kTraceLeft + kTraceWidth, kTraceTop + kTraceHeight};
+  RECT traceRect_ = {kRecorderTrace.left, kRecorderTrace.top, RightOf(kRecorderTrace), BottomOf(kRecorderTrace)};
 };
