@@ -21,48 +21,32 @@ void ChangeState(volatile int32_t* state, int32_t from, int32_t to) {
 }
 }  // namespace
 
+void WaveFileRelease::operator()(WaveFile* file) const {
+  if (!file) return;
+  file->Close();
+  delete file;
+}
+
 ChannelEngine::ChannelEngine(Object* reporter)
     : reporter_(reporter), reads_{0, 0, 0, 0}, retired_(reads_, kNumChannels) {
   InitializeSRWLock(&viewGate_);
   memset(&setup_, 0, sizeof setup_);
   MakePcmFormat(&hostFormat_, kHostRate, 1, 16);
-  channels_ = new (std::nothrow) Channel[kNumChannels];
+  channels_.reset(new (std::nothrow) Channel[kNumChannels]);
   if (!channels_) return;
   for (int c = 0; c < kNumChannels; ++c) {
-    memset(&channels_[c], 0, sizeof channels_[c]);
-    channels_[c].partner = -1;
     memset(&positions_[c], 0, sizeof positions_[c]);
     positions_[c].width = kPositionViewWidth;
     char name[32];
     snprintf(name, sizeof name, "ChannelLock%i", c);
-    channels_[c].lock = new (std::nothrow) MutexObject(name);
+    channels_[c].lock.reset(new (std::nothrow) MutexObject(name));
   }
 }
 
+// The channel records own their files, converters, buffers and locks.
 ChannelEngine::~ChannelEngine() {
-  // Detach: the host reads no more and is not called back from here; the owner
-  // channels release their files and buffers.
+  // Detach: the host reads no more and is not called back from here.
   SetView(nullptr);
-  if (!channels_) return;
-  for (int c = 0; c < kNumChannels; ++c) {
-    Channel& channel = channels_[c];
-    if (!channel.loaded || !channel.owner) continue;
-    if (channel.file) {
-      channel.file->Close();
-      delete channel.file;
-    }
-    if (channel.converter) {
-      channel.converter->FreeBuffers();
-      delete channel.converter;
-    }
-    delete[] channel.readBuffer;
-  }
-  for (int c = 0; c < kNumChannels; ++c) {
-    delete channels_[c].lock;
-    channels_[c].lock = nullptr;
-  }
-  delete[] channels_;
-  channels_ = nullptr;
 }
 
 // The engine is usable only with all four locks: a missing one would leave a channel unguarded.
@@ -86,6 +70,15 @@ void CopyVisible(const Channel& channel, ChannelSnapshot* out) {
 
 Channel& ChannelEngine::ChannelAt(int c) { return channels_[c]; }
 
+// Channel c's lock is held. A right half's owner cannot close the file meanwhile:
+// closing a pair takes both locks.
+const WaveFile* ChannelEngine::LoadedFile(int c) const {
+  const Channel& channel = channels_[c];
+  if (!channel.loaded) return nullptr;
+  if (channel.owner) return channel.file.get();
+  return c > 0 && channels_[c - 1].loaded && channels_[c - 1].owner ? channels_[c - 1].file.get() : nullptr;
+}
+
 ChannelSnapshot ChannelEngine::Peek(int c) const {
   ChannelSnapshot snapshot;
   if (channels_ && ValidIndex(c)) CopyVisible(channels_[c], &snapshot);
@@ -95,12 +88,12 @@ ChannelSnapshot ChannelEngine::Peek(int c) const {
 bool ChannelEngine::Snapshot(int c, ChannelSnapshot* out, char* fileName, size_t size) const {
   if (!channels_ || !ValidIndex(c)) return false;
   HeldLock lock;
-  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
+  if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) return false;
   const Channel& channel = channels_[c];
   CopyVisible(channel, out);
   if (fileName && size) {
     fileName[0] = '\0';
-    if (channel.loaded && channel.file) FileNameOfPath(channel.file->Name(), fileName, size);
+    if (const WaveFile* file = LoadedFile(c)) FileNameOfPath(file->Name(), fileName, size);
   }
   return true;
 }
@@ -108,10 +101,10 @@ bool ChannelEngine::Snapshot(int c, ChannelSnapshot* out, char* fileName, size_t
 bool ChannelEngine::ReadFile(int c, void (*read)(const WaveFile& file, void* context), void* context) const {
   if (!channels_ || !ValidIndex(c) || !read) return false;
   HeldLock lock;
-  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
-  const Channel& channel = channels_[c];
-  if (!channel.loaded || !channel.file) return false;
-  read(*channel.file, context);
+  if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) return false;
+  const WaveFile* file = LoadedFile(c);
+  if (!file) return false;
+  read(*file, context);
   return true;
 }
 
@@ -227,7 +220,7 @@ uint32_t ChannelEngine::PairMask(int c) const {
 // Takes the masked channels' locks in index order, each wait bounded at 50 ms.
 bool ChannelEngine::LockChannels(HeldLocks& locks, uint32_t mask) {
   MutexObject* all[kNumChannels];
-  for (int c = 0; c < kNumChannels; ++c) all[c] = channels_[c].lock;
+  for (int c = 0; c < kNumChannels; ++c) all[c] = channels_[c].lock.get();
   return locks.Acquire(all, mask, kLockWaitMs);
 }
 
@@ -259,7 +252,7 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   // The host has finished with the block it was given by the previous call.
   InterlockedIncrement(&reads_[c]);
   HeldLock lock;
-  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
+  if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) return false;
   Channel& channel = channels_[c];
   int32_t state = channel.state;
   if (!channel.loaded || state == kStopped || state == kWaitingForSync) return false;
@@ -277,7 +270,7 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   HeldLock partnerLock;
   int p = channel.owner && ValidIndex(channel.partner) ? channel.partner : -1;
   if (channel.owner) {
-    if (p >= 0 && !partnerLock.Acquire(channels_[p].lock, kLockWaitMs)) return false;
+    if (p >= 0 && !partnerLock.Acquire(channels_[p].lock.get(), kLockWaitMs)) return false;
     wrapped = ReadOwnerBlock(channel, c);
     if (p >= 0) CopyStateToPartner(channel, p);
   }
@@ -295,7 +288,7 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
 
 // Reads the owner's next block, restarting a looping file at its end; true when it wrapped.
 bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
-  WaveFile* file = channel.file;
+  WaveFile* file = channel.file.get();
   bool wrapped = false;
   uint32_t got = 0;
   int code = Error::FileNotOpen;
@@ -309,11 +302,11 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
       count = 0;
     else if (dataEnd - (uint64_t)position < count)
       count = (uint32_t)(dataEnd - (uint64_t)position);
-    code = position < 0 ? Error::Seek : file->Read(channel.readBuffer, count, &got);
+    code = position < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), count, &got);
     if (got == 0 && code == 0 && channel.loop) {
       file->SeekToData();
       count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
-      code = file->Read(channel.readBuffer, count, &got);
+      code = file->Read(channel.readBuffer.get(), count, &got);
       StartWaitingChannels(c);
       wrapped = true;
     }
@@ -328,7 +321,7 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
   if (!channel.converter)
     channel.outputCount = got;
   else
-    channel.outputCount = channel.dataValid ? channel.converter->Convert(channel.readBuffer, got) : 0;
+    channel.outputCount = channel.dataValid ? channel.converter->Convert(channel.readBuffer.get(), got) : 0;
   return wrapped;
 }
 
@@ -388,7 +381,7 @@ void ChannelEngine::StopAllChannels() {
   for (int c = 0; c < kNumChannels; ++c) {
     if (!channels_[c].loaded) continue;
     HeldLock lock;
-    if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) continue;
+    if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) continue;
     Channel& channel = channels_[c];
     if (!channel.loaded) continue;
     if (channel.owner && channel.file)

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/HostTypes.h"
 #include "core/Object.h"
@@ -151,6 +152,8 @@ class ChannelEngine {
 
  private:
   static bool ValidIndex(int c) { return c >= 0 && c < kNumChannels; }
+  // The file channel c plays (a right half's through its owner); null when empty.
+  const WaveFile* LoadedFile(int c) const;
   // The owner of a stereo pair's right half, else c itself.
   int OwnerOf(int c) const;
   // For a loaded stereo owner, its partner; else -1.
@@ -197,7 +200,7 @@ class ChannelEngine {
   ChannelView* view_ = nullptr;
   SRWLOCK viewGate_;
   // kNumChannels records, allocated at construction; null when that failed (not Valid).
-  Channel* channels_ = nullptr;
+  std::unique_ptr<Channel[]> channels_;
   PlayPosition positions_[kNumChannels];
   SetupRecord setup_;
   volatile LONG blockSize_ = 0;  // word 1 of setup_, read by the streaming thread
