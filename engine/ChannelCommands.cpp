@@ -127,7 +127,7 @@ bool ChannelEngine::PlayStop(int c) {
         break;
       case kPlaying:
       case kPaused:
-        if (channel.file) channel.file->SeekToData();
+        Rewind(channel);
         channel.state = kStopped;
         channel.dataValid = 0;
         if (partner) {

@@ -14,6 +14,8 @@
 
 namespace {
 constexpr uint32_t kHostRate = 44100;
+// Restarts of a looping resampled file within one block: plenty for any file of a frame or more.
+constexpr int kMaxWrapsPerBlock = 4096;
 
 // A state change made without the channel's lock: only from the expected state.
 void ChangeState(volatile int32_t* state, int32_t from, int32_t to) {
@@ -286,26 +288,37 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   return channel.dataValid == 1;
 }
 
+// Back to the start of the data, the converter's history with it.
+void ChannelEngine::Rewind(Channel& channel) {
+  if (channel.file) channel.file->SeekToData();
+  if (channel.converter) channel.converter->Reset();
+}
+
+// Bytes from the file's position to the end of its data chunk, at most count: what
+// follows the data (LIST, id3 and the like) is not audio. A data size beyond the
+// file's end is harmless: the read then ends with the file. -1 when the position
+// cannot be told.
+static int64_t BytesLeftInData(WaveFile* file, uint32_t count) {
+  int32_t position = file->Tell();
+  if (position < 0) return -1;
+  uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
+  if ((uint64_t)position >= dataEnd) return 0;
+  return dataEnd - (uint64_t)position < count ? (int64_t)(dataEnd - (uint64_t)position) : count;
+}
+
 // Reads the owner's next block, restarting a looping file at its end; true when it wrapped.
 bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
+  if (channel.converter && channel.converter->Resampling()) return ReadResampledBlock(channel, c);
   WaveFile* file = channel.file.get();
   bool wrapped = false;
   uint32_t got = 0;
   int code = Error::FileNotOpen;
   if (file) {
-    // Reads end with the data chunk: what follows it (LIST, id3 and the like) is not audio.
-    // A data size beyond the file's end is harmless: the read then ends with the file.
-    int32_t position = file->Tell();
-    uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
-    uint32_t count = channel.readSize;
-    if (position < 0 || (uint64_t)position >= dataEnd)
-      count = 0;
-    else if (dataEnd - (uint64_t)position < count)
-      count = (uint32_t)(dataEnd - (uint64_t)position);
-    code = position < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), count, &got);
+    int64_t left = BytesLeftInData(file, channel.readSize);
+    code = left < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), (uint32_t)left, &got);
     if (got == 0 && code == 0 && channel.loop) {
       file->SeekToData();
-      count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
+      uint32_t count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
       code = file->Read(channel.readBuffer.get(), count, &got);
       StartWaitingChannels(c);
       wrapped = true;
@@ -314,7 +327,7 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
   if (got > 0 && code == 0) {
     channel.dataValid = 1;
   } else {
-    if (file) file->SeekToData();
+    Rewind(channel);
     channel.dataValid = 0;
     channel.state = kStopped;
   }
@@ -322,6 +335,48 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
     channel.outputCount = got;
   else
     channel.outputCount = channel.dataValid ? channel.converter->Convert(channel.readBuffer.get(), got) : 0;
+  return wrapped;
+}
+
+// A resampled file: each block reads what the filter needs for a whole output block.
+// A looping file goes on from the start of its data within the same block, with the
+// filter's history running through, so the loop has no seam; at the end of a file
+// that does not loop, its last samples come out and the next read stops it.
+bool ChannelEngine::ReadResampledBlock(Channel& channel, int c) {
+  WaveFile* file = channel.file.get();
+  WaveformatConverter* converter = channel.converter.get();
+  if (!file) {
+    channel.dataValid = 0;
+    channel.state = kStopped;
+    channel.outputCount = 0;
+    return false;
+  }
+  uint32_t wanted = converter->InputBytesWanted();
+  uint32_t got = 0;
+  bool wrapped = false;
+  int64_t left = BytesLeftInData(file, wanted);
+  int code = left < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), (uint32_t)left, &got);
+  // A file shorter than a block wraps as often as the block needs.
+  for (int wraps = 0; code == 0 && got < wanted && channel.loop && wraps < kMaxWrapsPerBlock; ++wraps) {
+    uint32_t more = 0;
+    code = file->SeekToData();
+    int64_t rest = code == 0 ? BytesLeftInData(file, wanted - got) : 0;
+    if (rest < 0) code = Error::Seek;
+    if (code == 0) code = file->Read(channel.readBuffer.get() + got, (uint32_t)rest, &more);
+    if (!wrapped) StartWaitingChannels(c);
+    wrapped = true;
+    if (more == 0) break;
+    got += more;
+  }
+  uint32_t produced = code == 0 ? converter->Convert(channel.readBuffer.get(), got, got < wanted) : 0;
+  if (produced > 0) {
+    channel.dataValid = 1;
+  } else {
+    Rewind(channel);
+    channel.dataValid = 0;
+    channel.state = kStopped;
+  }
+  channel.outputCount = produced;
   return wrapped;
 }
 
@@ -384,8 +439,7 @@ void ChannelEngine::StopAllChannels() {
     if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) continue;
     Channel& channel = channels_[c];
     if (!channel.loaded) continue;
-    if (channel.owner && channel.file)
-      channel.file->SeekToData();
+    if (channel.owner) Rewind(channel);
     channel.state = kStopped;
     channel.dataValid = 0;
     ShowChannelState(c);

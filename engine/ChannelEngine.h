@@ -172,6 +172,9 @@ class ChannelEngine {
 
   // Stream reading of an owner: one block read, looped or ended, converted.
   bool ReadOwnerBlock(Channel& channel, int c);
+  bool ReadResampledBlock(Channel& channel, int c);
+  // An owner's file back at the start of its data, its converter's history cleared.
+  static void Rewind(Channel& channel);
   void CopyStateToPartner(const Channel& owner, int p);
   // Moves the marker of owner c by the block just delivered, and its right half p's
   // (-1: none) to the same place: both show the owner's position.

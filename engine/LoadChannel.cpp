@@ -83,7 +83,9 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
   if (view) view->BuildPicture(c, load.file.get(), stereo);
   load.file->SeekToData();
   // The playing time at the host's rate, counted as the marker counts elapsed time.
-  uint64_t lengthMs = (uint64_t)load.file->GetFrameCount() * 1000u / hostFormat_.nSamplesPerSec;
+  uint64_t frames = load.file->GetFrameCount();
+  if (load.converter) frames = load.converter->OutputFrames(frames);
+  uint64_t lengthMs = frames * 1000u / hostFormat_.nSamplesPerSec;
   uint32_t length = lengthMs > UINT32_MAX ? UINT32_MAX : (uint32_t)lengthMs;
   for (int k = c; k <= last; ++k) positions_[k].length = length ? length : 1;
 

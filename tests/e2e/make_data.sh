@@ -16,9 +16,9 @@ cmp -s stereo.left.raw stereo.right.raw && { echo "stereo halves are equal" >&2;
 sox -r 44100 -c 1 -n -b 16 -D mono.wav synth 2 pinknoise vol 0.7
 sox mono.wav -t raw mono.raw
 sox -r 44100 -c 1 -n -b 16 -D mono2.wav synth 2 sine 523 vol 0.5
-# The files a channel refuses: wrong rate, 8 bits.
-sox -r 22050 -c 1 -n -b 16 -D rate22050.wav synth 1 sine 440
-sox -r 44100 -c 1 -n -b 8 -D bits8.wav synth 1 sine 440
+# The files a channel refuses: a rate below 8000 Hz, three channels.
+sox -r 4000 -c 1 -n -b 16 -D rate4000.wav synth 1 sine 440
+sox -r 44100 -c 3 -n -b 16 -D three.wav synth 1 sine 440
 # A stereo file whose format chunk carries 2 bytes more than plain PCM, with a
 # LIST chunk before its data.
 python3 - <<'PY'

@@ -75,8 +75,8 @@ TEST_F(LoadChannelTest, RefusedFilesLeaveEveryChannelAsItWas) {
   errors.Clear();
 
   EXPECT_EQ(Load(3, "stereo.wav"), 32);  // no channel to the right of channel 3
-  EXPECT_EQ(Load(0, "rate22050.wav"), 17);
-  EXPECT_EQ(Load(0, "bits8.wav"), 17);
+  EXPECT_EQ(Load(0, "rate4000.wav"), 17);
+  EXPECT_EQ(Load(0, "three.wav"), 17);
   EXPECT_EQ(Load(0, "missing.wav"), 1);
   EXPECT_EQ(Load(0, "notwave.txt"), 8);
   EXPECT_EQ(errors.codes, (std::vector<int>{32, 17, 17, 1, 8}));
