@@ -38,7 +38,6 @@ ChannelEngine::ChannelEngine(Object* reporter)
   if (!channels_) return;
   for (int c = 0; c < kNumChannels; ++c) {
     memset(&positions_[c], 0, sizeof positions_[c]);
-    positions_[c].width = kPositionViewWidth;
     char name[32];
     snprintf(name, sizeof name, "ChannelLock%i", c);
     channels_[c].lock.reset(new (std::nothrow) MutexObject(name));
@@ -139,14 +138,14 @@ void ChannelEngine::LeaveView() { ReleaseSRWLockShared(&viewGate_); }
 void ChannelEngine::ShowChannelState(int c) {
   if (channels_[c].state == kStopped) {
     PlayPosition& position = positions_[c];
-    position.previousMarkerX = position.markerX;
-    position.markerX = 0;
     position.elapsed = 0;
     position.elapsedRest = 0;
+    position.restarted = 0;
     position.needsRepaint = 1;
   }
   if (ChannelView* view = EnterView()) {
     view->ShowChannelState(c);
+    if (channels_[c].state == kStopped) view->InvalidatePosition(c);
     LeaveView();
   }
 }
@@ -159,7 +158,7 @@ void ChannelEngine::RefreshStrip(int c) {
   }
 }
 
-// Called when channel c's marker moved to another pixel column.
+// Called when channel c's play position moved.
 void ChannelEngine::InvalidatePosition(int c) {
   if (ChannelView* view = EnterView()) {
     view->InvalidatePosition(c);
@@ -390,8 +389,8 @@ void ChannelEngine::CopyStateToPartner(const Channel& owner, int p) {
   if (partner.state != partner.previousState) ShowChannelState(p);
 }
 
-// Moves the play-position marker of owner c (and of its right half p) by the block
-// just delivered. At a wrap the count starts again with that block and the marker at 0.
+// Moves the play position of owner c (and of its right half p) by the block just
+// delivered. At a wrap the count starts again with that block.
 void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
   PlayPosition& position = positions_[c];
   uint32_t samples = hostFormat_.nBlockAlign ? channels_[c].outputCount / hostFormat_.nBlockAlign : 0;
@@ -407,21 +406,16 @@ void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
     position.elapsedRest = 0;
   }
   position.elapsed = (uint32_t)elapsed;
+  position.restarted = wrapped ? 1 : 0;
   position.needsRepaint = 1;
-  position.previousMarkerX = position.markerX;
-  // 64 bits: width times hours of milliseconds does not fit 32.
-  position.markerX =
-      wrapped || !position.length ? 0 : (int32_t)((uint64_t)position.width * position.elapsed / position.length);
-  bool moved = wrapped || position.markerX != position.previousMarkerX;
-  if (moved) InvalidatePosition(c);
+  InvalidatePosition(c);
   if (p < 0) return;
   PlayPosition& right = positions_[p];
-  right.previousMarkerX = right.markerX;
   right.elapsed = position.elapsed;
   right.elapsedRest = position.elapsedRest;
-  right.markerX = position.markerX;
+  right.restarted = position.restarted;
   right.needsRepaint = 1;
-  if (wrapped || right.markerX != right.previousMarkerX) InvalidatePosition(p);
+  InvalidatePosition(p);
 }
 
 // The streaming thread holds channel c's lock here; the other channels' locks are not

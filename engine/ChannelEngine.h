@@ -22,7 +22,6 @@ enum ChannelState : int32_t { kStopped = 0, kPlaying = 1, kPaused = 2, kWaitingF
 constexpr uint32_t kLockWaitMs = 50;
 // How long the host's set-up keeps trying to empty a channel whose lock is held elsewhere.
 constexpr uint32_t kSetupWaitMs = 2000;
-constexpr int32_t kPositionViewWidth = 315;
 
 // What the interface may know of a channel: a copy, never the engine's own record.
 struct ChannelSnapshot {
@@ -38,17 +37,16 @@ struct ChannelSnapshot {
 // only the engine (and its own tests) include.
 struct Channel;
 
-// Play-position arithmetic of one strip's position view, kept whether or not a window exists.
-// Elapsed counts what was delivered, exactly: the part of a millisecond that a block
-// leaves over is kept in elapsedRest, so the marker never falls behind the sound.
+// The play position of one channel, kept whether or not a window exists: the
+// interface turns it into its marker. Elapsed counts what was delivered, exactly:
+// the part of a millisecond that a block leaves over is kept in elapsedRest, so the
+// marker never falls behind the sound.
 struct PlayPosition {
-  int32_t markerX;
-  int32_t previousMarkerX;
   uint32_t length;     // ms at the host's rate, at least 1 once a file is loaded
   uint32_t increment;  // ms per block, nominal (whole ms)
   uint32_t elapsed;    // ms since the start of the data, or of the current loop
   uint8_t needsRepaint;
-  int32_t width;       // pixels
+  uint8_t restarted;   // the last block began the data again: the marker shows the start
   uint32_t elapsedRest;  // ms x 44100 not yet counted in elapsed (below 44100)
 };
 
@@ -61,6 +59,7 @@ class ChannelView {
  public:
   virtual void ShowChannelState(int c) = 0;
   virtual void RefreshStrip(int c) = 0;
+  // Channel c's play position moved (elapsed, restarted) or returned to the start.
   virtual void InvalidatePosition(int c) = 0;
   virtual void ForgetPressedControl() {}
   // Loading, on the interface thread, after the host accepted the channel and before the

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "engine/ChannelEngine.h"
+#include "ui/plugin/PositionView.h"
 
 class ProgressDialog;
 class Surface;
