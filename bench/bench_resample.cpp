@@ -113,7 +113,8 @@ std::vector<int16_t> Convert(const std::vector<uint8_t>& input, uint32_t rate, i
 
 std::vector<uint8_t> Sine(double frequency, double level, uint32_t rate, int bits, double seconds) {
   std::vector<uint8_t> bytes;
-  for (uint32_t i = 0; i < (uint32_t)(rate * seconds); ++i) Store(bytes, level * sin(2 * kPi * frequency * i / rate), bits);
+  for (uint32_t i = 0; i < (uint32_t)(rate * seconds); ++i)
+    Store(bytes, level * sin(2 * kPi * frequency * i / rate), bits);
   return bytes;
 }
 

@@ -13,7 +13,8 @@ int32_t Signed24(const uint8_t* p) {
 }  // namespace
 
 SampleEncoding EncodingOf(const WAVEFORMATEX& format) {
-  if (format.wFormatTag == kFormatFloat) return format.wBitsPerSample == 32 ? SampleEncoding::kFloat32 : SampleEncoding::kUnsupported;
+  if (format.wFormatTag == kFormatFloat)
+    return format.wBitsPerSample == 32 ? SampleEncoding::kFloat32 : SampleEncoding::kUnsupported;
   if (format.wFormatTag != WAVE_FORMAT_PCM) return SampleEncoding::kUnsupported;
   switch (format.wBitsPerSample) {
     case 8: return SampleEncoding::kUnsigned8;

@@ -53,7 +53,8 @@ class WaveFile : public MultimediaFile {
 
   // Parses the header at the current position (right after Open). 0; 3 not open;
   // 4 read error or the file ends before a data chunk; 6 seek error; 8 neither integer
-  // PCM nor 32-bit float (also: no format chunk before the data); 9 empty data chunk. On success DataStart() is the first sample byte.
+  // PCM nor 32-bit float (also: no format chunk before the data); 9 empty data chunk.
+  // On success DataStart() is the first sample byte.
   int ReadHeader();
   // Fills the header record for writing; writes nothing.
   void BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits);

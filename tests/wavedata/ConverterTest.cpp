@@ -141,7 +141,8 @@ TEST(ConverterDepth, EverySampleRoundedAndClippedIntoSixteenBits) {
       {"float", 3, 32, {}, {32767, -32768, 16384, 0, -1, 32767}},
   };
   for (int64_t v : {0x7FFFFFll, 0x80ll, -0x81ll, -0x800000ll, 0x7Fll}) put(cases[1].input, v, 3);
-  for (int64_t v : {0x7FFFFFFFll, 0x8000ll, -0x10000ll, -0x80000000ll, 12345ll * 65536 + 100}) put(cases[2].input, v, 4);
+  for (int64_t v : {0x7FFFFFFFll, 0x8000ll, -0x10000ll, -0x80000000ll, 12345ll * 65536 + 100})
+    put(cases[2].input, v, 4);
   for (float v : {1.5f, -2.0f, 0.5f, std::nanf(""), -1.0f / 32768, 1e30f}) putFloat(cases[3].input, v);
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
