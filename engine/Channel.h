@@ -2,26 +2,35 @@
 // channels through ChannelSnapshot copies instead.
 #pragma once
 #include <cstdint>
+#include <memory>
 
-class MutexObject;
-class WaveFile;
-class WaveformatConverter;
+#include "core/SyncObject.h"
+#include "wavedata/WaveFile.h"
+#include "wavedata/WaveformatConverter.h"
+
+// Closes an open wave file, then deletes it: deleting alone would leave it open.
+struct WaveFileRelease {
+  void operator()(WaveFile* file) const;
+};
+using OwnedWaveFile = std::unique_ptr<WaveFile, WaveFileRelease>;
 
 struct Channel {
-  MutexObject* lock;
-  bool loaded;
-  bool owner;
-  int32_t partner;  // index of the right-half channel, -1 when none
-  WaveFile* file;
-  WaveformatConverter* converter;
-  uint32_t readSize;
-  uint8_t* readBuffer;
-  uint8_t* output;
-  uint32_t outputCount;
-  volatile int32_t state;
-  int32_t previousState;
-  volatile bool loop;
-  volatile bool sync;
-  int32_t dataValid;
-  uint32_t blockSize;  // the host's block size the buffers were made for
+  std::unique_ptr<MutexObject> lock;
+  bool loaded = false;
+  bool owner = false;
+  int32_t partner = -1;  // index of the right-half channel, -1 when none
+  // The file, its converter and the read buffer belong to the owner; a stereo file's
+  // right half holds none of them and reaches the file through its owner (c - 1).
+  OwnedWaveFile file;
+  std::unique_ptr<WaveformatConverter> converter;
+  uint32_t readSize = 0;
+  std::unique_ptr<uint8_t[]> readBuffer;
+  uint8_t* output = nullptr;
+  uint32_t outputCount = 0;
+  volatile int32_t state = 0;
+  int32_t previousState = 0;
+  volatile bool loop = false;
+  volatile bool sync = false;
+  int32_t dataValid = 0;
+  uint32_t blockSize = 0;  // the host's block size the buffers were made for
 };

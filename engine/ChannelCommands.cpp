@@ -1,5 +1,7 @@
 // The user's channel commands: play/stop, pause, sync, loop, close, and the
 // emptying of channels that closes and loads share.
+#include <utility>
+
 #include "engine/ChannelEngine.h"
 #include "engine/Channel.h"
 #include "engine/ChannelLock.h"
@@ -24,18 +26,12 @@ void ChannelEngine::CloseChannel(int c) {
   bool owner = channel.owner;
   int p = channel.partner;
   if (owner) {
-    if (channel.file) {
-      channel.file->Close();
-      delete channel.file;
-    }
     // The host may still be copying the last block: the memory goes later.
-    retired_.Retire(channel.readBuffer, channel.converter, PairMask(c));
+    retired_.Retire(std::move(channel.readBuffer), std::move(channel.converter), PairMask(c));
+    channel.file.reset();
     channel.owner = false;
     channel.readSize = 0;
   }
-  channel.file = nullptr;
-  channel.converter = nullptr;
-  channel.readBuffer = nullptr;
   channel.partner = -1;
   channel.output = nullptr;
   channel.outputCount = 0;
@@ -131,7 +127,7 @@ bool ChannelEngine::PlayStop(int c) {
         break;
       case kPlaying:
       case kPaused:
-        if (channel.file) channel.file->SeekToData();
+        Rewind(channel);
         channel.state = kStopped;
         channel.dataValid = 0;
         if (partner) {

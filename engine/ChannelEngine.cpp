@@ -14,6 +14,8 @@
 
 namespace {
 constexpr uint32_t kHostRate = 44100;
+// Restarts of a looping resampled file within one block: plenty for any file of a frame or more.
+constexpr int kMaxWrapsPerBlock = 4096;
 
 // A state change made without the channel's lock: only from the expected state.
 void ChangeState(volatile int32_t* state, int32_t from, int32_t to) {
@@ -21,48 +23,31 @@ void ChangeState(volatile int32_t* state, int32_t from, int32_t to) {
 }
 }  // namespace
 
+void WaveFileRelease::operator()(WaveFile* file) const {
+  if (!file) return;
+  file->Close();
+  delete file;
+}
+
 ChannelEngine::ChannelEngine(Object* reporter)
     : reporter_(reporter), reads_{0, 0, 0, 0}, retired_(reads_, kNumChannels) {
   InitializeSRWLock(&viewGate_);
   memset(&setup_, 0, sizeof setup_);
   MakePcmFormat(&hostFormat_, kHostRate, 1, 16);
-  channels_ = new (std::nothrow) Channel[kNumChannels];
+  channels_.reset(new (std::nothrow) Channel[kNumChannels]);
   if (!channels_) return;
   for (int c = 0; c < kNumChannels; ++c) {
-    memset(&channels_[c], 0, sizeof channels_[c]);
-    channels_[c].partner = -1;
     memset(&positions_[c], 0, sizeof positions_[c]);
-    positions_[c].width = kPositionViewWidth;
     char name[32];
     snprintf(name, sizeof name, "ChannelLock%i", c);
-    channels_[c].lock = new (std::nothrow) MutexObject(name);
+    channels_[c].lock.reset(new (std::nothrow) MutexObject(name));
   }
 }
 
+// The channel records own their files, converters, buffers and locks.
 ChannelEngine::~ChannelEngine() {
-  // Detach: the host reads no more and is not called back from here; the owner
-  // channels release their files and buffers.
+  // Detach: the host reads no more and is not called back from here.
   SetView(nullptr);
-  if (!channels_) return;
-  for (int c = 0; c < kNumChannels; ++c) {
-    Channel& channel = channels_[c];
-    if (!channel.loaded || !channel.owner) continue;
-    if (channel.file) {
-      channel.file->Close();
-      delete channel.file;
-    }
-    if (channel.converter) {
-      channel.converter->FreeBuffers();
-      delete channel.converter;
-    }
-    delete[] channel.readBuffer;
-  }
-  for (int c = 0; c < kNumChannels; ++c) {
-    delete channels_[c].lock;
-    channels_[c].lock = nullptr;
-  }
-  delete[] channels_;
-  channels_ = nullptr;
 }
 
 // The engine is usable only with all four locks: a missing one would leave a channel unguarded.
@@ -86,6 +71,15 @@ void CopyVisible(const Channel& channel, ChannelSnapshot* out) {
 
 Channel& ChannelEngine::ChannelAt(int c) { return channels_[c]; }
 
+// Channel c's lock is held. A right half's owner cannot close the file meanwhile:
+// closing a pair takes both locks.
+const WaveFile* ChannelEngine::LoadedFile(int c) const {
+  const Channel& channel = channels_[c];
+  if (!channel.loaded) return nullptr;
+  if (channel.owner) return channel.file.get();
+  return c > 0 && channels_[c - 1].loaded && channels_[c - 1].owner ? channels_[c - 1].file.get() : nullptr;
+}
+
 ChannelSnapshot ChannelEngine::Peek(int c) const {
   ChannelSnapshot snapshot;
   if (channels_ && ValidIndex(c)) CopyVisible(channels_[c], &snapshot);
@@ -95,12 +89,12 @@ ChannelSnapshot ChannelEngine::Peek(int c) const {
 bool ChannelEngine::Snapshot(int c, ChannelSnapshot* out, char* fileName, size_t size) const {
   if (!channels_ || !ValidIndex(c)) return false;
   HeldLock lock;
-  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
+  if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) return false;
   const Channel& channel = channels_[c];
   CopyVisible(channel, out);
   if (fileName && size) {
     fileName[0] = '\0';
-    if (channel.loaded && channel.file) FileNameOfPath(channel.file->Name(), fileName, size);
+    if (const WaveFile* file = LoadedFile(c)) FileNameOfPath(file->Name(), fileName, size);
   }
   return true;
 }
@@ -108,10 +102,10 @@ bool ChannelEngine::Snapshot(int c, ChannelSnapshot* out, char* fileName, size_t
 bool ChannelEngine::ReadFile(int c, void (*read)(const WaveFile& file, void* context), void* context) const {
   if (!channels_ || !ValidIndex(c) || !read) return false;
   HeldLock lock;
-  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
-  const Channel& channel = channels_[c];
-  if (!channel.loaded || !channel.file) return false;
-  read(*channel.file, context);
+  if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) return false;
+  const WaveFile* file = LoadedFile(c);
+  if (!file) return false;
+  read(*file, context);
   return true;
 }
 
@@ -144,14 +138,14 @@ void ChannelEngine::LeaveView() { ReleaseSRWLockShared(&viewGate_); }
 void ChannelEngine::ShowChannelState(int c) {
   if (channels_[c].state == kStopped) {
     PlayPosition& position = positions_[c];
-    position.previousMarkerX = position.markerX;
-    position.markerX = 0;
     position.elapsed = 0;
     position.elapsedRest = 0;
+    position.restarted = 0;
     position.needsRepaint = 1;
   }
   if (ChannelView* view = EnterView()) {
     view->ShowChannelState(c);
+    if (channels_[c].state == kStopped) view->InvalidatePosition(c);
     LeaveView();
   }
 }
@@ -164,7 +158,7 @@ void ChannelEngine::RefreshStrip(int c) {
   }
 }
 
-// Called when channel c's marker moved to another pixel column.
+// Called when channel c's play position moved.
 void ChannelEngine::InvalidatePosition(int c) {
   if (ChannelView* view = EnterView()) {
     view->InvalidatePosition(c);
@@ -227,7 +221,7 @@ uint32_t ChannelEngine::PairMask(int c) const {
 // Takes the masked channels' locks in index order, each wait bounded at 50 ms.
 bool ChannelEngine::LockChannels(HeldLocks& locks, uint32_t mask) {
   MutexObject* all[kNumChannels];
-  for (int c = 0; c < kNumChannels; ++c) all[c] = channels_[c].lock;
+  for (int c = 0; c < kNumChannels; ++c) all[c] = channels_[c].lock.get();
   return locks.Acquire(all, mask, kLockWaitMs);
 }
 
@@ -259,7 +253,7 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   // The host has finished with the block it was given by the previous call.
   InterlockedIncrement(&reads_[c]);
   HeldLock lock;
-  if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) return false;
+  if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) return false;
   Channel& channel = channels_[c];
   int32_t state = channel.state;
   if (!channel.loaded || state == kStopped || state == kWaitingForSync) return false;
@@ -277,7 +271,7 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   HeldLock partnerLock;
   int p = channel.owner && ValidIndex(channel.partner) ? channel.partner : -1;
   if (channel.owner) {
-    if (p >= 0 && !partnerLock.Acquire(channels_[p].lock, kLockWaitMs)) return false;
+    if (p >= 0 && !partnerLock.Acquire(channels_[p].lock.get(), kLockWaitMs)) return false;
     wrapped = ReadOwnerBlock(channel, c);
     if (p >= 0) CopyStateToPartner(channel, p);
   }
@@ -293,27 +287,38 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
   return channel.dataValid == 1;
 }
 
+// Back to the start of the data, the converter's history with it.
+void ChannelEngine::Rewind(Channel& channel) {
+  if (channel.file) channel.file->SeekToData();
+  if (channel.converter) channel.converter->Reset();
+}
+
+// Bytes from the file's position to the end of its data chunk, at most count: what
+// follows the data (LIST, id3 and the like) is not audio. A data size beyond the
+// file's end is harmless: the read then ends with the file. -1 when the position
+// cannot be told.
+static int64_t BytesLeftInData(WaveFile* file, uint32_t count) {
+  int32_t position = file->Tell();
+  if (position < 0) return -1;
+  uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
+  if ((uint64_t)position >= dataEnd) return 0;
+  return dataEnd - (uint64_t)position < count ? (int64_t)(dataEnd - (uint64_t)position) : count;
+}
+
 // Reads the owner's next block, restarting a looping file at its end; true when it wrapped.
 bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
-  WaveFile* file = channel.file;
+  if (channel.converter && channel.converter->Resampling()) return ReadResampledBlock(channel, c);
+  WaveFile* file = channel.file.get();
   bool wrapped = false;
   uint32_t got = 0;
   int code = Error::FileNotOpen;
   if (file) {
-    // Reads end with the data chunk: what follows it (LIST, id3 and the like) is not audio.
-    // A data size beyond the file's end is harmless: the read then ends with the file.
-    int32_t position = file->Tell();
-    uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
-    uint32_t count = channel.readSize;
-    if (position < 0 || (uint64_t)position >= dataEnd)
-      count = 0;
-    else if (dataEnd - (uint64_t)position < count)
-      count = (uint32_t)(dataEnd - (uint64_t)position);
-    code = position < 0 ? Error::Seek : file->Read(channel.readBuffer, count, &got);
+    int64_t left = BytesLeftInData(file, channel.readSize);
+    code = left < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), (uint32_t)left, &got);
     if (got == 0 && code == 0 && channel.loop) {
       file->SeekToData();
-      count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
-      code = file->Read(channel.readBuffer, count, &got);
+      uint32_t count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
+      code = file->Read(channel.readBuffer.get(), count, &got);
       StartWaitingChannels(c);
       wrapped = true;
     }
@@ -321,14 +326,56 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
   if (got > 0 && code == 0) {
     channel.dataValid = 1;
   } else {
-    if (file) file->SeekToData();
+    Rewind(channel);
     channel.dataValid = 0;
     channel.state = kStopped;
   }
   if (!channel.converter)
     channel.outputCount = got;
   else
-    channel.outputCount = channel.dataValid ? channel.converter->Convert(channel.readBuffer, got) : 0;
+    channel.outputCount = channel.dataValid ? channel.converter->Convert(channel.readBuffer.get(), got) : 0;
+  return wrapped;
+}
+
+// A resampled file: each block reads what the filter needs for a whole output block.
+// A looping file goes on from the start of its data within the same block, with the
+// filter's history running through, so the loop has no seam; at the end of a file
+// that does not loop, its last samples come out and the next read stops it.
+bool ChannelEngine::ReadResampledBlock(Channel& channel, int c) {
+  WaveFile* file = channel.file.get();
+  WaveformatConverter* converter = channel.converter.get();
+  if (!file) {
+    channel.dataValid = 0;
+    channel.state = kStopped;
+    channel.outputCount = 0;
+    return false;
+  }
+  uint32_t wanted = converter->InputBytesWanted();
+  uint32_t got = 0;
+  bool wrapped = false;
+  int64_t left = BytesLeftInData(file, wanted);
+  int code = left < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), (uint32_t)left, &got);
+  // A file shorter than a block wraps as often as the block needs.
+  for (int wraps = 0; code == 0 && got < wanted && channel.loop && wraps < kMaxWrapsPerBlock; ++wraps) {
+    uint32_t more = 0;
+    code = file->SeekToData();
+    int64_t rest = code == 0 ? BytesLeftInData(file, wanted - got) : 0;
+    if (rest < 0) code = Error::Seek;
+    if (code == 0) code = file->Read(channel.readBuffer.get() + got, (uint32_t)rest, &more);
+    if (!wrapped) StartWaitingChannels(c);
+    wrapped = true;
+    if (more == 0) break;
+    got += more;
+  }
+  uint32_t produced = code == 0 ? converter->Convert(channel.readBuffer.get(), got, got < wanted) : 0;
+  if (produced > 0) {
+    channel.dataValid = 1;
+  } else {
+    Rewind(channel);
+    channel.dataValid = 0;
+    channel.state = kStopped;
+  }
+  channel.outputCount = produced;
   return wrapped;
 }
 
@@ -342,8 +389,8 @@ void ChannelEngine::CopyStateToPartner(const Channel& owner, int p) {
   if (partner.state != partner.previousState) ShowChannelState(p);
 }
 
-// Moves the play-position marker of owner c (and of its right half p) by the block
-// just delivered. At a wrap the count starts again with that block and the marker at 0.
+// Moves the play position of owner c (and of its right half p) by the block just
+// delivered. At a wrap the count starts again with that block.
 void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
   PlayPosition& position = positions_[c];
   uint32_t samples = hostFormat_.nBlockAlign ? channels_[c].outputCount / hostFormat_.nBlockAlign : 0;
@@ -359,21 +406,16 @@ void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
     position.elapsedRest = 0;
   }
   position.elapsed = (uint32_t)elapsed;
+  position.restarted = wrapped ? 1 : 0;
   position.needsRepaint = 1;
-  position.previousMarkerX = position.markerX;
-  // 64 bits: width times hours of milliseconds does not fit 32.
-  position.markerX =
-      wrapped || !position.length ? 0 : (int32_t)((uint64_t)position.width * position.elapsed / position.length);
-  bool moved = wrapped || position.markerX != position.previousMarkerX;
-  if (moved) InvalidatePosition(c);
+  InvalidatePosition(c);
   if (p < 0) return;
   PlayPosition& right = positions_[p];
-  right.previousMarkerX = right.markerX;
   right.elapsed = position.elapsed;
   right.elapsedRest = position.elapsedRest;
-  right.markerX = position.markerX;
+  right.restarted = position.restarted;
   right.needsRepaint = 1;
-  if (wrapped || right.markerX != right.previousMarkerX) InvalidatePosition(p);
+  InvalidatePosition(p);
 }
 
 // The streaming thread holds channel c's lock here; the other channels' locks are not
@@ -388,11 +430,10 @@ void ChannelEngine::StopAllChannels() {
   for (int c = 0; c < kNumChannels; ++c) {
     if (!channels_[c].loaded) continue;
     HeldLock lock;
-    if (!lock.Acquire(channels_[c].lock, kLockWaitMs)) continue;
+    if (!lock.Acquire(channels_[c].lock.get(), kLockWaitMs)) continue;
     Channel& channel = channels_[c];
     if (!channel.loaded) continue;
-    if (channel.owner && channel.file)
-      channel.file->SeekToData();
+    if (channel.owner) Rewind(channel);
     channel.state = kStopped;
     channel.dataValid = 0;
     ShowChannelState(c);

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/HostTypes.h"
 #include "core/Object.h"
@@ -21,7 +22,6 @@ enum ChannelState : int32_t { kStopped = 0, kPlaying = 1, kPaused = 2, kWaitingF
 constexpr uint32_t kLockWaitMs = 50;
 // How long the host's set-up keeps trying to empty a channel whose lock is held elsewhere.
 constexpr uint32_t kSetupWaitMs = 2000;
-constexpr int32_t kPositionViewWidth = 315;
 
 // What the interface may know of a channel: a copy, never the engine's own record.
 struct ChannelSnapshot {
@@ -37,17 +37,16 @@ struct ChannelSnapshot {
 // only the engine (and its own tests) include.
 struct Channel;
 
-// Play-position arithmetic of one strip's position view, kept whether or not a window exists.
-// Elapsed counts what was delivered, exactly: the part of a millisecond that a block
-// leaves over is kept in elapsedRest, so the marker never falls behind the sound.
+// The play position of one channel, kept whether or not a window exists: the
+// interface turns it into its marker. Elapsed counts what was delivered, exactly:
+// the part of a millisecond that a block leaves over is kept in elapsedRest, so the
+// marker never falls behind the sound.
 struct PlayPosition {
-  int32_t markerX;
-  int32_t previousMarkerX;
   uint32_t length;     // ms at the host's rate, at least 1 once a file is loaded
   uint32_t increment;  // ms per block, nominal (whole ms)
   uint32_t elapsed;    // ms since the start of the data, or of the current loop
   uint8_t needsRepaint;
-  int32_t width;       // pixels
+  uint8_t restarted;   // the last block began the data again: the marker shows the start
   uint32_t elapsedRest;  // ms x 44100 not yet counted in elapsed (below 44100)
 };
 
@@ -60,6 +59,7 @@ class ChannelView {
  public:
   virtual void ShowChannelState(int c) = 0;
   virtual void RefreshStrip(int c) = 0;
+  // Channel c's play position moved (elapsed, restarted) or returned to the start.
   virtual void InvalidatePosition(int c) = 0;
   virtual void ForgetPressedControl() {}
   // Loading, on the interface thread, after the host accepted the channel and before the
@@ -151,6 +151,8 @@ class ChannelEngine {
 
  private:
   static bool ValidIndex(int c) { return c >= 0 && c < kNumChannels; }
+  // The file channel c plays (a right half's through its owner); null when empty.
+  const WaveFile* LoadedFile(int c) const;
   // The owner of a stereo pair's right half, else c itself.
   int OwnerOf(int c) const;
   // For a loaded stereo owner, its partner; else -1.
@@ -169,6 +171,9 @@ class ChannelEngine {
 
   // Stream reading of an owner: one block read, looped or ended, converted.
   bool ReadOwnerBlock(Channel& channel, int c);
+  bool ReadResampledBlock(Channel& channel, int c);
+  // An owner's file back at the start of its data, its converter's history cleared.
+  static void Rewind(Channel& channel);
   void CopyStateToPartner(const Channel& owner, int p);
   // Moves the marker of owner c by the block just delivered, and its right half p's
   // (-1: none) to the same place: both show the owner's position.
@@ -197,7 +202,7 @@ class ChannelEngine {
   ChannelView* view_ = nullptr;
   SRWLOCK viewGate_;
   // kNumChannels records, allocated at construction; null when that failed (not Valid).
-  Channel* channels_ = nullptr;
+  std::unique_ptr<Channel[]> channels_;
   PlayPosition positions_[kNumChannels];
   SetupRecord setup_;
   volatile LONG blockSize_ = 0;  // word 1 of setup_, read by the streaming thread

@@ -2,6 +2,7 @@
 // picture, and the installation of the new channel records under their locks.
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "engine/ChannelEngine.h"
 #include "engine/Channel.h"
@@ -11,29 +12,11 @@
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
 
-// What a load has made so far; discarded on every failure path.
+// What a load has made so far; whatever is still here when it ends is released.
 struct PendingLoad {
-  WaveFile* file = nullptr;
-  WaveformatConverter* converter = nullptr;
-  uint8_t* readBuffer = nullptr;
-
-  ~PendingLoad() {
-    delete[] readBuffer;
-    if (converter) {
-      converter->FreeBuffers();
-      delete converter;
-    }
-    if (file) {
-      file->Close();
-      delete file;
-    }
-  }
-  // The channel records own everything from here on.
-  void Release() {
-    file = nullptr;
-    converter = nullptr;
-    readBuffer = nullptr;
-  }
+  OwnedWaveFile file;
+  std::unique_ptr<WaveformatConverter> converter;
+  std::unique_ptr<uint8_t[]> readBuffer;
 };
 
 namespace {
@@ -52,8 +35,7 @@ int ChannelEngine::SizeBuffers(PendingLoad& load, uint32_t blockSize, uint32_t* 
     int code = load.converter->LastError();
     return load.converter->Quiet() ? Report(reporter_, code) : code;
   }
-  delete[] load.readBuffer;
-  load.readBuffer = new (std::nothrow) uint8_t[*readSize ? *readSize : 1];
+  load.readBuffer.reset(new (std::nothrow) uint8_t[*readSize ? *readSize : 1]);
   if (!load.readBuffer) return Report(reporter_, Error::OutOfMemory);
   return 0;
 }
@@ -66,7 +48,7 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
   if (!ValidIndex(c) || !path) return Report(reporter_, Error::NoFreeChannel);
 
   PendingLoad load;
-  load.file = new (std::nothrow) WaveFile();
+  load.file.reset(new (std::nothrow) WaveFile());
   if (!load.file) return Report(reporter_, Error::OutOfMemory);
   if (load.file->Open(path, MultimediaFile::kModeRead) != 0) return load.file->LastError();
   if (load.file->ReadHeader() != 0) return load.file->LastError();
@@ -84,12 +66,9 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
 
   uint32_t blockSize = BlockSize();
   uint32_t readSize = blockSize;
-  load.converter = new (std::nothrow) WaveformatConverter();
+  load.converter.reset(new (std::nothrow) WaveformatConverter());
   if (!load.converter) return Report(reporter_, Error::OutOfMemory);
-  if (load.converter->Setup(format, hostFormat_, stereo) == Outcome::NoConversionNeeded) {
-    delete load.converter;
-    load.converter = nullptr;
-  }
+  if (load.converter->Setup(format, hostFormat_, stereo) == Outcome::NoConversionNeeded) load.converter.reset();
   if (int code = SizeBuffers(load, blockSize, &readSize)) return code;
 
   // Installed in a channel, the file and converter only record their errors.
@@ -101,10 +80,12 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
 
   // The picture; the file is still private to this load.
   ChannelView* view = view_;
-  if (view) view->BuildPicture(c, load.file, stereo);
+  if (view) view->BuildPicture(c, load.file.get(), stereo);
   load.file->SeekToData();
   // The playing time at the host's rate, counted as the marker counts elapsed time.
-  uint64_t lengthMs = (uint64_t)load.file->GetFrameCount() * 1000u / hostFormat_.nSamplesPerSec;
+  uint64_t frames = load.file->GetFrameCount();
+  if (load.converter) frames = load.converter->OutputFrames(frames);
+  uint64_t lengthMs = frames * 1000u / hostFormat_.nSamplesPerSec;
   uint32_t length = lengthMs > UINT32_MAX ? UINT32_MAX : (uint32_t)lengthMs;
   for (int k = c; k <= last; ++k) positions_[k].length = length ? length : 1;
 
@@ -133,35 +114,37 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
     }
   }
 
-  Channel owner;
-  memset(&owner, 0, sizeof owner);
-  owner.lock = channels_[c].lock;
+  // The loop and sync switches stay as they were.
+  Channel& owner = channels_[c];
   owner.loaded = true;
   owner.owner = true;
-  owner.partner = stereo ? c + 1 : -1;
-  owner.file = load.file;
-  owner.converter = load.converter;
+  owner.partner = stereo ? last : -1;
   owner.readSize = readSize;
-  owner.readBuffer = load.readBuffer;
-  owner.output = load.converter ? load.converter->FirstBuffer() : load.readBuffer;
+  owner.output = load.converter ? load.converter->FirstBuffer() : load.readBuffer.get();
+  owner.outputCount = 0;
   owner.state = kStopped;
   owner.previousState = kStopped;
+  owner.dataValid = 0;
   owner.blockSize = blockSize;
-  owner.loop = channels_[c].loop;
-  owner.sync = channels_[c].sync;
-  channels_[c] = owner;
   if (stereo) {
     // The right half takes its owner's switches: a pair plays, loops and waits as one.
-    Channel right = owner;
-    right.lock = channels_[last].lock;
+    Channel& right = channels_[last];
+    right.loaded = true;
     right.owner = false;
     right.partner = -1;
     right.readSize = 0;
-    right.readBuffer = nullptr;
     right.output = load.converter ? load.converter->SecondBuffer() : nullptr;
-    channels_[last] = right;
+    right.outputCount = 0;
+    right.state = kStopped;
+    right.previousState = kStopped;
+    right.dataValid = 0;
+    right.blockSize = blockSize;
+    right.loop = owner.loop;
+    right.sync = owner.sync;
   }
-  load.Release();
+  owner.file = std::move(load.file);
+  owner.converter = std::move(load.converter);
+  owner.readBuffer = std::move(load.readBuffer);
   RefreshStrip(c);
   if (stereo) RefreshStrip(last);
   locks.ReleaseAll();

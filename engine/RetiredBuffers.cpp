@@ -1,29 +1,23 @@
 #include "engine/RetiredBuffers.h"
 
-#include <cstring>
-
-#include "wavedata/WaveformatConverter.h"
+#include <utility>
 
 RetiredBuffers::RetiredBuffers(volatile LONG* readCounts, int channelCount)
     : readCounts_(readCounts), channelCount_(channelCount > 4 ? 4 : channelCount) {
   InitializeCriticalSection(&guard_);
-  memset(entries_, 0, sizeof entries_);
 }
 
-RetiredBuffers::~RetiredBuffers() {
-  for (int i = 0; i < count_; ++i) Free(entries_[i]);
-  count_ = 0;
-  DeleteCriticalSection(&guard_);
-}
+// The entries free what they still hold: the host no longer reads.
+RetiredBuffers::~RetiredBuffers() { DeleteCriticalSection(&guard_); }
 
 // The host may still copy from a buffer it was handed in the last period: a closed
 // channel's memory waits here instead of going at once. The channel's lock is held.
-void RetiredBuffers::Retire(uint8_t* readBuffer, WaveformatConverter* converter, uint32_t channelMask) {
+void RetiredBuffers::Retire(std::unique_ptr<uint8_t[]> readBuffer, std::unique_ptr<WaveformatConverter> converter,
+                            uint32_t channelMask) {
   if (!readBuffer && !converter) return;
   Entry entry;
-  memset(&entry, 0, sizeof entry);
-  entry.readBuffer = readBuffer;
-  entry.converter = converter;
+  entry.readBuffer = std::move(readBuffer);
+  entry.converter = std::move(converter);
   entry.channelMask = channelMask;
   for (int c = 0; c < channelCount_; ++c) entry.readsAt[c] = readCounts_[c];
   entry.retiredAt = GetTickCount();
@@ -32,11 +26,10 @@ void RetiredBuffers::Retire(uint8_t* readBuffer, WaveformatConverter* converter,
   if (count_ == kCapacity) {
     // So many closes within the grace period that the host cannot be streaming
     // them all: the oldest entry has been out of its hands for longest.
-    Free(entries_[0]);
-    memmove(entries_, entries_ + 1, sizeof(Entry) * (kCapacity - 1));
+    for (int i = 1; i < kCapacity; ++i) entries_[i - 1] = std::move(entries_[i]);
     --count_;
   }
-  entries_[count_++] = entry;
+  entries_[count_++] = std::move(entry);
   LeaveCriticalSection(&guard_);
 }
 
@@ -47,9 +40,11 @@ void RetiredBuffers::Collect() {
   int kept = 0;
   for (int i = 0; i < count_; ++i) {
     if (HostDoneWith(entries_[i], now))
-      Free(entries_[i]);
+      entries_[i] = Entry();
+    else if (kept != i)
+      entries_[kept++] = std::move(entries_[i]);
     else
-      entries_[kept++] = entries_[i];
+      ++kept;
   }
   count_ = kept;
   LeaveCriticalSection(&guard_);
@@ -72,15 +67,4 @@ bool RetiredBuffers::HostDoneWith(const Entry& entry, DWORD now) const {
     if (readCounts_[c] == entry.readsAt[c]) return false;
   }
   return true;
-}
-
-// Only once the host can no longer be reading the entry.
-void RetiredBuffers::Free(Entry& entry) {
-  delete[] entry.readBuffer;
-  if (entry.converter) {
-    entry.converter->FreeBuffers();
-    delete entry.converter;
-  }
-  entry.readBuffer = nullptr;
-  entry.converter = nullptr;
 }

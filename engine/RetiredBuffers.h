@@ -11,8 +11,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
-class WaveformatConverter;
+#include "wavedata/WaveformatConverter.h"
 
 class RetiredBuffers {
  public:
@@ -25,7 +26,8 @@ class RetiredBuffers {
 
   // Takes over a closed owner channel's read buffer and converter (either may be
   // null); channelMask has a bit for every channel whose reads may point into them.
-  void Retire(uint8_t* readBuffer, WaveformatConverter* converter, uint32_t channelMask);
+  void Retire(std::unique_ptr<uint8_t[]> readBuffer, std::unique_ptr<WaveformatConverter> converter,
+              uint32_t channelMask);
   // Frees what the host has finished with. Never called on the streaming thread.
   void Collect();
   // Entries not yet freed.
@@ -35,16 +37,15 @@ class RetiredBuffers {
 
  private:
   struct Entry {
-    uint8_t* readBuffer;
-    WaveformatConverter* converter;
-    uint32_t channelMask;
-    LONG readsAt[4];
-    DWORD retiredAt;
+    std::unique_ptr<uint8_t[]> readBuffer;
+    std::unique_ptr<WaveformatConverter> converter;
+    uint32_t channelMask = 0;
+    LONG readsAt[4] = {};
+    DWORD retiredAt = 0;
   };
   static constexpr int kCapacity = 32;
 
   bool HostDoneWith(const Entry& entry, DWORD now) const;
-  static void Free(Entry& entry);
 
   volatile LONG* readCounts_;
   int channelCount_;

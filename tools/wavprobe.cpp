@@ -52,7 +52,7 @@ void Probe(const char* path) {
     PrintNumber("avgBytes", h.avgBytesPerSec);
     PrintNumber("blockAlign", h.blockAlign);
     PrintNumber("bits", h.bitsPerSample);
-    // The extensible form names what its samples are; only 16-bit PCM is taken.
+    // The extensible form names what its samples are: integer PCM or IEEE float.
     if (file.Extensible()) {
       const WaveFormatExtension& x = file.Extension();
       PrintNumber("validBits", x.validBits);
@@ -83,6 +83,8 @@ void Probe(const char* path) {
     WAVEFORMATEX format, host;
     file.GetFormat(&format);
     MakePcmFormat(&host, 44100, 1, 16);
+    // How the samples are stored, and whether playing converts their rate.
+    printf(",\"encoding\":\"%s\"", file.FloatSamples() ? "float" : "pcm");
     WaveformatConverter converter;
     converter.SetQuiet(true);
     int convert = converter.Setup(format, host, format.nChannels == 2);
@@ -90,7 +92,10 @@ void Probe(const char* path) {
       uint32_t readSize = 0;
       convert = converter.AllocateBuffers(kProbeBlockSize, &readSize);
       printf(",\"convert\":%d", convert);
-      if (convert == 0) PrintNumber("readSize", readSize);
+      if (convert == 0) {
+        PrintNumber("readSize", readSize);
+        PrintNumber("resampled", converter.Resampling() ? 1 : 0);
+      }
       converter.FreeBuffers();
     } else {
       printf(",\"convert\":%d", convert);

@@ -17,6 +17,7 @@ constexpr uint32_t kFmt = FourCC('f', 'm', 't', ' ');
 constexpr uint32_t kData = FourCC('d', 'a', 't', 'a');
 constexpr uint32_t kPcmFormatSize = 16;
 constexpr uint16_t kFormatExtensible = 0xFFFE;  // WAVE_FORMAT_EXTENSIBLE
+constexpr uint16_t kFormatFloat = 3;           // WAVE_FORMAT_IEEE_FLOAT
 constexpr uint32_t kHeaderTail = 36;  // header bytes after the RIFF size field, before the samples
 }  // namespace
 
@@ -77,6 +78,7 @@ int WaveFile::ReadHeader() {
   skipped_[0] = '\0';
   stage_ = kStageNone;
   extensible_ = false;
+  floatSamples_ = false;
 
   int code = ReadExact(&header_.riffId, 12);
   if (code != 0) return code;
@@ -130,8 +132,9 @@ int WaveFile::ReadHeader() {
 }
 
 // Reads the format chunk whose header was just read and passes over the rest of it.
-// Plain PCM (tag 1) and the extensible form of 16-bit PCM in 16-bit containers are
-// taken; everything else is code 8.
+// Integer PCM (tag 1, or extensible PCM of 8, 16, 24 or 32 bits whose valid bits fill
+// the container) and 32-bit IEEE float (tag 3, or extensible float) are taken;
+// everything else is code 8. Depths and rates are the converter's to judge.
 int WaveFile::ReadFormat() {
   // A chunk shorter than a PCM format record would lend its fields from the next chunk.
   if (header_.fmtSize < kPcmFormatSize) return Fail(Error::NotPcmWave);
@@ -139,17 +142,25 @@ int WaveFile::ReadFormat() {
   if (code != 0) return code;
   stage_ = kStageFormat;
   uint32_t used = kPcmFormatSize;
+  const uint16_t bits = header_.bitsPerSample;
   if (header_.formatTag == kFormatExtensible) {
     if (header_.fmtSize < kPcmFormatSize + sizeof extension_) return Fail(Error::NotPcmWave);
     code = ReadExact(&extension_, sizeof extension_);
     if (code != 0) return code;
     used += sizeof extension_;
     extensible_ = true;
-    static const uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                              0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    if (memcmp(extension_.subFormat, kPcmSubFormat, 16) != 0 || header_.bitsPerSample != 16 ||
-        extension_.validBits != 16)
-      return Fail(Error::NotPcmWave);
+    // The subformat GUIDs differ from each other only in their first byte (the tag).
+    static const uint8_t kSubFormatTail[15] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                               0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    const uint8_t tag = extension_.subFormat[0];
+    bool known = memcmp(extension_.subFormat + 1, kSubFormatTail, 15) == 0 && extension_.validBits == bits;
+    bool pcm = known && tag == WAVE_FORMAT_PCM && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    bool ieee = known && tag == kFormatFloat && bits == 32;
+    if (!pcm && !ieee) return Fail(Error::NotPcmWave);
+    floatSamples_ = ieee;
+  } else if (header_.formatTag == kFormatFloat) {
+    if (bits != 32) return Fail(Error::NotPcmWave);
+    floatSamples_ = true;
   } else if (header_.formatTag != WAVE_FORMAT_PCM) {
     return Fail(Error::NotPcmWave);
   }
@@ -206,10 +217,11 @@ int WaveFile::Finish(uint32_t dataSize) {
   return WriteHeader();
 }
 
-// The header's format as the platform's record; only PCM files get this far.
+// The header's format as the platform's record: tag 1 for integer samples, 3 for
+// float ones, also when the file holds them in the extensible form.
 void WaveFile::GetFormat(WAVEFORMATEX* format) const {
   if (!format) return;
-  format->wFormatTag = WAVE_FORMAT_PCM;
+  format->wFormatTag = floatSamples_ ? kFormatFloat : WAVE_FORMAT_PCM;
   format->nChannels = header_.channels;
   format->nSamplesPerSec = header_.samplesPerSec;
   format->nAvgBytesPerSec = header_.avgBytesPerSec;

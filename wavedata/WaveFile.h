@@ -52,8 +52,9 @@ class WaveFile : public MultimediaFile {
   WaveFile();
 
   // Parses the header at the current position (right after Open). 0; 3 not open;
-  // 4 read error or the file ends before a data chunk; 6 seek error; 8 not a PCM
-  // wave file (also: no format chunk before the data); 9 empty data chunk. On success DataStart() is the first sample byte.
+  // 4 read error or the file ends before a data chunk; 6 seek error; 8 neither integer
+  // PCM nor 32-bit float (also: no format chunk before the data); 9 empty data chunk.
+  // On success DataStart() is the first sample byte.
   int ReadHeader();
   // Fills the header record for writing; writes nothing.
   void BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits);
@@ -62,7 +63,8 @@ class WaveFile : public MultimediaFile {
   // Stores the final data size, rewinds and rewrites the header. 0, 3, 5, 6.
   int Finish(uint32_t dataSize);
 
-  // The six PCM fields of the header (format tag always 1, cbSize 0).
+  // The six PCM fields of the header; format tag 1 for integer samples, 3 for
+  // 32-bit float (plain or extensible), cbSize 0.
   void GetFormat(WAVEFORMATEX* format) const;
   // Playing time in ms of the data present: PresentDataSize() / (bytes per second /
   // 1000); 0 below 1000 bytes per second.
@@ -95,6 +97,8 @@ class WaveFile : public MultimediaFile {
   // then holds its fields, also when the format was refused.
   bool Extensible() const { return extensible_; }
   const WaveFormatExtension& Extension() const { return extension_; }
+  // Whether the samples are 32-bit IEEE float (tag 3 or the extensible float form).
+  bool FloatSamples() const { return floatSamples_; }
   // Bytes of the format chunk beyond the 16 of a PCM format record.
   uint32_t FormatExtraBytes() const { return header_.fmtSize > 16 ? header_.fmtSize - 16 : 0; }
 
@@ -114,6 +118,7 @@ class WaveFile : public MultimediaFile {
   uint32_t dataStart_ = 0;
   uint32_t presentSize_ = 0;
   bool extensible_ = false;
+  bool floatSamples_ = false;
   WaveFormatExtension extension_ = {};
   Stage stage_ = kStageNone;
   char skipped_[kSkippedChunksSize];

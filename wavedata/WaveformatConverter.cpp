@@ -4,16 +4,19 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
+#include "wavedata/WaveFile.h"
 
 namespace {
 constexpr uint32_t kRateTolerance = 10;  // Hz; closer rates play unchanged
+constexpr uint32_t kLowestRate = 8000;
+constexpr uint32_t kHighestRate = 192000;
 
-// A format whose fields agree with each other: one or two channels of whole bytes,
-// frames exactly as wide as the samples they hold.
+// A format whose fields agree with each other: one or two channels of an encoding
+// the converter reads, frames exactly as wide as the samples they hold.
 bool Consistent(const WAVEFORMATEX& f) {
   if (f.nChannels != 1 && f.nChannels != 2) return false;
-  if (f.wBitsPerSample == 0 || f.wBitsPerSample % 8 != 0) return false;
-  return f.nBlockAlign == (f.wBitsPerSample / 8) * f.nChannels;
+  uint32_t bytes = SampleBytes(EncodingOf(f));
+  return bytes != 0 && f.nBlockAlign == bytes * f.nChannels;
 }
 }  // namespace
 
@@ -30,12 +33,19 @@ WaveformatConverter::~WaveformatConverter() = default;
 int WaveformatConverter::Setup(const WAVEFORMATEX& fileFormat, const WAVEFORMATEX& reference, bool splitStereo) {
   source_ = fileFormat;
   target_ = fileFormat;
-  bitsDiffer_ = fileFormat.wBitsPerSample != reference.wBitsPerSample;
+  encoding_ = EncodingOf(fileFormat);
+  hostRate_ = reference.nSamplesPerSec;
+  bitsDiffer_ = fileFormat.wBitsPerSample != reference.wBitsPerSample || encoding_ != SampleEncoding::kSigned16;
   uint32_t a = fileFormat.nSamplesPerSec, b = reference.nSamplesPerSec;
   rateDiffers_ = (a > b ? a - b : b - a) >= kRateTolerance;
   split_ = splitStereo && fileFormat.nChannels == 2;
   // Contradicting header fields must never be played as they come nor size a buffer.
-  formatInvalid_ = !Consistent(fileFormat);
+  formatInvalid_ = !Consistent(fileFormat) || a < kLowestRate || a > kHighestRate;
+  // What reaches the host: 16-bit at the host's rate, one channel per buffer.
+  if (bitsDiffer_ || rateDiffers_) {
+    MakePcmFormat(&target_, rateDiffers_ ? reference.nSamplesPerSec : a, fileFormat.nChannels,
+                  reference.wBitsPerSample);
+  }
   lastError_ = 0;
   if (!bitsDiffer_ && !rateDiffers_ && !split_ && !formatInvalid_) return Outcome::NoConversionNeeded;
   return 0;
@@ -46,10 +56,25 @@ int WaveformatConverter::AllocateBuffers(uint32_t blockSize, uint32_t* readSize)
   FreeBuffers();
   if (readSize) *readSize = 0;
   readSize_ = 0;
-  if (bitsDiffer_ || rateDiffers_ || formatInvalid_) return Fail(Error::FormatNotConvertible);
+  if (formatInvalid_) return Fail(Error::FormatNotConvertible);
   if (split_ && blockSize > UINT32_MAX / 2) return Fail(Error::OutOfMemory);
-  first_.reset(new (std::nothrow) uint8_t[blockSize]);
-  if (split_ && first_) second_.reset(new (std::nothrow) uint8_t[blockSize]);
+  resampling_ = rateDiffers_;
+  outFrames_ = blockSize / 2;
+  uint64_t read;
+  if (resampling_) {
+    if (outFrames_ > 0) {
+      int code = resampler_.Setup(source_.nSamplesPerSec, hostRate_, split_ ? 2 : 1, outFrames_);
+      if (code != 0) return Fail(code);
+    }
+    read = (uint64_t)(outFrames_ > 0 ? resampler_.MaxPush() : 0) * source_.nBlockAlign;
+  } else if (bitsDiffer_) {
+    read = (uint64_t)outFrames_ * source_.nBlockAlign;
+  } else {
+    read = split_ ? 2ull * blockSize : blockSize;
+  }
+  if (read > UINT32_MAX / 2) return Fail(Error::OutOfMemory);
+  first_.reset(new (std::nothrow) uint8_t[blockSize ? blockSize : 1]);
+  if (split_ && first_) second_.reset(new (std::nothrow) uint8_t[blockSize ? blockSize : 1]);
   if (!first_ || (split_ && !second_)) {
     first_.reset();
     return Fail(Error::OutOfMemory);
@@ -57,17 +82,60 @@ int WaveformatConverter::AllocateBuffers(uint32_t blockSize, uint32_t* readSize)
   memset(first_.get(), 0, blockSize);
   if (second_) memset(second_.get(), 0, blockSize);
   bufferSize_ = blockSize;
-  readSize_ = split_ ? 2 * blockSize : blockSize;
+  readSize_ = (uint32_t)read;
   buffersAllocated_ = true;
   if (readSize) *readSize = readSize_;
   lastError_ = 0;
   return 0;
 }
 
+uint32_t WaveformatConverter::InputBytesWanted() const {
+  if (!buffersAllocated_) return 0;
+  if (!resampling_) return readSize_;
+  return resampler_.FramesWanted(outFrames_) * source_.nBlockAlign;
+}
+
+void WaveformatConverter::Reset() {
+  if (resampling_ && buffersAllocated_) resampler_.Reset();
+}
+
+uint64_t WaveformatConverter::OutputFrames(uint64_t inputFrames) const {
+  if (!rateDiffers_ || source_.nSamplesPerSec == 0) return inputFrames;
+  return inputFrames * hostRate_ / source_.nSamplesPerSec;
+}
+
 // On the streaming thread: touches only the buffers made before, never allocates.
-uint32_t WaveformatConverter::Convert(const uint8_t* input, uint32_t length) {
+uint32_t WaveformatConverter::Convert(const uint8_t* input, uint32_t length, bool end) {
   if (!buffersAllocated_ || !input || source_.nBlockAlign == 0) return 0;
   if (length > readSize_) length = readSize_;
+  const uint32_t stride = source_.nBlockAlign;
+  const uint32_t sampleBytes = stride / source_.nChannels;
+  const int channels = split_ ? 2 : 1;
+  int16_t* out[2] = {reinterpret_cast<int16_t*>(first_.get()), reinterpret_cast<int16_t*>(second_.get())};
+  if (resampling_) {
+    uint32_t frames = length / stride;
+    uint32_t space = resampler_.InputSpace();
+    if (frames > space) frames = space;
+    for (int ch = 0; ch < channels; ++ch)
+      DecodeSamples(input + ch * sampleBytes, frames, stride, encoding_, resampler_.InputArea(ch));
+    resampler_.Commit(frames);
+    return resampler_.Produce(out, outFrames_, end) * 2;
+  }
+  if (bitsDiffer_) {
+    // One sample at a time through a small float block: the buffers hold whole blocks.
+    uint32_t frames = length / stride;
+    if (frames > outFrames_) frames = outFrames_;
+    float values[256];
+    for (int ch = 0; ch < channels; ++ch) {
+      for (uint32_t done = 0; done < frames;) {
+        uint32_t n = frames - done < 256 ? frames - done : 256;
+        DecodeSamples(input + (size_t)done * stride + ch * sampleBytes, n, stride, encoding_, values);
+        for (uint32_t i = 0; i < n; ++i) out[ch][done + i] = RoundToSample16(values[i]);
+        done += n;
+      }
+    }
+    return frames * 2;
+  }
   if (split_) {
     SplitStereo(input, length);
     return (length / source_.nBlockAlign) * target_.nBlockAlign / 2;

@@ -31,9 +31,9 @@ TEST(HostWithSondrel, WithoutTheSharedLibraryTheUserIsToldAndErrorsShowInPlainBo
   ASSERT_TRUE(CopyFileA(testkit::BinPath("orvan-host.exe").c_str(), (dir + "\\orvan-host.exe").c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(testkit::BinPath("sondrel.oin").c_str(), (dir + "\\sondrel.oin").c_str(), FALSE));
   ASSERT_TRUE(
-      // 22050 Hz: the format converter refuses the file (17).
+      // 4000 Hz: the format converter refuses the file (17).
       testkit::WriteTextFile(dir + "\\session.txt", "setup 4410 65536\nui create\nopen 1 " +
-                                                      testkit::DataPath("engine\\rate22050.wav") + "\n"));
+                                                      testkit::DataPath("engine\\rate4000.wav") + "\n"));
   std::string out = dir + "\\out";
   testkit::ProcessResult run = testkit::RunProgram(
       testkit::HostCommandLine({"run", dir + "\\session.txt", "--out", out}, dir + "\\orvan-host.exe"), dir);

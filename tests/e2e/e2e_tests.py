@@ -58,8 +58,8 @@ def refused_loads():
         "click play 1",
         "pull 5",
         "open 4 %s" % data("stereo.wav"),      # no channel to the right: error 32
-        "open 1 %s" % data("rate22050.wav"),   # 22050 Hz: error 17
-        "open 1 %s" % data("bits8.wav"),       # 8 bits: error 17
+        "open 1 %s" % data("rate4000.wav"),    # 4000 Hz: error 17
+        "open 1 %s" % data("three.wav"),       # three channels: error 17
         "policy refuse 6",
         "open 2 %s" % data("mono2.wav"),       # the host refuses the channel: error 35
         "pull 5",

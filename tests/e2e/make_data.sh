@@ -16,9 +16,9 @@ cmp -s stereo.left.raw stereo.right.raw && { echo "stereo halves are equal" >&2;
 sox -r 44100 -c 1 -n -b 16 -D mono.wav synth 2 pinknoise vol 0.7
 sox mono.wav -t raw mono.raw
 sox -r 44100 -c 1 -n -b 16 -D mono2.wav synth 2 sine 523 vol 0.5
-# The files a channel refuses: wrong rate, 8 bits.
-sox -r 22050 -c 1 -n -b 16 -D rate22050.wav synth 1 sine 440
-sox -r 44100 -c 1 -n -b 8 -D bits8.wav synth 1 sine 440
+# The files a channel refuses: a rate below 8000 Hz, three channels.
+sox -r 4000 -c 1 -n -b 16 -D rate4000.wav synth 1 sine 440
+sox -r 44100 -c 3 -n -b 16 -D three.wav synth 1 sine 440
 # A stereo file whose format chunk carries 2 bytes more than plain PCM, with a
 # LIST chunk before its data.
 python3 - <<'PY'
@@ -61,3 +61,24 @@ cp mono.wav "$long/mono.wav"
 test $((2 + ${#long} + 9)) -eq 200
 
 test "$(stat -c %s stereo.left.raw)" -eq $((3 * 44100 * 2))
+
+# Files of other rates, depths and encodings, converted while they play: a 1 kHz
+# left and 1.5 kHz right sine at -6 dBFS in 48 kHz 24-bit stereo, a 1 kHz sine in
+# 22.05 kHz 8-bit mono (its samples beside it), a 44.1 kHz float sine that goes
+# beyond full scale, and a 48 kHz sine of exactly 250 periods for looping.
+sox -r 48000 -c 2 -n -b 24 -D stereo48k24.wav synth 2 sine 1000 sine 1500 vol 0.5
+sox -r 22050 -c 1 -n -b 8 -D mono22k8.wav synth 2 sine 1000 vol 0.5
+sox mono22k8.wav -t raw -e signed -b 16 mono22k8.raw
+sox -r 44100 -c 1 -n -e floating-point -b 32 float_loud.wav synth 0.5 sine 1000 vol 0.75
+# sox clips what it writes: the samples are doubled in place, to 1.5 times full scale.
+python3 - <<'PY'
+import struct
+data = bytearray(open("float_loud.wav", "rb").read())
+at = data.index(b"data") + 8
+count = struct.unpack_from("<I", data, at - 4)[0] // 4
+values = [2 * v for v in struct.unpack_from("<%df" % count, data, at)]
+struct.pack_into("<%df" % count, data, at, *values)
+open("float_loud.wav", "wb").write(data)
+open("float_loud.raw", "wb").write(struct.pack("<%df" % count, *values))
+PY
+sox -r 48000 -c 1 -n -b 16 -D loop48k.wav synth 12000s sine 1000 vol 0.5

@@ -19,7 +19,7 @@ TEST_F(LoadChannelTest, MonoFileTakesOneChannelAndPlaysUnchanged) {
   EXPECT_TRUE(channel.loaded && channel.owner);
   EXPECT_EQ(channel.partner, -1);
   EXPECT_EQ(channel.converter, nullptr);
-  EXPECT_EQ(channel.output, channel.readBuffer);
+  EXPECT_EQ(channel.output, channel.readBuffer.get());
   EXPECT_EQ(channel.readSize, 4410u);
   EXPECT_EQ(channel.state, kStopped);
   EXPECT_TRUE(channel.file->Quiet());
@@ -55,7 +55,7 @@ TEST_F(LoadChannelTest, StereoFileTakesTheChannelAndItsRightNeighbour) {
   EXPECT_TRUE(right.loaded);
   EXPECT_FALSE(right.owner);
   EXPECT_EQ(right.partner, -1);
-  EXPECT_EQ(right.file, left.file);
+  EXPECT_EQ(right.file, nullptr);  // reached through its owner
   EXPECT_EQ(right.readBuffer, nullptr);
   EXPECT_EQ(right.output, left.converter->SecondBuffer());
   EXPECT_EQ(engine->Position(2).length, engine->Position(1).length);
@@ -69,14 +69,14 @@ TEST_F(LoadChannelTest, StereoFileTakesTheChannelAndItsRightNeighbour) {
 TEST_F(LoadChannelTest, RefusedFilesLeaveEveryChannelAsItWas) {
   ASSERT_EQ(Load(3, "monoA.wav"), 0);
   ASSERT_EQ(Load(0, "monoB.wav"), 0);
-  WaveFile* before3 = engine->ChannelAt(3).file;
-  WaveFile* before0 = engine->ChannelAt(0).file;
+  WaveFile* before3 = engine->ChannelAt(3).file.get();
+  WaveFile* before0 = engine->ChannelAt(0).file.get();
   host.Clear();
   errors.Clear();
 
   EXPECT_EQ(Load(3, "stereo.wav"), 32);  // no channel to the right of channel 3
-  EXPECT_EQ(Load(0, "rate22050.wav"), 17);
-  EXPECT_EQ(Load(0, "bits8.wav"), 17);
+  EXPECT_EQ(Load(0, "rate4000.wav"), 17);
+  EXPECT_EQ(Load(0, "three.wav"), 17);
   EXPECT_EQ(Load(0, "missing.wav"), 1);
   EXPECT_EQ(Load(0, "notwave.txt"), 8);
   EXPECT_EQ(errors.codes, (std::vector<int>{32, 17, 17, 1, 8}));
@@ -85,8 +85,8 @@ TEST_F(LoadChannelTest, RefusedFilesLeaveEveryChannelAsItWas) {
   EXPECT_EQ(names[1], "Waveformat Converter");
   EXPECT_EQ(names[4], "notwave.txt");  // an open file reports under its name
   EXPECT_TRUE(host.Events().empty());
-  EXPECT_EQ(engine->ChannelAt(3).file, before3);
-  EXPECT_EQ(engine->ChannelAt(0).file, before0);
+  EXPECT_EQ(engine->ChannelAt(3).file.get(), before3);
+  EXPECT_EQ(engine->ChannelAt(0).file.get(), before0);
   engine->PlayStop(0);
   EXPECT_EQ(ReadToEnd(0), Bytes("monoB.raw"));
 }

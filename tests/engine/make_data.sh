@@ -14,8 +14,10 @@ mono 44100 16 mono5s.wav 220500s     # 100 blocks of 4410 bytes
 mono 44100 16 monoA.wav 13001s       # block sizes do not divide these files
 mono 44100 16 monoB.wav 9337s
 mono 44095 16 rate44095.wav 4000s
-mono 22050 16 rate22050.wav 4000s
-mono 44100 8 bits8.wav 4000s
+mono 4000 16 rate4000.wav 4000s     # below the lowest rate played
+sox -r 44100 -c 3 -n -b 16 -D three.wav synth 4000s whitenoise
+# One second at 48 kHz in 24 bits: converted while it plays.
+sox -r 48000 -c 2 -n -b 24 -D stereo48k24.wav synth 1 sine 1000 sine 1500 vol 0.5
 sox -r 44100 -c 2 -n -b 16 -D stereo.wav synth 11025s whitenoise pinknoise vol 0.8
 sox -r 44100 -c 2 -n -b 16 -D stereoB.wav synth 7001s pinknoise whitenoise vol 0.8
 echo "not a wave file" > notwave.txt

@@ -254,7 +254,7 @@ TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
   };
   stream(30);
   Rest();
-  int32_t marker = Engine().Position(0).markerX;
+  int32_t marker = Strip(0).View()->MarkerX();
   ASSERT_GT(marker, 100);
   ASSERT_LT(marker, 215);
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
@@ -267,7 +267,13 @@ TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
   PumpUntil([&] { return !Strip(0).PlayStop()->On(); });
   EXPECT_FALSE(Strip(0).PlayStop()->On());
   EXPECT_FALSE(Strip(0).Led()->On());
-  EXPECT_EQ(Engine().Position(0).markerX, 0);
+  EXPECT_EQ(Strip(0).View()->MarkerX(), 0);
+  // Four of five hours played: width times elapsed needs more than 32 bits.
+  PlayPosition& position = Engine().Position(0);
+  position.length = 18000000;
+  position.elapsed = 14400000;
+  EXPECT_EQ(Strip(0).View()->MarkerX(), 252);
+  position.elapsed = 0;
   shot = testkit::CaptureWindow(hwnd_);
   EXPECT_EQ(shot.Count(view, kRed), Picture(0).Count(kWholePicture, kRed));
 }

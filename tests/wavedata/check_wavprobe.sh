@@ -7,7 +7,7 @@ DATA="$1/wavedata"
 PROBE="$2"
 win() { echo "Z:${1//\//\\}"; }
 names=(mono16.wav stereo16.wav otherform.wav emptydata.wav missing.wav bad/no_data.wav bad/odd_id_bytes.wav
-       ext16.wav extensible.wav bad/ext_bits24.wav bad/data_ffffffff.wav)
+       ext16.wav extensible.wav bad/ext_bits24.wav bad/ext_float.wav bad/data_ffffffff.wav)
 args=()
 for n in "${names[@]}"; do args+=("$(win "$DATA/$n")"); done
 out=$(bash "$ROOT/scripts/wine-run.sh" "$PROBE" "${args[@]}")
@@ -24,7 +24,7 @@ rows = [json.loads(l) for l in lines]
 by = {n: r for n, r in zip(names, rows)}
 fmt = ['path', 'open', 'header', 'fmtSize', 'formatTag', 'channels', 'rate', 'avgBytes', 'blockAlign', 'bits']
 ext = ['validBits', 'channelMask', 'subFormat']
-tail = ['dataSize', 'dataStart', 'dataPresent', 'skipped', 'lengthMs', 'frames', 'convert']
+tail = ['dataSize', 'dataStart', 'dataPresent', 'skipped', 'lengthMs', 'frames', 'encoding', 'convert']
 full = fmt + tail
 def check(name, keys, **values):
     r = by[name]
@@ -33,8 +33,8 @@ def check(name, keys, **values):
         assert r[k] == v, (name, k, r[k], v)
     assert r['path'].endswith(name.replace('/', '\\')), r['path']
 check('mono16.wav', full, open=0, header=0, channels=1, rate=44100, bits=16, dataSize=44100, dataStart=44,
-      skipped='', lengthMs=501, frames=22050, convert=202)
-check('stereo16.wav', full + ['readSize'], convert=0, readSize=8820, blockAlign=4, avgBytes=176400,
+      skipped='', lengthMs=501, frames=22050, encoding='pcm', convert=202)
+check('stereo16.wav', full + ['readSize', 'resampled'], convert=0, readSize=8820, resampled=0, blockAlign=4, avgBytes=176400,
       lengthMs=501, frames=22050)
 check('otherform.wav', ['path', 'open', 'header'], header=8)
 check('emptydata.wav', fmt + ['dataSize', 'skipped', 'lengthMs', 'frames'], header=9, dataSize=0, lengthMs=0)
@@ -42,10 +42,12 @@ check('missing.wav', ['path', 'open'], open=1)
 check('bad/no_data.wav', fmt + ['skipped'], header=4, skipped='')
 check('bad/odd_id_bytes.wav', full, skipped="'\x01\"\\\xff';")
 pcm = '00000001-0000-0010-8000-00aa00389b71'
-check('ext16.wav', fmt + ext + tail + ['readSize'], formatTag=0xFFFE, validBits=16, channelMask=3,
+check('ext16.wav', fmt + ext + tail + ['readSize', 'resampled'], formatTag=0xFFFE, validBits=16, channelMask=3,
       subFormat=pcm, convert=0)
 check('extensible.wav', fmt + ext + tail, channels=4, validBits=16, subFormat=pcm, convert=17)
-check('bad/ext_bits24.wav', fmt + ext, header=8, bits=24, validBits=24)
+check('bad/ext_bits24.wav', fmt + ext + tail + ['readSize', 'resampled'], header=0, bits=24, validBits=24,
+      encoding='pcm', convert=0, resampled=0)
+check('bad/ext_float.wav', fmt + ext + tail + ['readSize', 'resampled'], encoding='float', convert=0)
 check('bad/data_ffffffff.wav', full, dataSize=0xFFFFFFFF, dataPresent=128, frames=64, lengthMs=1)
 print('wavprobe output checked for %d files' % len(names))
 PY

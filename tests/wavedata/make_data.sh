@@ -16,6 +16,7 @@ tone 44100 8 1 mono8.wav
 tone 22050 16 1 rate22050.wav
 tone 44095 16 1 rate44095.wav
 tone 44090 16 1 rate44090.wav
+tone 4000 16 1 rate4000.wav
 sox -n -r 44100 -e floating-point -b 32 -c 1 float.wav synth 0.1 sine 440
 sox -n -r 44100 -b 16 -c 4 extensible.wav synth 0.1 sine 440
 

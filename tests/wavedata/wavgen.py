@@ -128,10 +128,13 @@ bad('rate_0.wav', riff([fmt(rate=0), data]), 0)
 bad('rate_ffffffff.wav', riff([fmt(rate=0xFFFFFFFF), data]), 0)
 bad('tag_0.wav', riff([fmt(tag=0), data]), 8)
 bad('tag_fffe.wav', riff([fmt(tag=0xFFFE, extra=b'\x16\0' + b'\0' * 22), data]), 8)
-# The extensible form: only 16-bit PCM in 16-bit containers is taken.
-bad('ext_float.wav', riff([ext(bits=32, valid=32, guid=FLOAT_GUID), data]), 8)
+# The extensible form: PCM whose valid bits fill 8-, 16-, 24- or 32-bit containers, 32-bit float.
+bad('ext_float.wav', riff([ext(bits=32, valid=32, guid=FLOAT_GUID), data]), 0)
+bad('ext_float64.wav', riff([ext(bits=64, valid=64, guid=FLOAT_GUID), data]), 8)
+bad('ext_valid20.wav', riff([ext(bits=24, valid=20), data]), 8)
+bad('tag3_bits64.wav', riff([fmt(tag=3, bits=64), data]), 8)
 bad('ext_valid12.wav', riff([ext(valid=12), data]), 8)
-bad('ext_bits24.wav', riff([ext(bits=24, valid=24), data]), 8)
+bad('ext_bits24.wav', riff([ext(bits=24, valid=24), data]), 0)
 bad('ext_short.wav', riff([fmt(tag=0xFFFE, extra=b'\x16\0\x10\0'), data]), 8)
 bad('ext_mono.wav', riff([ext(channels=1), data]), 0)
 # Samples before any format chunk.

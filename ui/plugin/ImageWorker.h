@@ -12,11 +12,9 @@ class Surface;
 class WaveFile;
 class WaveTrace;
 
-// The strip picture is the size of the position view that shows it; the engine's
-// marker columns span the same width.
+// The strip picture is the size of the position view that shows it.
 constexpr int kStripImageWidth = kStripView.width;
 constexpr int kStripImageHeight = kStripView.height;
-static_assert(kStripImageWidth == kPositionViewWidth, "the marker columns must span the strip's view");
 
 // What the worker thread gets: the dialog to report to and close, the file, the trace.
 struct ImageJob {

@@ -87,7 +87,7 @@ void MainWindow::OnPaint(HDC dc, const PAINTSTRUCT& paint) {
 // The streaming thread moved channel c's marker to another column.
 void MainWindow::InvalidatePosition(int c) {
   if (c < 0 || c >= kNumChannels) return;
-  if (PositionView* view = strips_[c].View()) view->Invalidate();
+  if (PositionView* view = strips_[c].View()) view->FollowPosition();
 }
 
 // The host refused a start while the play switch was pressed (a message box took the release).

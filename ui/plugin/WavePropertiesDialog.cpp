@@ -25,6 +25,7 @@ void WavePropertiesDialog::Fill(const WaveFile& file) {
   header_ = file.Header();
   lstrcpynA(fileName_, file.Name(), sizeof fileName_);
   playingTimeMs_ = file.GetLengthMs();
+  floatSamples_ = file.FloatSamples();
   lstrcpynA(skippedChunks_, file.SkippedChunks(), sizeof skippedChunks_);
 }
 
@@ -32,8 +33,8 @@ void WavePropertiesDialog::Fill(const WaveFile& file) {
 void WavePropertiesDialog::OnInitDialog() {
   char text[kTextSize];
   SetDlgItemTextA(hwnd_, IDC_PROP_FILENAME, FileNameOfPath(fileName_, text, sizeof text));
-  // A loaded file always has format tag 1: other tags are refused when it opens.
-  SetDlgItemTextA(hwnd_, IDC_PROP_FORMAT, "PCM");
+  // Loaded files hold integer PCM or IEEE float samples (plain or in the extensible form).
+  SetDlgItemTextA(hwnd_, IDC_PROP_FORMAT, floatSamples_ ? "IEEE float" : "PCM");
   SetNumber(hwnd_, IDC_PROP_CHANNELS, header_.channels);
   SetNumber(hwnd_, IDC_PROP_RATE, header_.samplesPerSec);
   SetNumber(hwnd_, IDC_PROP_BYTES_PER_SEC, header_.avgBytesPerSec);

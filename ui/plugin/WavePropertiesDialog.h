@@ -31,5 +31,6 @@ class WavePropertiesDialog : public Dialog {
   WaveHeader header_ = {};
   char fileName_[260] = {};
   uint32_t playingTimeMs_ = 0;
+  bool floatSamples_ = false;
   char skippedChunks_[256] = {};
 };

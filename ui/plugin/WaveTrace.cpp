@@ -6,6 +6,7 @@
 #include "core/ErrorCodes.h"
 #include "ui/framework/Surface.h"
 #include "wavedata/ImageCache.h"
+#include "wavedata/SampleFormat.h"
 #include "wavedata/WaveFile.h"
 
 namespace {
@@ -73,16 +74,22 @@ void WaveTrace::SetFormat(const WAVEFORMATEX& format) {
 }
 
 int16_t WaveTrace::ColumnValue(const uint8_t* frame, const WAVEFORMATEX& format, int channel, int32_t amplitude) {
-  if (format.wBitsPerSample == 16) {
+  SampleEncoding encoding = EncodingOf(format);
+  if (encoding == SampleEncoding::kSigned16) {
     int16_t sample;
     memcpy(&sample, frame + channel * 2, 2);
     return (int16_t)((int32_t)sample * amplitude / 32768);
   }
-  if (format.wBitsPerSample == 8) {
+  if (encoding == SampleEncoding::kUnsigned8) {
     int32_t sample = (int32_t)frame[channel] - 128;
     return (int16_t)(sample * amplitude / 128);
   }
-  return 0;
+  // Wider and float samples: their fraction of full scale, a float's clipped to it.
+  uint32_t bytes = SampleBytes(encoding);
+  if (bytes == 0) return 0;
+  float value = SampleValue(frame + channel * bytes, encoding);
+  value = value > 1.0f ? 1.0f : value < -1.0f ? -1.0f : value;
+  return (int16_t)(value * (float)amplitude);
 }
 
 void WaveTrace::StoreColumn(int x, const uint8_t* frame) {

@@ -1,0 +1,28 @@
+// The sample encodings a wave file may hold, and how their samples read as numbers.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+enum class SampleEncoding { kUnsupported, kUnsigned8, kSigned16, kSigned24, kSigned32, kFloat32 };
+
+// The encoding of a format record: tag 1 with 8, 16, 24 or 32 bits, or tag 3 with 32.
+SampleEncoding EncodingOf(const WAVEFORMATEX& format);
+// Bytes of one sample of the encoding (0 when unsupported).
+uint32_t SampleBytes(SampleEncoding encoding);
+
+// One sample as a fraction of full scale: -1.0 up to just below 1.0 for integers;
+// float samples as they are, also beyond +-1.0.
+float SampleValue(const uint8_t* sample, SampleEncoding encoding);
+
+// frames samples of one channel, stride bytes apart starting at input, into out in
+// units of a 16-bit sample (full scale 32768). 8-bit and 16-bit samples come out exact.
+void DecodeSamples(const uint8_t* input, uint32_t frames, uint32_t stride, SampleEncoding encoding, float* out);
+
+// A value in 16-bit units rounded to the nearest sample; beyond the range it clips.
+inline int16_t RoundToSample16(float value) {
+  if (value >= 32767.0f) return 32767;
+  if (value <= -32768.0f) return -32768;
+  return (int16_t)(value >= 0.0f ? (int32_t)(value + 0.5f) : -(int32_t)(0.5f - value));
+}
