@@ -4,7 +4,8 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include "ui/framework/SharedLibrary.h"
+#include "util/EngineBox.h"
+#include "plugin/SharedLibrary.h"
 #include "ui/plugin/MainWindow.h"
 #include "util/ModulePath.h"
 #include "util/Registry.h"

@@ -11,7 +11,7 @@
 #include "plugin/ModuleResources.h"
 #include "plugin/Plugin.h"
 #include "tests/common/TestKit.h"
-#include "ui/framework/SharedLibrary.h"
+#include "plugin/SharedLibrary.h"
 #include "ui/plugin/MainWindow.h"
 #include "vklshared/VKLShared.h"
 

@@ -6,6 +6,7 @@
 
 #include "core/ErrorCodes.h"
 #include "core/List.h"
+#include "engine/FirstFreeTrack.h"
 #include "resources/resource_ids.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/plugin/PositionView.h"

@@ -1,9 +1,10 @@
-#include "ui/framework/SharedLibrary.h"
+#include "plugin/SharedLibrary.h"
 
 #include <cstdio>
 #include <new>
 
 #include "core/ErrorCodes.h"
+#include "util/EngineBox.h"
 #include "core/HostTypes.h"
 #include "util/ModulePath.h"
 
