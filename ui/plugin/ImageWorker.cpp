@@ -46,11 +46,11 @@ int BuildStripPictures(HINSTANCE instance, HWND owner, WaveFile* file, bool ster
   dialog.SetCaption(caption);
   ImageJob job = {&dialog, file, trace};
   ThreadObject worker(ImageWorkerThread, &job);
-  if (!worker.Valid()) {
+  // A worker that cannot run would leave the dialog waiting for it for ever.
+  if (!worker.Valid() || !worker.Start()) {
     delete trace;
     return Error::OutOfMemory;
   }
-  worker.Resume();
   dialog.RunModal();
   // The dialog closes only once the worker has drawn the picture; wait for the
   // thread itself too so that nothing touches the trace after this point.
