@@ -44,6 +44,7 @@ bool Plugin::Initialize() {
   LoadSharedLibrary();
   mainWindow_.reset(new (std::nothrow) MainWindow());
   if (MainWindow* main = mainWindow_.get()) {
+    withChannels_ = main->Engine().ConstructionError() != Error::OutOfMemory;
     main->Engine().SetEventCallback(eventCallback_);
     main->Engine().SetInternalCallback(internalCallback_);
     main->SetSettings(settings_.get());
@@ -64,6 +65,7 @@ void Plugin::ShowAttachNotices() {
 }
 
 bool Plugin::Terminate() {
+  withChannels_ = false;
   mainWindow_.reset();
   UnloadSharedLibrary();
   return true;
