@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "core/HostTypes.h"
@@ -145,11 +146,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
       // under the loader lock too, with the same rules as attach).
       if (reserved) return TRUE;
       BOOL result = TRUE;
-      if (g_plugin) {
-        result = g_plugin->Terminate();
-        delete g_plugin;
-        g_plugin = nullptr;
-      }
+      std::unique_ptr<Plugin> plugin(g_plugin);
+      g_plugin = nullptr;
+      if (plugin) result = plugin->Terminate();
       g_resources.Release();
       return result;
     }

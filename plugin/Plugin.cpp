@@ -4,9 +4,9 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include "util/EngineBox.h"
 #include "plugin/SharedLibrary.h"
 #include "ui/plugin/MainWindow.h"
+#include "util/EngineBox.h"
 #include "util/ModulePath.h"
 #include "util/Registry.h"
 
