@@ -36,11 +36,11 @@ Surface::~Surface() {
 }
 
 void Surface::BlitWhole(HDC target, int x, int y) const {
-  BitBlt(target, x, y, Width(), Height(), dc_, 0, 0, rasterOperation_);
+  BitBlt(target, x, y, Width(), Height(), dc_, 0, 0, SRCCOPY);
 }
 
 void Surface::BlitRect(HDC target, int x, int y, int left, int top, int right, int bottom) const {
-  BitBlt(target, x, y, right - left, bottom - top, dc_, left, top, rasterOperation_);
+  BitBlt(target, x, y, right - left, bottom - top, dc_, left, top, SRCCOPY);
 }
 
 void Surface::FillSurface(COLORREF colour) {

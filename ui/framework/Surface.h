@@ -36,7 +36,6 @@ class Surface {
   HDC dc_ = nullptr;
   HGDIOBJ previousBitmap_ = nullptr;
   BITMAP info_ = {};
-  DWORD rasterOperation_ = SRCCOPY;
 };
 
 // The region of the pixels that are not pure white, from 32-bit top-down pixels
