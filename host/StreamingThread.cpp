@@ -19,7 +19,7 @@ struct StreamingThread::State {
   EventObject done;
   volatile LONG job = kIdle;
   volatile LONG busy = 0;
-  volatile LONG holders = 2;  // the object and the thread
+  volatile LONG holders = 1;  // the object, and the thread while it runs
   uint32_t periodsWanted = 0;
   DWORD periodMs = 0;
   volatile LONG periodsDone = 0;
@@ -30,15 +30,13 @@ StreamingThread::StreamingThread(const PluginApi& api, PeriodSink& sink)
 
 StreamingThread::~StreamingThread() {
   if (!state_) return;
-  if (!thread_ || Stop(finalStopWaitMs_)) {
-    delete state_;
-    return;
+  if (thread_ && !Stop(finalStopWaitMs_)) {
+    // Still inside the plug-in: from now on no result reaches the sink, and the
+    // thread frees the state when it comes back and sees the quit.
+    EnterCriticalSection(&state_->sinkGuard);
+    state_->sink = nullptr;
+    LeaveCriticalSection(&state_->sinkGuard);
   }
-  // Still inside the plug-in: from now on no result reaches the sink, and the
-  // thread frees the state when it comes back and sees the quit.
-  EnterCriticalSection(&state_->sinkGuard);
-  state_->sink = nullptr;
-  LeaveCriticalSection(&state_->sinkGuard);
   Release(state_);
 }
 
@@ -50,7 +48,12 @@ bool StreamingThread::Start() {
   if (thread_) return true;
   if (!state_ || !state_->work.Valid() || !state_->done.Valid()) return false;
   std::unique_ptr<ThreadObject> thread(new (std::nothrow) ThreadObject(&StreamingThread::Main, state_));
-  if (!thread || !thread->Valid() || !thread->Start()) return false;
+  if (!thread || !thread->Valid()) return false;
+  InterlockedIncrement(&state_->holders);
+  if (!thread->Start()) {
+    InterlockedDecrement(&state_->holders);  // it never ran
+    return false;
+  }
   thread_ = std::move(thread);
   return true;
 }
