@@ -26,17 +26,11 @@ UserInterface::~UserInterface() {
 }
 
 int UserInterface::RegisterWindowClass() {
-  if (classRegistered_) {
-    // Still registered from an earlier window of this object, whose unregistration
-    // failed while another window of the class stood: retry it now.
-    if (UnregisterWindowClass()) {
-      // gone: register it afresh below
-    } else if (lstrcmpA(registeredClass_, description_.className) == 0) {
-      return lastError_ = 0;  // the same class, still ours
-    } else {
-      return lastError_ = Error::WindowCreate;  // a second class would leave the first untracked
-    }
-  }
+  // A class of an earlier window of this object whose unregistration failed (another
+  // window of the class stood then) is retried first. Still standing, it is used again
+  // when it is this class; a second class would leave the first one untracked.
+  if (classRegistered_ && !UnregisterWindowClass())
+    return lastError_ = lstrcmpA(registeredClass_, description_.className) == 0 ? 0 : Error::WindowCreate;
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
   wc.style = kClassStyle;
