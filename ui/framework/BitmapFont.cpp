@@ -10,13 +10,13 @@ BitmapFont::BitmapFont(const Surface* glyphs, signed char first, signed char las
   if (widths && last >= first) {
     int cells = last - first + 1;
     // Without memory for the table every glyph falls back to the default advance.
-    widths_ = new (std::nothrow) int[cells];
+    widths_.reset(new (std::nothrow) int[cells]);
     if (widths_)
       for (int i = 0; i < cells; ++i) widths_[i] = widths[i];
   }
 }
 
-BitmapFont::~BitmapFont() { delete[] widths_; }
+BitmapFont::~BitmapFont() = default;
 
 int BitmapFont::CellOf(char ch) const {
   signed char code = static_cast<signed char>(ch);

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
 class Surface;
 
 class BitmapFont {
@@ -32,5 +34,5 @@ class BitmapFont {
   signed char last_;
   int cellHeight_;
   int defaultAdvance_;
-  int* widths_ = nullptr;
+  std::unique_ptr<int[]> widths_;
 };

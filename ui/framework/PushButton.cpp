@@ -5,16 +5,11 @@
 #include "core/ErrorCodes.h"
 #include "ui/framework/Surface.h"
 
-PushButton::~PushButton() {
-  if (ownsFrames_) delete frames_;
-}
-
 int PushButton::FrameHeight() const { return frames_ ? frames_->Height() / FrameCount() : 0; }
 
 int PushButton::SetFrames(int x, int y, const Surface* frames) {
-  if (ownsFrames_) delete frames_;
-  ownsFrames_ = false;
   frames_ = frames;
+  if (frames != ownedFrames_.get()) ownedFrames_.reset();
   SetGeometry(x, y, frames ? frames->Width() : 0, FrameHeight());
   state_ = kStateNormal;
   lastError_ = 0;
@@ -22,15 +17,11 @@ int PushButton::SetFrames(int x, int y, const Surface* frames) {
 }
 
 int PushButton::LoadFrames(int x, int y, HINSTANCE instance, int resourceId) {
-  Surface* frames = new (std::nothrow) Surface(instance, LOWORD(resourceId));
+  std::unique_ptr<Surface> frames(new (std::nothrow) Surface(instance, LOWORD(resourceId)));
   if (!frames) return lastError_ = Error::OutOfMemory;
-  if (!frames->Valid()) {
-    delete frames;
-    return lastError_ = Error::ControlCreate;
-  }
-  SetFrames(x, y, frames);
-  ownsFrames_ = true;
-  return 0;
+  if (!frames->Valid()) return lastError_ = Error::ControlCreate;
+  ownedFrames_ = std::move(frames);
+  return SetFrames(x, y, ownedFrames_.get());
 }
 
 int PushButton::FrameIndex() const {

@@ -1,14 +1,14 @@
 // A button drawn from a strip of frames stacked vertically, each as wide as the
 // bitmap: 0 normal, 1 disabled, 2 hover, 3 pressed.
 #pragma once
-#include "ui/framework/Control.h"
+#include <memory>
 
-class Surface;
+#include "ui/framework/Control.h"
+#include "ui/framework/Surface.h"
 
 class PushButton : public Control {
  public:
   explicit PushButton(HWND parent) : Control(parent) {}
-  ~PushButton() override;
 
   // Uses a frames surface that stays the caller's; sized by one frame. Returns 0.
   int SetFrames(int x, int y, const Surface* frames);
@@ -25,5 +25,5 @@ class PushButton : public Control {
   int FrameHeight() const;
 
   const Surface* frames_ = nullptr;
-  bool ownsFrames_ = false;
+  std::unique_ptr<Surface> ownedFrames_;  // the frames LoadFrames made, if any
 };

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <memory>
 #include <new>
 
 #include "core/ErrorCodes.h"
@@ -54,7 +55,7 @@ bool Window::AddToolTip(const RECT& rect, UINT_PTR id, const char* text) {
 int Window::HandleDroppedFiles(HDROP drop) {
   char name[kDroppedNameSize];
   UINT count = DragQueryFileA(drop, 0xFFFFFFFF, name, sizeof name);
-  List* names = new (std::nothrow) List(count + 1, kDroppedNameSize, 1, false, "");
+  std::unique_ptr<List> names(new (std::nothrow) List(count + 1, kDroppedNameSize, 1, false, ""));
   if (!names) {
     DragFinish(drop);
     ReportError(Error::OutOfMemory);
@@ -70,7 +71,6 @@ int Window::HandleDroppedFiles(HDROP drop) {
   DragQueryPoint(drop, &point);
   // The names and the point are copied: the drop handle is no longer needed.
   DragFinish(drop);
-  if (!OnDropFiles(point.x, point.y, names)) ReportError(Error::DropNotAccepted);
-  delete names;
+  if (!OnDropFiles(point.x, point.y, names.get())) ReportError(Error::DropNotAccepted);
   return 0;
 }
