@@ -1,6 +1,7 @@
 #include "ui/plugin/ImageWorker.h"
 
 #include <cstdio>
+#include <memory>
 #include <new>
 
 #include "core/ErrorCodes.h"
@@ -29,12 +30,9 @@ int BuildStripPictures(HINSTANCE instance, HWND owner, WaveFile* file, bool ster
   FileNameOfPath(file->Name(), name, sizeof name);
   snprintf(caption, sizeof caption, "Creating image from %s...", name);
 
-  WaveTrace* trace = new (std::nothrow) WaveTrace(kStripImageWidth, stereo ? 2 * kStripImageHeight : kStripImageHeight,
-                                                  WaveTrace::kBars, true);
-  if (!trace || !trace->Valid() || !trace->Columns()) {
-    delete trace;
-    return Error::OutOfMemory;
-  }
+  std::unique_ptr<WaveTrace> trace(new (std::nothrow) WaveTrace(
+      kStripImageWidth, stereo ? 2 * kStripImageHeight : kStripImageHeight, WaveTrace::kBars, true));
+  if (!trace || !trace->Valid() || !trace->Columns()) return Error::OutOfMemory;
   trace->DrawTrace(nullptr);
   WAVEFORMATEX format;
   file->GetFormat(&format);
@@ -44,13 +42,10 @@ int BuildStripPictures(HINSTANCE instance, HWND owner, WaveFile* file, bool ster
   dialog.SetInstance(instance);
   dialog.SetParent(owner);
   dialog.SetCaption(caption);
-  ImageJob job = {&dialog, file, trace};
+  ImageJob job = {&dialog, file, trace.get()};
   ThreadObject worker(ImageWorkerThread, &job);
   // A worker that cannot run would leave the dialog waiting for it for ever.
-  if (!worker.Valid() || !worker.Start()) {
-    delete trace;
-    return Error::OutOfMemory;
-  }
+  if (!worker.Valid() || !worker.Start()) return Error::OutOfMemory;
   dialog.RunModal();
   // The dialog closes only once the worker has drawn the picture; wait for the
   // thread itself too so that nothing touches the trace after this point.
@@ -60,6 +55,5 @@ int BuildStripPictures(HINSTANCE instance, HWND owner, WaveFile* file, bool ster
   if (first) picture->BlitRect(first->Dc(), 0, 0, 0, 0, kStripImageWidth, kStripImageHeight);
   if (stereo && second)
     picture->BlitRect(second->Dc(), 0, 0, 0, kStripImageHeight, kStripImageWidth, 2 * kStripImageHeight);
-  delete trace;
   return 0;
 }

@@ -17,12 +17,12 @@ const COLORREF kSecond = RGB(0, 0, 255);
 
 TraceSurface::TraceSurface(int width, int height) {
   classId_ = kGraphics;
-  surface_ = new (std::nothrow) Surface(width, height);
+  surface_.reset(new (std::nothrow) Surface(width, height));
   CreatePens();
 }
 
 // The brush and pens are owned by their members and go with them.
-TraceSurface::~TraceSurface() { delete surface_; }
+TraceSurface::~TraceSurface() = default;
 
 bool TraceSurface::CreatePens() {
   background_.Reset(CreateSolidBrush(kBackground));
@@ -53,17 +53,17 @@ WaveTrace::WaveTrace(int width, int height, Mode mode, bool writeCache)
   format_.nChannels = 1;
   if (width > 0) {
     tableSize_ = (uint32_t)width * 4;
-    columns_ = new (std::nothrow) int16_t[(size_t)width * 2];
+    columns_.reset(new (std::nothrow) int16_t[(size_t)width * 2]);
     if (!columns_) tableSize_ = 0;
   }
   ResetTrace();
   amplitude_ = height / 2;
 }
 
-WaveTrace::~WaveTrace() { delete[] columns_; }
+WaveTrace::~WaveTrace() = default;
 
 void WaveTrace::ResetTrace() {
-  if (columns_) memset(columns_, 0, tableSize_);
+  if (columns_) memset(columns_.get(), 0, tableSize_);
 }
 
 void WaveTrace::SetFormat(const WAVEFORMATEX& format) {
@@ -91,7 +91,7 @@ void WaveTrace::StoreColumn(int x, const uint8_t* frame) {
 }
 
 int WaveTrace::ReadImageCache(const char* path) {
-  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_, tableSize_};
+  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_.get(), tableSize_};
   int code = columns_ ? ReadImageCacheFile(path, &image) : (int)Error::OutOfMemory;
   if (code == Error::FileOpen) return code;  // a missing cache leaves the last error alone
   lastError_ = code;
@@ -104,7 +104,7 @@ int WaveTrace::ReadImageCache(const char* path) {
 
 int WaveTrace::WriteImageCache(const char* path) {
   if (!columns_) return lastError_ = Error::OutOfMemory;
-  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_, tableSize_};
+  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_.get(), tableSize_};
   return lastError_ = WriteImageCacheFile(path, image);
 }
 

@@ -6,6 +6,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/Object.h"
 #include "ui/framework/GdiHandles.h"
@@ -29,12 +30,12 @@ class TraceSurface : public Object {
 
   // False when the bitmap, its DC or a tool could not be made.
   bool Valid() const;
-  Surface* GetSurface() const { return surface_; }
+  Surface* GetSurface() const { return surface_.get(); }
   int Width() const;
   int Height() const;
 
  protected:
-  Surface* surface_ = nullptr;
+  std::unique_ptr<Surface> surface_;
   ScopedBrush background_;
   ScopedPen centrePen_;
   ScopedPen firstPen_;
@@ -73,7 +74,7 @@ class WaveTrace : public TraceSurface {
   static int16_t ColumnValue(const uint8_t* frame, const WAVEFORMATEX& format, int channel, int32_t amplitude);
 
   int32_t Amplitude() const { return amplitude_; }
-  const int16_t* Columns() const { return columns_; }
+  const int16_t* Columns() const { return columns_.get(); }
   uint32_t TableSize() const { return tableSize_; }
   const WAVEFORMATEX& Format() const { return format_; }
 
@@ -82,7 +83,7 @@ class WaveTrace : public TraceSurface {
   void StoreColumn(int x, const uint8_t* frame);
 
   int32_t amplitude_ = 0;
-  int16_t* columns_ = nullptr;  // width pairs
+  std::unique_ptr<int16_t[]> columns_;  // width pairs
   uint32_t tableSize_ = 0;
   WAVEFORMATEX format_;
   Mode mode_;
