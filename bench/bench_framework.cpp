@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "bench/BenchKit.h"
@@ -83,14 +84,11 @@ class FiftyControls : public UserInterface {
  public:
   explicit FiftyControls(int count) : count_(count) {}
   bool LoadBitmaps() override {
-    background_ = new Surface(instance_, kBackgroundBitmap);
-    SetBackground(background_);
+    background_.reset(new Surface(instance_, kBackgroundBitmap));
+    SetBackground(background_.get());
     return background_->Valid();
   }
-  void FreeBitmaps() override {
-    delete background_;
-    background_ = nullptr;
-  }
+  void FreeBitmaps() override { background_.reset(); }
   int CreateControls() override {
     for (int i = 0; i < count_; ++i) {
       int x = (i % 10) * 48, y = (i / 10) * 30;
@@ -122,7 +120,7 @@ class FiftyControls : public UserInterface {
 
  private:
   int count_;
-  Surface* background_ = nullptr;
+  std::unique_ptr<Surface> background_;
 };
 
 WindowDescription Description() {

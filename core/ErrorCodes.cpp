@@ -1,11 +1,5 @@
 #include "core/ErrorCodes.h"
 
-#include <windows.h>
-
-#include <cstdio>
-
-#include "core/HostTypes.h"
-
 const char* ErrorCodeText(int code) {
   switch (code) {
     case Error::None: return "No error.";
@@ -42,15 +36,4 @@ const char* ErrorCodeText(int code) {
     case Error::TakeRefused: return "The take could not be started.";
     default: return nullptr;
   }
-}
-
-void ShowEngineBox(const char* text) {
-  MessageBoxA(GetDesktopWindow(), text ? text : "", kEngineTitle, MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
-}
-
-void ShowErrorBox(int code, const char* source, const char* text) {
-  char message[576];  // a source and an error text of up to 256 bytes each, and the frame
-  snprintf(message, sizeof message, "%s\n\nError %d: %s", source && source[0] ? source : "Orvan Sondrel", code,
-           text && text[0] ? text : "unknown error");
-  ShowEngineBox(message);
 }

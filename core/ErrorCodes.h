@@ -48,8 +48,3 @@ enum Code : int {
 // A short English text for an error code; "error N" is the caller's fallback (null here).
 const char* ErrorCodeText(int code);
 
-// The engine's error box (titled with the engine's name, task-modal, on top) with text.
-void ShowEngineBox(const char* text);
-// The engine's error box naming the source (a type or file name; "Orvan Sondrel"
-// when empty), the code and its text ("unknown error" when empty).
-void ShowErrorBox(int code, const char* source, const char* text);

@@ -67,7 +67,6 @@ class Object {
 
   int LastError() const { return lastError_; }
   void SetLastError(int code) { lastError_ = code; }
-  int32_t ClassIdValue() const { return classId_; }
   bool Quiet() const { return quiet_; }
   void SetQuiet(bool quiet) { quiet_ = quiet; }
   const char* ErrorText() const { return errorText_; }

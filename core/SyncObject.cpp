@@ -32,6 +32,19 @@ ThreadObject::ThreadObject(LPTHREAD_START_ROUTINE start, void* argument) : SyncO
   handle_ = CreateThread(nullptr, 0, start, argument, CREATE_SUSPENDED, &threadId_);
 }
 
+namespace {
+// A thread that never ran ends at once; the wait only guards against a platform that lags.
+constexpr DWORD kEndWaitMs = 5000;
+}  // namespace
+
+bool ThreadObject::Start() {
+  if (!handle_) return false;
+  if (ResumeThread(handle_) != (DWORD)-1) return true;
+  TerminateThread(handle_, 0);
+  WaitForSingleObject(handle_, kEndWaitMs);
+  return false;
+}
+
 int WaitForTwo(HANDLE first, HANDLE second, bool waitForBoth, DWORD timeoutMs) {
   HANDLE handles[2] = {first, second};
   DWORD r = WaitForMultipleObjects(2, handles, waitForBoth, timeoutMs);

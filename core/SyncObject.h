@@ -35,12 +35,14 @@ class MutexObject : public SyncObject {
   explicit MutexObject(const char* name = nullptr);
 };
 
-// Thread created suspended; the creator stores the object and then calls Resume.
+// Thread created suspended; the creator stores the object and then calls Start.
 class ThreadObject : public SyncObject {
  public:
   ThreadObject(LPTHREAD_START_ROUTINE start, void* argument);
   DWORD ThreadId() const { return threadId_; }
-  bool Resume() { return handle_ && ResumeThread(handle_) != (DWORD)-1; }
+  // Lets the thread run. When it cannot be resumed, the thread, which never ran, is
+  // ended (and waited for), so that none is left suspended behind a closed handle: false.
+  bool Start();
 
  private:
   DWORD threadId_ = 0;

@@ -186,19 +186,19 @@ bool HostSession::LoadPlugin(const std::string& pluginPath, std::string* error) 
 bool HostSession::Open(const std::string& pluginPath, const std::string& outDir, std::string* error) {
   threads_.SetInterfaceThread(GetCurrentThreadId());
   if (!OpenOutputs(outDir, error)) return false;
-  callbacks_ = new (std::nothrow) HostCallbacks(events_, threads_);
-  watcher_ = new (std::nothrow) MessageBoxWatcher(kEngineTitle, [this](const MessageBoxInfo& box) {
+  callbacks_.reset(new (std::nothrow) HostCallbacks(events_, threads_));
+  watcher_.reset(new (std::nothrow) MessageBoxWatcher(kEngineTitle, [this](const MessageBoxInfo& box) {
     events_.Append(JsonObject().Add("type", "messagebox").Add("text", box.text).Add("thread", threads_.Name(box.threadId)));
-  });
-  guard_ = new (std::nothrow) Watchdog([this](const std::string& what) {
+  }));
+  guard_.reset(new (std::nothrow) Watchdog([this](const std::string& what) {
     events_.Append(JsonObject().Add("type", "error").Add("text", what + " did not finish in time"));
-  });
+  }));
   if (!callbacks_ || !watcher_ || !guard_) {
     *error = "out of memory";
     return false;
   }
   if (!LoadPlugin(pluginPath, error)) return false;
-  streaming_ = new (std::nothrow) StreamingThread(loader_.Api(), *this);
+  streaming_.reset(new (std::nothrow) StreamingThread(loader_.Api(), *this));
   if (!streaming_ || !streaming_->Start()) {
     *error = "cannot start the streaming thread";
     return false;
@@ -217,19 +217,15 @@ bool HostSession::Close() {
       // The plug-in never returned to the streaming thread: unloading it now would pull the code from under it.
       return false;
     }
-    delete streaming_;
-    streaming_ = nullptr;
+    streaming_.reset();
   }
   if (loader_.Loaded()) {
     loader_.Unload();
     events_.Append(JsonObject().Add("type", "unload").Add("thread", threads_.Current()));
   }
-  delete watcher_;
-  watcher_ = nullptr;
-  delete guard_;
-  guard_ = nullptr;
-  delete callbacks_;
-  callbacks_ = nullptr;
+  watcher_.reset();
+  guard_.reset();
+  callbacks_.reset();
   for (WaveWriter& channel : channels_) ok = channel.Close() && ok;
   periods_.Close();
   events_.Close();

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "host/HostCallbacks.h"
@@ -91,11 +92,11 @@ class HostSession : public PeriodSink {
   JsonLog periods_;
   WaveWriter channels_[kNumChannels];
   ThreadNames threads_;
-  HostCallbacks* callbacks_ = nullptr;
-  MessageBoxWatcher* watcher_ = nullptr;
+  std::unique_ptr<HostCallbacks> callbacks_;
+  std::unique_ptr<MessageBoxWatcher> watcher_;
   PluginLoader loader_;
-  StreamingThread* streaming_ = nullptr;
-  Watchdog* guard_ = nullptr;
+  std::unique_ptr<StreamingThread> streaming_;
+  std::unique_ptr<Watchdog> guard_;
   DWORD commandLimitMs_ = 120000;
   std::string scriptFolder_;
   int32_t blockSize_ = 0;

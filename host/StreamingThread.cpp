@@ -3,98 +3,127 @@
 #include <new>
 
 #include "host/MessagePump.h"
-#include "core/SyncObject.h"
 
 namespace hostkit {
 
-StreamingThread::StreamingThread(const PluginApi& api, PeriodSink& sink) : api_(api), sink_(sink) {}
+struct StreamingThread::State {
+  State(const PluginApi& a, PeriodSink& s) : api(a), sink(&s), work(false, false), done(false, false) {
+    InitializeCriticalSection(&sinkGuard);
+  }
+  ~State() { DeleteCriticalSection(&sinkGuard); }
+
+  const PluginApi api;  // a copy: the loader's may go first
+  PeriodSink* sink;     // null once the owner has gone; read and cleared under sinkGuard
+  CRITICAL_SECTION sinkGuard;
+  EventObject work;
+  EventObject done;
+  volatile LONG job = kIdle;
+  volatile LONG busy = 0;
+  volatile LONG holders = 1;  // the object, and the thread while it runs
+  uint32_t periodsWanted = 0;
+  DWORD periodMs = 0;
+  volatile LONG periodsDone = 0;
+};
+
+StreamingThread::StreamingThread(const PluginApi& api, PeriodSink& sink)
+    : state_(new (std::nothrow) State(api, sink)) {}
 
 StreamingThread::~StreamingThread() {
-  Stop();
-  delete work_;
-  delete done_;
+  if (!state_) return;
+  if (thread_ && !Stop(finalStopWaitMs_)) {
+    // Still inside the plug-in: from now on no result reaches the sink, and the
+    // thread frees the state when it comes back and sees the quit.
+    EnterCriticalSection(&state_->sinkGuard);
+    state_->sink = nullptr;
+    LeaveCriticalSection(&state_->sinkGuard);
+  }
+  Release(state_);
+}
+
+void StreamingThread::Release(State* state) {
+  if (InterlockedDecrement(&state->holders) == 0) delete state;
 }
 
 bool StreamingThread::Start() {
   if (thread_) return true;
-  work_ = new (std::nothrow) EventObject(false, false);
-  done_ = new (std::nothrow) EventObject(false, false);
-  if (!work_ || !done_ || !work_->Valid() || !done_->Valid()) return false;
-  thread_ = new (std::nothrow) ThreadObject(&StreamingThread::Main, this);
-  if (!thread_ || !thread_->Valid() || !thread_->Resume()) {
-    delete thread_;
-    thread_ = nullptr;
+  if (!state_ || !state_->work.Valid() || !state_->done.Valid()) return false;
+  std::unique_ptr<ThreadObject> thread(new (std::nothrow) ThreadObject(&StreamingThread::Main, state_));
+  if (!thread || !thread->Valid()) return false;
+  InterlockedIncrement(&state_->holders);
+  if (!thread->Start()) {
+    InterlockedDecrement(&state_->holders);  // it never ran
     return false;
   }
+  thread_ = std::move(thread);
   return true;
 }
 
 bool StreamingThread::Stop(DWORD timeoutMs) {
   if (!thread_) return true;
   // A thread still busy with a job that overran its wait sees the quit when it is done.
-  InterlockedExchange(&job_, kQuit);
-  SetEvent(work_->Handle());
+  InterlockedExchange(&state_->job, kQuit);
+  SetEvent(state_->work.Handle());
   bool ended = thread_->Wait(timeoutMs);
-  if (ended) {
-    delete thread_;
-    thread_ = nullptr;
-  }
+  if (ended) thread_.reset();
   return ended;
 }
 
 DWORD StreamingThread::ThreadId() const { return thread_ ? thread_->ThreadId() : 0; }
 
 bool StreamingThread::RunJob(Job job, DWORD timeoutMs) {
-  if (!thread_ || busy_) return false;
-  InterlockedExchange(&busy_, 1);
-  ResetEvent(done_->Handle());
-  InterlockedExchange(&job_, job);
-  SetEvent(work_->Handle());
-  return PumpUntilSignalled(done_->Handle(), timeoutMs);
+  if (!thread_ || state_->busy) return false;
+  InterlockedExchange(&state_->busy, 1);
+  ResetEvent(state_->done.Handle());
+  InterlockedExchange(&state_->job, job);
+  SetEvent(state_->work.Handle());
+  return PumpUntilSignalled(state_->done.Handle(), timeoutMs);
 }
 
 bool StreamingThread::Pull(uint32_t periods, DWORD periodMs, DWORD timeoutMs) {
-  if (busy_) return false;
-  periodsWanted_ = periods;
-  periodMs_ = periodMs;
+  if (!state_ || state_->busy) return false;
+  state_->periodsWanted = periods;
+  state_->periodMs = periodMs;
   return RunJob(kPull, timeoutMs);
 }
 
 bool StreamingThread::ReportStreamingError(DWORD timeoutMs) { return RunJob(kStreamingError, timeoutMs); }
 
-void StreamingThread::DoPull() {
+void StreamingThread::DoPull(State& state) {
   DWORD start = GetTickCount();
-  for (uint32_t i = 0; i < periodsWanted_ && job_ != kQuit; ++i) {
-    if (periodMs_) {
+  for (uint32_t i = 0; i < state.periodsWanted && state.job != kQuit; ++i) {
+    if (state.periodMs) {
       // Real-time pacing: period i starts i periods after the first.
-      DWORD due = (DWORD)(i * periodMs_);
+      DWORD due = (DWORD)(i * state.periodMs);
       DWORD elapsed = GetTickCount() - start;
       if (elapsed < due) Sleep(due - elapsed);
     }
-    uint32_t period = (uint32_t)periodsDone_;
+    uint32_t period = (uint32_t)state.periodsDone;
     for (int c = 0; c < kNumChannels; ++c) {
       uint8_t* data = nullptr;
       int32_t count = 0;
-      int32_t result = api_.readStreamChannel(c, &data, &count);
-      if (result) sink_.OnChannelRead(period, c, result, data, count);
-      else sink_.OnChannelRead(period, c, result, nullptr, 0);
+      int32_t result = state.api.readStreamChannel(c, &data, &count);
+      EnterCriticalSection(&state.sinkGuard);
+      if (state.sink) state.sink->OnChannelRead(period, c, result, result ? data : nullptr, result ? count : 0);
+      LeaveCriticalSection(&state.sinkGuard);
     }
-    InterlockedIncrement(&periodsDone_);
+    InterlockedIncrement(&state.periodsDone);
   }
 }
 
 DWORD WINAPI StreamingThread::Main(void* param) {
-  StreamingThread* self = static_cast<StreamingThread*>(param);
+  State* state = static_cast<State*>(param);
   for (;;) {
-    self->work_->Wait(INFINITE);
-    LONG job = self->job_;
-    if (job == kQuit) return 0;
-    if (job == kPull) self->DoPull();
-    if (job == kStreamingError) self->api_.onStreamingError(0, 0);
-    InterlockedCompareExchange(&self->job_, kIdle, job);
-    InterlockedExchange(&self->busy_, 0);
-    SetEvent(self->done_->Handle());
+    state->work.Wait(INFINITE);
+    LONG job = state->job;
+    if (job == kQuit) break;
+    if (job == kPull) DoPull(*state);
+    if (job == kStreamingError) state->api.onStreamingError(0, 0);
+    InterlockedCompareExchange(&state->job, kIdle, job);
+    InterlockedExchange(&state->busy, 0);
+    SetEvent(state->done.Handle());
   }
+  Release(state);
+  return 0;
 }
 
 }  // namespace hostkit

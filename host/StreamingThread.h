@@ -5,11 +5,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "host/PluginLoader.h"
 
-class EventObject;
-class ThreadObject;
+#include "core/SyncObject.h"
 
 namespace hostkit {
 
@@ -26,14 +26,19 @@ class PeriodSink {
 class StreamingThread {
  public:
   StreamingThread(const PluginApi& api, PeriodSink& sink);
+  // Stops the thread. One that does not end in time (stuck in the plug-in) keeps
+  // what it waits on: it owns its state from then on, frees it when it ends, and
+  // hands no further result to the sink.
   ~StreamingThread();
   StreamingThread(const StreamingThread&) = delete;
   StreamingThread& operator=(const StreamingThread&) = delete;
 
-  // Starts the idle thread; false when it cannot be created.
+  // Starts the idle thread; false when it cannot be created or started.
   bool Start();
   // Ends the thread after its current job (waits at most timeoutMs); true when it ended.
   bool Stop(DWORD timeoutMs = 10000);
+  // How long the destructor waits for the thread to end.
+  void SetFinalStopWait(DWORD ms) { finalStopWaitMs_ = ms; }
   DWORD ThreadId() const;
 
   // Runs `periods` periods, one every periodMs (0: back to back), while the
@@ -44,20 +49,17 @@ class StreamingThread {
 
  private:
   enum Job : LONG { kIdle, kPull, kStreamingError, kQuit };
-  static DWORD WINAPI Main(void* self);
+  // Everything the thread touches; shared by the object and the thread, freed by
+  // whichever of them lets go of it last.
+  struct State;
+  static DWORD WINAPI Main(void* state);
+  static void DoPull(State& state);
+  static void Release(State* state);
   bool RunJob(Job job, DWORD timeoutMs);
-  void DoPull();
 
-  const PluginApi& api_;
-  PeriodSink& sink_;
-  ThreadObject* thread_ = nullptr;
-  EventObject* work_ = nullptr;
-  EventObject* done_ = nullptr;
-  volatile LONG job_ = kIdle;
-  volatile LONG busy_ = 0;
-  uint32_t periodsWanted_ = 0;
-  DWORD periodMs_ = 0;
-  volatile LONG periodsDone_ = 0;
+  State* state_ = nullptr;
+  std::unique_ptr<ThreadObject> thread_;
+  DWORD finalStopWaitMs_ = 10000;
 };
 
 }  // namespace hostkit

@@ -1,9 +1,11 @@
 // The fourteen functions the host calls, and the library's attach and detach.
-// Each export forwards to the plug-in object or its main window object; with
-// neither (allocation failed at attach) they answer as an empty plug-in would.
+// Each export forwards to the plug-in object or its main window object; without
+// them or without the window object's channel records (allocation failed at
+// attach) they answer as an empty plug-in would.
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "core/HostTypes.h"
@@ -130,9 +132,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
       // LoadLibrary, so everything is made here, under the loader lock. Loading the
       // shared library and images and making mutexes, events and critical sections
       // is safe there; starting or waiting for a thread is not (a new thread runs
-      // its own attach only after this one returns), so none is. A missing shared
-      // library is reported by a message box from here: other threads that start
-      // while it is shown wait at their attach until it is closed.
+      // its own attach only after this one returns), so none is. Nothing is shown
+      // here either: what went wrong is shown at the host's first call (ShowAttachNotices).
       g_instance = instance;
       g_resources.Load(instance);
       Plugin* plugin = new (std::nothrow) Plugin(instance);
@@ -145,11 +146,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
       // under the loader lock too, with the same rules as attach).
       if (reserved) return TRUE;
       BOOL result = TRUE;
-      if (g_plugin) {
-        result = g_plugin->Terminate();
-        delete g_plugin;
-        g_plugin = nullptr;
-      }
+      std::unique_ptr<Plugin> plugin(g_plugin);
+      g_plugin = nullptr;
+      if (plugin) result = plugin->Terminate();
       g_resources.Release();
       return result;
     }

@@ -4,8 +4,9 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include "ui/framework/SharedLibrary.h"
+#include "plugin/SharedLibrary.h"
 #include "ui/plugin/MainWindow.h"
+#include "util/EngineBox.h"
 #include "util/ModulePath.h"
 #include "util/Registry.h"
 
@@ -43,6 +44,7 @@ bool Plugin::Initialize() {
   LoadSharedLibrary();
   mainWindow_.reset(new (std::nothrow) MainWindow());
   if (MainWindow* main = mainWindow_.get()) {
+    withChannels_ = main->Engine().ConstructionError() != Error::OutOfMemory;
     main->Engine().SetEventCallback(eventCallback_);
     main->Engine().SetInternalCallback(internalCallback_);
     main->SetSettings(settings_.get());
@@ -63,6 +65,7 @@ void Plugin::ShowAttachNotices() {
 }
 
 bool Plugin::Terminate() {
+  withChannels_ = false;
   mainWindow_.reset();
   UnloadSharedLibrary();
   return true;

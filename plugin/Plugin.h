@@ -36,7 +36,9 @@ class Plugin : public Application {
   virtual void SetEventCallback(EventCallback callback);
   virtual void SetInternalCallback(InternalCallback callback);
 
-  MainWindow* Main() const { return mainWindow_.get(); }
+  // The main window object, when it has its four channel records; without them
+  // (no memory at attach) null, and the plug-in answers as an empty one would.
+  MainWindow* Main() const { return withChannels_ ? mainWindow_.get() : nullptr; }
   HINSTANCE Instance() const { return instance_; }
 
  private:
@@ -44,6 +46,7 @@ class Plugin : public Application {
   EventCallback eventCallback_ = nullptr;
   InternalCallback internalCallback_ = nullptr;
   std::unique_ptr<MainWindow> mainWindow_;
+  bool withChannels_ = false;
 };
 
 extern const char* const kHelpPage;

@@ -124,12 +124,3 @@ bool PreRecorder::ApplyConfiguration(int32_t device, bool stereo) {
   recorder_->SetFormat(kRecordingRate, stereo ? 2 : 1, kRecordingBits);
   return true;
 }
-
-int FirstFreeTrack(const bool* loaded, int count, bool stereo, int from) {
-  for (int c = from < 0 ? 0 : from; c < count; ++c) {
-    if (loaded[c]) continue;
-    if (!stereo) return c;
-    if (c + 1 < count && !loaded[c + 1]) return c;
-  }
-  return -1;
-}

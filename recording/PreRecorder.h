@@ -74,8 +74,3 @@ class PreRecorder {
   bool generated_ = true;
   uint32_t seed_ = 0;
 };
-
-// The track a finished take goes to, given which of count tracks hold a file:
-// the first free one for a mono take, for a stereo take the first free c whose
-// c + 1 is free too, looking from track `from` on. -1 when none qualifies.
-int FirstFreeTrack(const bool* loaded, int count, bool stereo, int from = 0);

@@ -116,7 +116,7 @@ int WaveInput::Start(const char* path, uint32_t fileBufferSize) {
   }
   recording_ = true;
   thread_.reset(new (std::nothrow) ThreadObject(RecorderMain, this));
-  if (!thread_ || !thread_->Valid() || !thread_->Resume()) {
+  if (!thread_ || !thread_->Valid() || !thread_->Start()) {
     thread_.reset();
     EndTake(false);
     return Fail(Error::OutOfMemory);

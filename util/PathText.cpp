@@ -78,34 +78,6 @@ bool ReplaceExtension(const char* path, const char* extension, char* out, int si
   return true;
 }
 
-// Called to hand a file dialog its filter list.
-bool CopyStringList(char* out, const char* list, int size) {
-  if (!out || size <= 0) return false;
-  if (size == 1) {
-    out[0] = '\0';
-    return false;
-  }
-  if (!list) list = "";
-  // Whole strings are copied while they fit with room for the list's final zero.
-  size_t used = 0, limit = static_cast<size_t>(size) - 1;
-  const char* next = list;
-  bool complete = true;
-  while (*next != '\0') {
-    size_t length = strlen(next) + 1;
-    if (used + length > limit) {
-      complete = false;
-      break;
-    }
-    memcpy(out + used, next, length);
-    used += length;
-    next += length;
-  }
-  out[used] = '\0';
-  // An empty list is still two zero bytes: an empty first string and the end.
-  if (used == 0) out[1] = '\0';
-  return complete;
-}
-
 // Called to test for a file (and its time) before using it.
 bool FileExists(const char* path, WIN32_FIND_DATAA* found) {
   if (!path || path[0] == '\0' || strpbrk(path, "*?")) return false;

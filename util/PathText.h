@@ -23,9 +23,6 @@ void DirectoryOfPath(const char* path, char* directory, int size = kTextSize);
 // is not the file's. False, with out empty, when the result would not fit into size
 // bytes (a cut name would name another file) or the path has no file name.
 bool ReplaceExtension(const char* path, const char* extension, char* out, int size = kTextSize);
-// Copies a list of zero-terminated strings ended by an empty one. False (with out
-// still properly ended) when it does not fit into size bytes.
-bool CopyStringList(char* out, const char* list, int size = kTextSize);
 // Whether an entry exists at path (no wildcards); its find data is copied when asked.
 bool FileExists(const char* path, WIN32_FIND_DATAA* found = nullptr);
 // Whether two paths name one file: the same volume and file index, or, when either

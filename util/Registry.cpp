@@ -10,8 +10,8 @@
 
 namespace {
 // Sections start with room for one entry and grow one entry at a time.
-List* NewSection(const char* name) {
-  List* section = new (std::nothrow) List(1, sizeof(SettingEntry), 1, true, name);
+std::unique_ptr<List> NewSection(const char* name) {
+  std::unique_ptr<List> section(new (std::nothrow) List(1, sizeof(SettingEntry), 1, true, name));
   // Sections only record their errors; the store reports them under its own name.
   if (section) section->SetQuiet(true);
   return section;
@@ -28,11 +28,7 @@ Registry::Registry() {
   fileName_[0] = '\0';
 }
 
-Registry::~Registry() {
-  for (int32_t i = 0; i < sectionCount_; ++i) delete sections_[i];
-  delete[] sections_;
-  delete[] verbatim_;
-}
+Registry::~Registry() = default;
 
 namespace {
 // Second key byte of an entry that stands for a line kept whole.
@@ -44,15 +40,14 @@ constexpr char kVerbatimMark = 1;
 bool Registry::KeepVerbatim(const char* line, size_t length, SettingEntry* entry) {
   if (verbatimUsed_ + length + 1 > verbatimCapacity_) {
     size_t capacity = verbatimCapacity_ + (length + 1 > kSectionTextSize ? length + 1 : kSectionTextSize);
-    char* grown = new (std::nothrow) char[capacity];
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
     if (!grown) return false;
-    if (verbatim_) memcpy(grown, verbatim_, verbatimUsed_);
-    delete[] verbatim_;
-    verbatim_ = grown;
+    if (verbatim_) memcpy(grown.get(), verbatim_.get(), verbatimUsed_);
+    verbatim_ = std::move(grown);
     verbatimCapacity_ = capacity;
   }
   uint32_t offset = static_cast<uint32_t>(verbatimUsed_);
-  memcpy(verbatim_ + verbatimUsed_, line, length);
+  memcpy(verbatim_.get() + verbatimUsed_, line, length);
   verbatim_[verbatimUsed_ + length] = '\0';
   verbatimUsed_ += length + 1;
   memset(entry, 0, sizeof *entry);
@@ -65,7 +60,7 @@ const char* Registry::VerbatimLine(const SettingEntry* entry) const {
   if (entry->key[0] != '\0' || entry->key[1] != kVerbatimMark || !verbatim_) return nullptr;
   uint32_t offset;
   memcpy(&offset, entry->value, sizeof offset);
-  return offset < verbatimUsed_ ? verbatim_ + offset : nullptr;
+  return offset < verbatimUsed_ ? verbatim_.get() + offset : nullptr;
 }
 
 void Registry::SetFileName(const char* fileName) {
@@ -82,12 +77,12 @@ int Registry::SelectSection(const char* name, bool load) {
   if (fileName_[0] == '\0') load = false;
   for (int32_t i = 0; i < sectionCount_; ++i) {
     if (strcmp(sections_[i]->Name(), name) == 0) {
-      current_ = sections_[i];
+      current_ = sections_[i].get();
       lastError_ = 0;
       return 0;
     }
   }
-  List* section = nullptr;
+  std::unique_ptr<List> section;
   if (load) {
     section = ReadSection(fileName_, name);
     if (!section) return lastError_;
@@ -96,18 +91,14 @@ int Registry::SelectSection(const char* name, bool load) {
     if (!section) return Fail(Error::OutOfMemory);
   }
   if (sectionCount_ >= sectionCapacity_) {
-    List** table = new (std::nothrow) List*[sectionCapacity_ + 1];
-    if (!table) {
-      delete section;
-      return Fail(Error::OutOfMemory);
-    }
-    for (int32_t i = 0; i < sectionCount_; ++i) table[i] = sections_[i];
-    delete[] sections_;
-    sections_ = table;
+    std::unique_ptr<std::unique_ptr<List>[]> table(new (std::nothrow) std::unique_ptr<List>[sectionCapacity_ + 1]);
+    if (!table) return Fail(Error::OutOfMemory);
+    for (int32_t i = 0; i < sectionCount_; ++i) table[i] = std::move(sections_[i]);
+    sections_ = std::move(table);
     sectionCapacity_ += 1;
   }
-  sections_[sectionCount_++] = section;
-  current_ = section;
+  current_ = section.get();
+  sections_[sectionCount_++] = std::move(section);
   lastError_ = 0;
   return 0;
 }
@@ -119,8 +110,8 @@ int Registry::SaveSection() {
 }
 
 // A section missing from the file is an empty one, not an error.
-List* Registry::ReadSection(const char* fileName, const char* sectionName) {
-  List* section = NewSection(sectionName);
+std::unique_ptr<List> Registry::ReadSection(const char* fileName, const char* sectionName) {
+  std::unique_ptr<List> section = NewSection(sectionName);
   if (!section) {
     ReportError(Error::OutOfMemory);
     return nullptr;
@@ -144,7 +135,6 @@ List* Registry::ReadSection(const char* fileName, const char* sectionName) {
     if (keyLength >= sizeof entry.key || valueLength >= sizeof entry.value) {
       // Other programs' settings too long for an entry are written back as they were.
       if (!KeepVerbatim(line, lineLength, &entry)) {
-        delete section;
         ReportError(Error::OutOfMemory);
         return nullptr;
       }
@@ -152,7 +142,6 @@ List* Registry::ReadSection(const char* fileName, const char* sectionName) {
       SplitAtChar(entry.key, entry.value, line, '=', sizeof entry.key, sizeof entry.value);
     }
     if (section->Append(&entry) != 0) {
-      delete section;
       ReportError(Error::IndexRange);
       return nullptr;
     }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/Object.h"
 
@@ -41,9 +42,9 @@ class Registry : public Object {
   int SelectSection(const char* name, bool load);
   // Writes the current section to the file, replacing it there. 0, 5, 13, 16.
   int SaveSection();
-  // Reads a section of a file into a new list the caller owns; null on failure
-  // (the last error is then 13 or 19). A missing file or section gives an empty list.
-  List* ReadSection(const char* fileName, const char* sectionName);
+  // Reads a section of a file into a new list; null on failure (the last error
+  // is then 13 or 19). A missing file or section gives an empty list.
+  std::unique_ptr<List> ReadSection(const char* fileName, const char* sectionName);
   // Replaces the section of the file with the section's lines. 0, 5 refused, 13 too long.
   int WriteSection(List* section, const char* fileName, const char* sectionName);
 
@@ -74,11 +75,11 @@ class Registry : public Object {
   const char* VerbatimLine(const SettingEntry* entry) const;
 
   // Lines kept whole, each ended by a zero; entries refer to them by offset.
-  char* verbatim_ = nullptr;
+  std::unique_ptr<char[]> verbatim_;
   size_t verbatimUsed_ = 0;
   size_t verbatimCapacity_ = 0;
 
-  List** sections_ = nullptr;
+  std::unique_ptr<std::unique_ptr<List>[]> sections_;
   int32_t sectionCount_ = 0;
   int32_t sectionCapacity_ = 0;
   List* current_ = nullptr;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/HostTypes.h"
+#include "util/EngineBox.h"
 #include "util/PathText.h"
 
 namespace {
@@ -31,7 +31,7 @@ void LaunchVolumeControl() {
   if (!program) {
     char text[400];
     snprintf(text, sizeof text, "%s not found!", classic);
-    MessageBoxA(GetDesktopWindow(), text, kEngineTitle, MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
+    ShowEngineBox(text);
     return;
   }
   // The program's own window takes over; its result is not the plug-in's business.

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/ErrorCodes.h"
+#include "util/EngineBox.h"
 #include "util/ModulePath.h"
 
 extern "C" {

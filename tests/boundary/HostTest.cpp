@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/JsonLog.h"
+#include "host/StreamingThread.h"
 #include "tests/common/TestKit.h"
 
 namespace {
@@ -95,6 +96,38 @@ TEST(HostWithSondrel, ASecondProcessOpensTheSameFourLocks) {
   // Still running, so the checks above saw its locks; ending it takes them along.
   EXPECT_FALSE(second.Wait(0)) << "the second host ended early: " << second.Err();
   for (int c = 0; c < 4; ++c) EXPECT_FALSE(testkit::ChannelLockExists(c)) << c;
+}
+
+// A plug-in that stays in readStreamChannel until released.
+HANDLE g_entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+HANDLE g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+int32_t StuckRead(int32_t, uint8_t**, int32_t*) {
+  SetEvent(g_entered);
+  WaitForSingleObject(g_release, 60000);
+  return 0;
+}
+struct CountingSink : hostkit::PeriodSink {
+  volatile LONG calls = 0;
+  void OnChannelRead(uint32_t, int, int32_t, const uint8_t*, int32_t) override { InterlockedIncrement(&calls); }
+};
+
+TEST(StreamingThread, AThreadStuckInThePlugInOutlivesItsOwnerSafely) {
+  hostkit::PluginApi api = {};
+  api.readStreamChannel = &StuckRead;
+  CountingSink sink;
+  hostkit::StreamingThread* streaming = new hostkit::StreamingThread(api, sink);
+  ASSERT_TRUE(streaming->Start());
+  HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, streaming->ThreadId());
+  ASSERT_NE(thread, nullptr);
+  EXPECT_FALSE(streaming->Pull(1, 0, 0));
+  ASSERT_EQ(WaitForSingleObject(g_entered, 10000), WAIT_OBJECT_0);
+  streaming->SetFinalStopWait(0);
+  delete streaming;  // its stop times out: the thread is still in the plug-in
+  SetEvent(g_release);
+  // Back from the plug-in, the thread hands nothing to the gone owner's sink and ends.
+  EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+  EXPECT_EQ(sink.calls, 0);
+  CloseHandle(thread);
 }
 
 }  // namespace

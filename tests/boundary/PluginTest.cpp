@@ -4,16 +4,33 @@
 // over load and unload cycles of the real DLL (ExportsTest).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "core/ErrorCodes.h"
+#include "engine/Channel.h"
 #include "plugin/ModuleResources.h"
 #include "plugin/Plugin.h"
 #include "tests/common/TestKit.h"
-#include "ui/framework/SharedLibrary.h"
+#include "plugin/SharedLibrary.h"
 #include "ui/plugin/MainWindow.h"
 #include "vklshared/VKLShared.h"
+
+// While set, a nothrow array allocation of the engine's four channel records fails.
+volatile LONG g_refuseChannelRecords = 0;
+volatile LONG g_refused = 0;
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  // Four records, with room for an array cookie.
+  const std::size_t records = kNumChannels * sizeof(Channel);
+  if (g_refuseChannelRecords && size >= records && size <= records + 16) {
+    InterlockedIncrement(&g_refused);
+    return nullptr;
+  }
+  return malloc(size ? size : 1);
+}
 
 namespace {
 
@@ -117,6 +134,23 @@ TEST(PluginAttach, AChannelLockThatCouldNotBeMadeIsShownAtTheHostsFirstCall) {
   EXPECT_TRUE(atAttach.empty());
   ASSERT_EQ(atFirstCall.size(), 1u);
   EXPECT_NE(atFirstCall[0].find(std::string("Error 36: ") + ErrorCodeText(36)), std::string::npos) << atFirstCall[0];
+}
+
+TEST(PluginAttach, WithoutItsChannelRecordsThePluginReports19AndAnswersAsAnEmptyOne) {
+  testkit::MessageBoxWatcher watcher;
+  Plugin plugin(GetModuleHandleA(nullptr));
+  InterlockedExchange(&g_refuseChannelRecords, 1);
+  EXPECT_TRUE(plugin.Initialize());
+  InterlockedExchange(&g_refuseChannelRecords, 0);
+  ASSERT_EQ(g_refused, 1);
+  plugin.ShowAttachNotices();
+  watcher.WaitFor(1, 3000);
+  std::vector<std::string> boxes = watcher.Texts();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Error 19: "), std::string::npos) << boxes[0];
+  // Every export that reaches the channels goes through Main(): none may find them.
+  EXPECT_EQ(plugin.Main(), nullptr);
+  EXPECT_TRUE(plugin.Terminate());
 }
 
 TEST(SharedLibraryTexts, EveryCodeHasItsOwnTextAndUnknownCodesAreNamed) {

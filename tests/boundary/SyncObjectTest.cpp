@@ -34,18 +34,39 @@ TEST(SyncObject, OverlongNameIsCutTo259Characters) {
   EXPECT_EQ(strlen(mutex.Name()), 259u);
 }
 
-TEST(ThreadObject, StartsSuspendedAndRunsAfterResume) {
+// A thread object whose handle may not resume the thread: the platform's way of
+// making ResumeThread fail. The full-access handle stays with the test.
+class UnresumableThread : public ThreadObject {
+ public:
+  UnresumableThread() : ThreadObject(Nothing, nullptr) {
+    full = handle_;
+    DuplicateHandle(GetCurrentProcess(), full, GetCurrentProcess(), &handle_,
+                    SYNCHRONIZE | THREAD_TERMINATE | THREAD_QUERY_INFORMATION, FALSE, 0);
+  }
+  ~UnresumableThread() override { CloseHandle(full); }
+  HANDLE full = nullptr;
+};
+
+TEST(ThreadObject, StartsSuspendedRunsAfterStartAndEndsWhenItCannotBeResumed) {
   ThreadObject thread(Nothing, nullptr);
   ASSERT_TRUE(thread.Valid());
   EXPECT_NE(thread.ThreadId(), 0u);
   // The previous suspend count: 1 for a thread created suspended.
   EXPECT_EQ(SuspendThread(thread.Handle()), 1u);
   ResumeThread(thread.Handle());
-  ASSERT_TRUE(thread.Resume());
+  ASSERT_TRUE(thread.Start());
   EXPECT_TRUE(thread.Wait(10000));
   DWORD code = 0;
   GetExitCodeThread(thread.Handle(), &code);
   EXPECT_EQ(code, 7u);
+
+  // A thread that cannot be resumed must not stay behind suspended: it is ended unrun.
+  UnresumableThread stuck;
+  ASSERT_NE(stuck.full, nullptr);
+  EXPECT_FALSE(stuck.Start());
+  ASSERT_EQ(WaitForSingleObject(stuck.full, 0), WAIT_OBJECT_0) << "the unresumable thread was left suspended";
+  GetExitCodeThread(stuck.full, &code);
+  EXPECT_EQ(code, 0u);  // ended, never ran
 }
 
 TEST(WaitForTwo, NamesTheObjectThatEndedTheWait) {

@@ -1,7 +1,7 @@
 // Stands in for the process's error handler during a test: records error
 // reports and help requests instead of showing them, and puts the previous
 // handler back at the end of its scope. Reports may come from several threads;
-// read the fields once they are done. Link the test with sondrel_object.
+// read the fields once they are done. Needs only sondrel_core.
 #pragma once
 #include <cstdint>
 #include <mutex>

@@ -159,15 +159,19 @@ TEST_F(WindowCreation, UnregisteredClassWithoutRegisteringFails) {
   TestWindow second;
   ASSERT_EQ(second.Create(false, TestDescription("SondrelShared"), TestModule(), SW_HIDE), 0);
   EXPECT_FALSE(IsWindowVisible(second.Handle()));
-  // The first goes while the second still stands: its class cannot be unregistered and
-  // stays behind. A new window registering the same class must still be made.
+  // The first goes while the second still stands: its class cannot be unregistered yet.
+  // It stays the first's, to be retried: a class left behind would outlive the module.
   SendMessageA(first.Handle(), WM_CLOSE, 0, 0);
-  first.UnregisterWindowClass();
-  TestWindow again;
-  ASSERT_EQ(again.Create(true, TestDescription("SondrelShared"), TestModule(), SW_HIDE), 0);
+  EXPECT_FALSE(first.UnregisterWindowClass());
+  EXPECT_TRUE(first.ClassRegistered());
+  // Its next window retries and, the class still standing, uses it again.
+  ASSERT_EQ(first.Create(true, TestDescription("SondrelShared"), TestModule(), SW_HIDE), 0);
+  SendMessageA(first.Handle(), WM_CLOSE, 0, 0);
   SendMessageA(second.Handle(), WM_CLOSE, 0, 0);
-  SendMessageA(again.Handle(), WM_CLOSE, 0, 0);
-  again.UnregisterWindowClass();
+  EXPECT_TRUE(first.UnregisterWindowClass());
+  EXPECT_FALSE(first.ClassRegistered());
+  WNDCLASSEXA gone = {sizeof gone};
+  EXPECT_FALSE(GetClassInfoExA(TestModule(), "SondrelShared", &gone));
 }
 
 TEST(OwnThreadWindow, DestroyReturningTwoEndsItsThreadsLoop) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/FirstFreeTrack.h"
 #include "recording/PreRecorder.h"
 #include "resources/resource_ids.h"
 #include "tests/mainwindow/MainWindowKit.h"
@@ -45,7 +46,7 @@ TEST(PreRecorderLogic, GeneratedNamesNeverNameAnExistingFile) {
   EXPECT_STREQ(recorder.OutputName(), "Oae7.wav");
 }
 
-TEST(PreRecorderLogic, FirstFreeTrack) {
+TEST(FirstFreeTrack, MonoTakesAnyFreeTrackStereoTwoNeighbours) {
   struct Case {
     bool loaded[4];
     int mono, stereo;

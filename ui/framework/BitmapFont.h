@@ -22,7 +22,6 @@ class BitmapFont {
   void Draw(HDC target, int x, int y, const char* text) const;
   // Draws the text centred in the rectangle.
   void DrawCentred(HDC target, const RECT& rect, const char* text) const;
-  int CellHeight() const { return cellHeight_; }
 
  private:
   // The cell index of a character, or -1 when it has none (signed comparison).

@@ -3,7 +3,7 @@
 Control::Control(HWND parent) : notifyLParam_(reinterpret_cast<LPARAM>(this)) {
   classId_ = kControl;
   parent_ = parent;
-  text_[0] = toolTipText_[0] = secondText_[0] = '\0';
+  text_[0] = toolTipText_[0] = '\0';
 }
 
 Control::~Control() = default;
@@ -62,5 +62,4 @@ void Control::SetText(const char* text) { lstrcpynA(text_, text ? text : "", siz
 
 void Control::SetToolTipText(const char* text) {
   lstrcpynA(toolTipText_, text ? text : "", sizeof toolTipText_);
-  lstrcpynA(secondText_, toolTipText_, sizeof secondText_);
 }

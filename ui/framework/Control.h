@@ -60,9 +60,8 @@ class Control : public WindowedObject {
   const char* Text() const { return text_; }
   void SetText(const char* text);
   const char* ToolTipText() const { return toolTipText_; }
-  // Sets the tooltip text (and its second copy); refreshed at every showing.
+  // Sets the tooltip text; refreshed at every showing.
   void SetToolTipText(const char* text);
-  const char* SecondText() const { return secondText_; }
 
   HRGN Region() const { return region_.Get(); }
   const RECT& Rect() const { return rect_; }
@@ -99,7 +98,6 @@ class Control : public WindowedObject {
 
   char text_[kControlTextSize];
   char toolTipText_[kControlTextSize];
-  char secondText_[kControlTextSize];
   ScopedRegion region_;
   RECT rect_ = {0, 0, 0, 0};
   int width_ = 0;

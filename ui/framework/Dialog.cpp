@@ -8,7 +8,6 @@ Dialog::Dialog(UINT templateId) : templateId_(templateId) {
 }
 
 INT_PTR Dialog::RunModal() {
-  modeless_ = false;
   // Templates may hold common controls (progress bars); their classes must exist.
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&classes);

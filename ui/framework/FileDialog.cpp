@@ -2,7 +2,7 @@
 
 FileDialog::FileDialog(HWND parent) : CommonDialog(parent), record_() {
   filter_[0] = filter_[1] = '\0';
-  fileName_[0] = fileTitle_[0] = initialDirectory_[0] = defaultExtension_[0] = '\0';
+  fileName_[0] = fileTitle_[0] = initialDirectory_[0] = '\0';
 }
 
 void FileDialog::InitFileDialog() {
@@ -10,8 +10,7 @@ void FileDialog::InitFileDialog() {
   open_ = true;
   record_ = OPENFILENAMEA();
   SetFilter("All files\0*.*\0");
-  filterIndex_ = 1;
-  fileName_[0] = fileTitle_[0] = defaultExtension_[0] = '\0';
+  fileName_[0] = fileTitle_[0] = '\0';
   lstrcpynA(initialDirectory_, "\\", sizeof initialDirectory_);
 }
 
@@ -27,14 +26,6 @@ void FileDialog::SetFilter(const char* filter) {
   filter_[i + 1] = '\0';
 }
 
-void FileDialog::SetInitialDirectory(const char* directory) {
-  lstrcpynA(initialDirectory_, directory ? directory : "", sizeof initialDirectory_);
-}
-
-void FileDialog::SetDefaultExtension(const char* extension) {
-  lstrcpynA(defaultExtension_, extension ? extension : "", sizeof defaultExtension_);
-}
-
 void FileDialog::FillOpenFileName() {
   fileName_[0] = fileTitle_[0] = '\0';
   record_ = OPENFILENAMEA();
@@ -43,7 +34,7 @@ void FileDialog::FillOpenFileName() {
   record_.hwndOwner = parent_;
   record_.hInstance = instance_;
   record_.lpstrFilter = filter_[0] ? filter_ : nullptr;
-  record_.nFilterIndex = filterIndex_;
+  record_.nFilterIndex = 1;
   record_.lpstrFile = fileName_;
   record_.nMaxFile = sizeof fileName_;
   record_.lpstrFileTitle = fileTitle_;
@@ -53,7 +44,6 @@ void FileDialog::FillOpenFileName() {
   // A save dialog names a file that need not exist yet: with OFN_FILEMUSTEXIST the
   // platform would refuse every new name.
   record_.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | (open_ ? OFN_FILEMUSTEXIST : 0);
-  record_.lpstrDefExt = defaultExtension_[0] ? defaultExtension_ : nullptr;
 }
 
 bool FileDialog::ShowFileDialog() {

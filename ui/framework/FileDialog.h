@@ -30,9 +30,6 @@ class FileDialog : public CommonDialog {
   // Description/pattern pairs, each NUL-terminated, ended by a second NUL.
   void SetFilter(const char* filter);
   const char* Filter() const { return filter_; }
-  void SetFilterIndex(DWORD index) { filterIndex_ = index; }
-  void SetInitialDirectory(const char* directory);
-  void SetDefaultExtension(const char* extension);
 
   // The chosen path and its file name part, after a successful ShowFileDialog.
   const char* FileName() const { return fileName_; }
@@ -43,9 +40,7 @@ class FileDialog : public CommonDialog {
   bool open_ = true;
   OPENFILENAMEA record_;
   char filter_[kFilterSize];
-  DWORD filterIndex_ = 1;
   char fileName_[256];
   char fileTitle_[128];
   char initialDirectory_[256];
-  char defaultExtension_[256];
 };

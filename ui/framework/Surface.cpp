@@ -23,11 +23,11 @@ Surface::Surface(HBITMAP bitmap) : bitmap_(bitmap), dc_(nullptr), selection_(dc_
 }
 
 void Surface::BlitWhole(HDC target, int x, int y) const {
-  BitBlt(target, x, y, Width(), Height(), Dc(), 0, 0, rasterOperation_);
+  BitBlt(target, x, y, Width(), Height(), Dc(), 0, 0, SRCCOPY);
 }
 
 void Surface::BlitRect(HDC target, int x, int y, int left, int top, int right, int bottom) const {
-  BitBlt(target, x, y, right - left, bottom - top, Dc(), left, top, rasterOperation_);
+  BitBlt(target, x, y, right - left, bottom - top, Dc(), left, top, SRCCOPY);
 }
 
 void Surface::FillSurface(COLORREF colour) {

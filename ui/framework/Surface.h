@@ -41,7 +41,6 @@ class Surface {
   BITMAP info_ = {};
   MemoryDC dc_;
   SelectionScope selection_;
-  DWORD rasterOperation_ = SRCCOPY;
 };
 
 // The region of the pixels that are not pure white, from 32-bit top-down pixels

@@ -26,6 +26,11 @@ UserInterface::~UserInterface() {
 }
 
 int UserInterface::RegisterWindowClass() {
+  // A class of an earlier window of this object whose unregistration failed (another
+  // window of the class stood then) is retried first. Still standing, it is used again
+  // when it is this class; a second class would leave the first one untracked.
+  if (classRegistered_ && !UnregisterWindowClass())
+    return lastError_ = lstrcmpA(registeredClass_, description_.className) == 0 ? 0 : Error::WindowCreate;
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
   wc.style = kClassStyle;
@@ -35,24 +40,19 @@ int UserInterface::RegisterWindowClass() {
   wc.hCursor = description_.cursor;
   wc.hIconSm = description_.smallIcon;
   wc.lpszClassName = description_.className;
-  if (!RegisterClassExA(&wc)) {
-    // The class of an earlier window of this module can outlive it (its unregistration
-    // fails while any window of the class, such as an owned one, still exists). It is
-    // this very class: use it rather than refuse every later window.
-    WNDCLASSEXA existing = {};
-    existing.cbSize = sizeof existing;
-    if (GetLastError() != ERROR_CLASS_ALREADY_EXISTS ||
-        !GetClassInfoExA(instance_, description_.className, &existing) || existing.lpfnWndProc != WindowProcedure)
-      return lastError_ = Error::WindowCreate;
-  }
+  if (!RegisterClassExA(&wc)) return lastError_ = Error::WindowCreate;
   classRegistered_ = true;
+  lstrcpynA(registeredClass_, description_.className, sizeof registeredClass_);
+  registeredInstance_ = instance_;
   return lastError_ = 0;
 }
 
-void UserInterface::UnregisterWindowClass() {
-  if (!classRegistered_) return;
-  UnregisterClassA(description_.className, instance_);
+bool UserInterface::UnregisterWindowClass() {
+  if (!classRegistered_) return true;
+  // Fails while any window of the class exists; the class then stays ours to retry.
+  if (!UnregisterClassA(registeredClass_, registeredInstance_)) return false;
   classRegistered_ = false;
+  return true;
 }
 
 bool UserInterface::CreateWindowHandle() {
@@ -89,7 +89,6 @@ void UserInterface::TakeDescription(const WindowDescription& description, HINSTA
   description_.region = nullptr;
   instance_ = instance;
   showCommand_ = showCommand;
-  classRegistered_ = false;
 }
 
 // Registers the class (when asked), creates the window, then places and shapes
@@ -124,10 +123,7 @@ int UserInterface::CreateOnOwnThread(const WindowDescription& description, HINST
   if (created_ && failed_ && created_->Valid() && failed_->Valid())
     thread.reset(new (std::nothrow) ThreadObject(&UserInterface::ThreadProcedure, this));
   if (thread && thread->Valid()) {
-    if (thread->Resume())
-      ended = WaitForTwo(failed_->Handle(), created_->Handle(), false, INFINITE);
-    else
-      TerminateThread(thread->Handle(), 0);  // never ran
+    if (thread->Start()) ended = WaitForTwo(failed_->Handle(), created_->Handle(), false, INFINITE);
   }
   if (thread && ended != 1) {
     // The thread has given up and is returning; it must be gone before the object can go.

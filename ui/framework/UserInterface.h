@@ -75,8 +75,10 @@ class UserInterface : public Window {
   // creation take the description's region, also when they fail.
   virtual int Create(bool registerClass, const WindowDescription& description, HINSTANCE instance,
                      int showCommand);
-  // Unregisters the window class when this object registered it.
-  virtual void UnregisterWindowClass();
+  // Unregisters the window class this object registered. False while a window of
+  // the class still exists: the class stays registered and is retried by the next
+  // registration or unregistration.
+  virtual bool UnregisterWindowClass();
 
   // Appends a control (drawn after, hit-tested after all others) and owns it from
   // here, also on failure (then it goes at once): 0, or 19 when the table cannot
@@ -147,5 +149,7 @@ class UserInterface : public Window {
   std::unique_ptr<EventObject> created_;
   std::unique_ptr<EventObject> failed_;
   bool classRegistered_ = false;
+  char registeredClass_[sizeof(WindowDescription::className)] = {};
+  HINSTANCE registeredInstance_ = nullptr;
   EventObject closed_;
 };

@@ -72,8 +72,6 @@ class Window : public WindowedObject {
 
   HWND Handle() const { return hwnd_; }
   bool IsDialog() const { return isDialog_; }
-  bool Modeless() const { return modeless_; }
-  void SetModeless(bool modeless) { modeless_ = modeless; }
   uint32_t HelpId() const { return helpId_; }
   void SetHelpId(uint32_t id) { helpId_ = id; }
   HWND ToolTipWindow() const { return toolTip_; }
@@ -98,7 +96,6 @@ class Window : public WindowedObject {
   friend class WindowRouter;
 
   bool isDialog_ = false;
-  bool modeless_ = false;
   bool createFailed_ = false;  // WM_CREATE refused: its WM_DESTROY must not post a quit
   bool destroyed_ = false;     // OnDestroy ran for the current window
   HWND hwnd_ = nullptr;

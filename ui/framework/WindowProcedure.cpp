@@ -44,10 +44,7 @@ LRESULT WindowRouter::Close(Window* window, HWND hwnd) {
     return 0;
   }
   if (!window->CanClose()) return 0;
-  if (window->modeless_)
-    DestroyWindow(hwnd);
-  else
-    EndDialog(hwnd, IDCANCEL);
+  EndDialog(hwnd, IDCANCEL);
   window->OnClosed();
   return 1;
 }
@@ -56,7 +53,7 @@ LRESULT WindowRouter::Close(Window* window, HWND hwnd) {
 LRESULT WindowRouter::Command(Window* window, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   WORD id = LOWORD(wParam);
   if (id == IDOK || id == IDCANCEL) {
-    if (window->isDialog_ && !window->modeless_) {
+    if (window->isDialog_) {
       if (!window->CanClose()) return 0;
       EndDialog(hwnd, id);
       return 1;

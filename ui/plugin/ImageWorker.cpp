@@ -44,12 +44,8 @@ int BuildStripPictures(HINSTANCE instance, HWND owner, WaveFile* file, bool ster
   dialog.SetCaption(caption);
   ImageJob job = {&dialog, file, trace.get()};
   ThreadObject worker(ImageWorkerThread, &job);
-  if (!worker.Valid()) return Error::OutOfMemory;
-  if (!worker.Resume()) {
-    // A worker that never runs would never close the dialog: no dialog, no picture.
-    TerminateThread(worker.Handle(), 0);
-    return Error::OutOfMemory;
-  }
+  // A worker that cannot run would leave the dialog waiting for it for ever.
+  if (!worker.Valid() || !worker.Start()) return Error::OutOfMemory;
   dialog.RunModal();
   // The dialog closes only once the worker has drawn the picture; wait for the
   // thread itself too so that nothing touches the trace after this point.

@@ -82,10 +82,10 @@ int MainWindow::CreateUserInterface(HINSTANCE instance, HICON icon, HCURSOR curs
 int MainWindow::DestroyUserInterface() {
   tearDown_ = true;
   if (Handle()) SendMessageA(Handle(), WM_CLOSE, 0, 0);
-  // The class cannot go while a window of it still exists.
+  // The class cannot go while a window of it still exists; a failed unregistration
+  // is retried by the next window and at detach.
   if (Handle() || !ClassRegistered()) return 0;
-  UnregisterWindowClass();
-  return 1;
+  return UnregisterWindowClass() ? 1 : 0;
 }
 
 // The host shows the plug-in it switches to and hides the others; the window keeps running.

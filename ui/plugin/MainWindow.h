@@ -33,8 +33,6 @@ class MainWindow : public UserInterface, public ChannelView {
 
   // The settings store that keeps the window position (the plug-in's).
   void SetSettings(Registry* settings) { settings_ = settings; }
-  void SetTearDown(bool tearDown) { tearDown_ = tearDown; }
-  bool TearDown() const { return tearDown_; }
 
   // createUserInterface, on the thread that will run the window's messages:
   // 0 when the window exists (also when it existed already), else the reported 18.

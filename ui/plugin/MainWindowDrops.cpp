@@ -7,6 +7,7 @@
 
 #include "core/ErrorCodes.h"
 #include "core/List.h"
+#include "engine/FirstFreeTrack.h"
 #include "util/PathText.h"
 #include "wavedata/WaveFile.h"
 

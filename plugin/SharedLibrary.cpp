@@ -1,15 +1,16 @@
-#include "ui/framework/SharedLibrary.h"
+#include "plugin/SharedLibrary.h"
 
 #include <cstdio>
-#include <new>
 
 #include "core/ErrorCodes.h"
 #include "core/HostTypes.h"
+#include "util/EngineBox.h"
 #include "util/ModulePath.h"
 
 namespace {
 HMODULE g_module = nullptr;
-SharedLibraryTable* g_table = nullptr;
+// Filled by LoadSharedLibrary; used only while g_complete.
+SharedLibraryTable g_table = {};
 bool g_complete = false;
 // The library file was not found: the user is told once the attach is over.
 volatile LONG g_noticePending = 0;
@@ -38,9 +39,7 @@ int LoadSharedLibrary() {
     if (failure == ERROR_MOD_NOT_FOUND) InterlockedExchange(&g_noticePending, 1);
     return 1;
   }
-  g_table = new (std::nothrow) SharedLibraryTable();
-  if (!g_table) return Error::OutOfMemory;
-  FARPROC* slots = reinterpret_cast<FARPROC*>(g_table);
+  FARPROC* slots = reinterpret_cast<FARPROC*>(&g_table);
   g_complete = true;
   for (int i = 0; i < 7; ++i) {
     slots[i] = GetProcAddress(g_module, kEntryNames[i]);
@@ -62,9 +61,8 @@ void UnloadSharedLibrary() {
   if (!g_module) return;
   FreeLibrary(g_module);
   g_module = nullptr;
-  delete g_table;
-  g_table = nullptr;
   g_complete = false;
+  g_table = SharedLibraryTable();
 }
 
-const SharedLibraryTable* SharedLibraryBound() { return g_complete ? g_table : nullptr; }
+const SharedLibraryTable* SharedLibraryBound() { return g_complete ? &g_table : nullptr; }

@@ -12,8 +12,8 @@ struct SharedLibraryTable {
   SetOrvanTrayIconFn SetOrvanTrayIcon;
 };
 
-// 0 bound, 1 library not loaded, 10 an entry point is missing (module and table stay),
-// 19 no memory for the table. Shows nothing: it runs in the library's attach.
+// 0 bound, 1 library not loaded, 10 an entry point is missing (the module stays
+// loaded). Shows nothing: it runs in the library's attach.
 int LoadSharedLibrary();
 // Tells the user, once, that the library file was not found by LoadSharedLibrary.
 // Called outside the attach, on a thread that may show a message box.
