@@ -320,8 +320,9 @@ TEST(WaveInputStop, KeepsEveryBufferFilledBeforeTheStop) {
   EXPECT_EQ(take.header.dataSize % 4410, 0u);
   EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
   EXPECT_TRUE(take.data == stall.seen.bytes);
-  if (hostkit::FeedAvailable())
+  if (hostkit::FeedAvailable()) {
     EXPECT_GE(hostkit::LocateInSequence(reinterpret_cast<const int16_t*>(take.data.data()), take.data.size() / 2, 1), 0);
+  }
   CloseHandle(stall.entered);
   CloseHandle(stall.release);
 }

@@ -2,7 +2,7 @@
 
 FileDialog::FileDialog(HWND parent) : CommonDialog(parent), record_() {
   filter_[0] = filter_[1] = '\0';
-  fileName_[0] = fileTitle_[0] = initialDirectory_[0] = '\0';
+  fileName_[0] = fileTitle_[0] = initialDirectory_[0] = defaultExtension_[0] = '\0';
 }
 
 void FileDialog::InitFileDialog() {
@@ -10,7 +10,7 @@ void FileDialog::InitFileDialog() {
   open_ = true;
   record_ = OPENFILENAMEA();
   SetFilter("All files\0*.*\0");
-  fileName_[0] = fileTitle_[0] = '\0';
+  fileName_[0] = fileTitle_[0] = defaultExtension_[0] = '\0';
   lstrcpynA(initialDirectory_, "\\", sizeof initialDirectory_);
 }
 
@@ -24,6 +24,10 @@ void FileDialog::SetFilter(const char* filter) {
   }
   filter_[i] = '\0';
   filter_[i + 1] = '\0';
+}
+
+void FileDialog::SetDefaultExtension(const char* extension) {
+  lstrcpynA(defaultExtension_, extension ? extension : "", sizeof defaultExtension_);
 }
 
 void FileDialog::FillOpenFileName() {
@@ -44,6 +48,8 @@ void FileDialog::FillOpenFileName() {
   // A save dialog names a file that need not exist yet: with OFN_FILEMUSTEXIST the
   // platform would refuse every new name.
   record_.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | (open_ ? OFN_FILEMUSTEXIST : 0);
+  // Appended to a name typed without an extension.
+  record_.lpstrDefExt = defaultExtension_[0] ? defaultExtension_ : nullptr;
 }
 
 bool FileDialog::ShowFileDialog() {

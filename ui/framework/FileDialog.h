@@ -30,6 +30,8 @@ class FileDialog : public CommonDialog {
   // Description/pattern pairs, each NUL-terminated, ended by a second NUL.
   void SetFilter(const char* filter);
   const char* Filter() const { return filter_; }
+  // Without the dot; appended to a typed name that has none.
+  void SetDefaultExtension(const char* extension);
 
   // The chosen path and its file name part, after a successful ShowFileDialog.
   const char* FileName() const { return fileName_; }
@@ -43,4 +45,5 @@ class FileDialog : public CommonDialog {
   char fileName_[256];
   char fileTitle_[128];
   char initialDirectory_[256];
+  char defaultExtension_[16];
 };
