@@ -15,10 +15,8 @@ mono 44100 16 monoA.wav 13001s       # block sizes do not divide these files
 mono 44100 16 monoB.wav 9337s
 mono 44095 16 rate44095.wav 4000s
 mono 22050 16 rate22050.wav 4000s
-mono 44100 8 bits8.wav 4000s
 sox -r 44100 -c 2 -n -b 16 -D stereo.wav synth 11025s whitenoise pinknoise vol 0.8
 sox -r 44100 -c 2 -n -b 16 -D stereoB.wav synth 7001s pinknoise whitenoise vol 0.8
-echo "not a wave file" > notwave.txt
 
 for f in mono1000 mono5s monoA monoB rate44095; do sox "$f.wav" -t raw "$f.raw"; done
 for f in stereo stereoB; do

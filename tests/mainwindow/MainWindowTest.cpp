@@ -149,8 +149,11 @@ TEST_F(MainWindowTest, ButtonsAndSwitchesActOnTheChannel) {
 
   // Pause and properties on an empty channel do nothing; the toggle has nothing to show yet.
   size_t events = g_host.events.size();
-  Click(kProps, 0);
-  EXPECT_EQ(testkit::FindDialog("Wavefile Properties", 300), nullptr);
+  {
+    DialogGuard dialogs;
+    Click(kProps, 0);
+    EXPECT_EQ(dialogs.Count(), 0) << "a properties dialog for an empty channel";
+  }
   POINT toggle = Middle(ToggleRect());
   testkit::ClickAt(hwnd_, toggle.x, toggle.y);
   Rest();

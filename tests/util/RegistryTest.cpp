@@ -78,21 +78,6 @@ TEST_F(RegistryTest, PointsAreReadWithTheIntegerPattern) {
   EXPECT_STREQ(store_.CurrentSection()->Name(), kSection);
 }
 
-TEST_F(RegistryTest, ASectionIsReadOnlyAtItsFirstSelection) {
-  WriteIni("[Orvan Sondrel]\nMainWndPos=100,200\n");
-  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
-  ASSERT_EQ(store_.SelectSection("Other", false), 0);
-  // Someone else changes the file; the loaded section does not see it.
-  WriteIni("[Orvan Sondrel]\nMainWndPos=1,1\n");
-  ASSERT_EQ(store_.SelectSection(kSection, true), 0);
-  EXPECT_EQ(store_.GetPoint("MainWndPos", 0, 0).x, 100);
-  EXPECT_EQ(store_.SectionCount(), 2);
-  // Section names compare exactly too.
-  ASSERT_EQ(store_.SelectSection("orvan sondrel", false), 0);
-  EXPECT_EQ(store_.SectionCount(), 3);
-  EXPECT_EQ(store_.CurrentSection()->Count(), 0);
-}
-
 TEST_F(RegistryTest, NewKeysAreAppendedAndSavedLast) {
   WriteIni("[First]\na=1\n[Orvan Sondrel]\nVolume=7\nMainWndPos=100,200\n[Other]\nb=2\n");
   ASSERT_EQ(store_.SelectSection(kSection, true), 0);
@@ -124,35 +109,10 @@ TEST_F(RegistryTest, LinesTooLongForAnEntryAreWrittenBackAsTheyWere) {
   EXPECT_EQ(IniText(), "[Orvan Sondrel]\n" + others + "MainWndPos=5,6\n");
 }
 
-TEST_F(RegistryTest, EntryOperationsNeedASection) {
-  EXPECT_EQ(store_.SetValue("k", "v"), 16);
-  EXPECT_EQ(store_.AddEntry("k", "v"), 16);
+TEST_F(RegistryTest, PointsNeedASection) {
   EXPECT_EQ(store_.SetPoint("k", 1, 2), 16);
   EXPECT_EQ(store_.SaveSection(), 16);
-  EXPECT_EQ(store_.FindKey("k"), -1);
-  EXPECT_EQ(store_.GetValue("k"), nullptr);
   EXPECT_EQ(store_.GetPoint("k", 5, 6).y, 6);
-
-  ASSERT_EQ(store_.SelectSection(kSection, false), 0);
-  store_.SetAddMissingKeys(false);
-  EXPECT_EQ(store_.SetValue("k", "v"), 15);
-  EXPECT_EQ(store_.AddEntry("k", "v"), 0);
-  EXPECT_EQ(store_.SetValue("k", "w"), 0);
-  EXPECT_STREQ(store_.GetValue("k"), "w");
-  EXPECT_EQ(store_.LastError(), 0);
-}
-
-TEST_F(RegistryTest, OverlongKeysAreRefusedAndValuesCut) {
-  ASSERT_EQ(store_.SelectSection(kSection, false), 0);
-  std::string key31(31, 'k'), key32(32, 'k');
-  EXPECT_EQ(store_.SetValue(key31.c_str(), "x"), 0);
-  // A cut key would be another key: refused, nothing added.
-  EXPECT_EQ(store_.SetValue(key32.c_str(), "x"), 15);
-  EXPECT_EQ(store_.AddEntry("", "x"), 15);
-  EXPECT_EQ(store_.CurrentSection()->Count(), 1);
-  std::string value(300, 'v');
-  ASSERT_EQ(store_.SetValue("Long", value.c_str()), 0);
-  EXPECT_EQ(std::string(store_.GetValue("Long")), value.substr(0, 255));
 }
 
 TEST_F(RegistryTest, ASectionTooLongForTheBlockIsNotWritten) {
