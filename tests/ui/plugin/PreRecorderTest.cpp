@@ -15,7 +15,7 @@
 
 #include "recording/PreRecorder.h"
 #include "resources/resource_ids.h"
-#include "tests/mainwindow/MainWindowKit.h"
+#include "tests/ui/plugin/MainWindowKit.h"
 #include "ui/framework/TextDisplay.h"
 #include "ui/plugin/MainWindow.h"
 #include "ui/plugin/PreRecorderWindow.h"
@@ -108,7 +108,7 @@ class PreRecorderWindowTest : public ::testing::Test {
       PreRecorderWindow::OnRecordedBlock(recorder_, reinterpret_cast<const uint8_t*>(samples.data()),
                                          (uint32_t)(samples.size() * 2));
     }).join();
-    testkit::PumpMessages(50);
+    testkit::Settle();
   }
 
   // Right-clicks the background and ends the dialog after setting it (stereo) with IDOK or IDCANCEL.

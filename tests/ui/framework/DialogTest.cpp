@@ -12,7 +12,7 @@
 
 #include "tests/common/ErrorRecorder.h"
 #include "tests/common/TestKit.h"
-#include "tests/framework/SkinColours.h"
+#include "tests/ui/framework/SkinColours.h"
 #include "ui/framework/Dialog.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/ProgressDialog.h"

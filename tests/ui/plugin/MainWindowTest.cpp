@@ -1,8 +1,8 @@
 // The main window as the plug-in builds it, with the plug-in's own resources
 // linked into the test: real clicks on every button and switch, the open
 // dialog, the waveform picture and its cache, changes that arrive from other
-// threads, and the close request to the host. Stereo strips and the properties
-// dialog's texts are checked end to end (tests/e2e).
+// threads, the properties dialog's texts, and the close request to the host.
+// Stereo strips are checked end to end (tests/e2e).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,7 +13,7 @@
 
 #include "core/HostTypes.h"
 #include "tests/common/ErrorRecorder.h"
-#include "tests/mainwindow/MainWindowKit.h"
+#include "tests/ui/plugin/MainWindowKit.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/ImageSwitch.h"
 #include "ui/plugin/PositionView.h"
@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
   testkit::Image shot = testkit::CaptureWindow(hwnd_);
   RECT view = StripRect(kView, 0);
   EXPECT_EQ(FrameDifference(shot, view, picture, 0, 1), 0);
-  // When the cache is taken is checked with the picture itself (tests/waveform).
+  // When the cache is taken is checked with the picture itself (WaveTraceTest).
   EXPECT_GT(testkit::ReadFileBytes(cache).size(), 12u);
 }
 

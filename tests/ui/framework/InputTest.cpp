@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "tests/common/ErrorRecorder.h"
-#include "tests/framework/TestWindow.h"
+#include "tests/ui/framework/TestWindow.h"
 #include "ui/framework/ImageSwitch.h"
 #include "ui/framework/PushButton.h"
 #include "ui/framework/TextDisplay.h"

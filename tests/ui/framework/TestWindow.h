@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/common/TestKit.h"
-#include "tests/framework/SkinColours.h"
+#include "tests/ui/framework/SkinColours.h"
 #include "ui/framework/Control.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/UserInterface.h"

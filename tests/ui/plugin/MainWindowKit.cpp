@@ -1,4 +1,4 @@
-#include "tests/mainwindow/MainWindowKit.h"
+#include "tests/ui/plugin/MainWindowKit.h"
 
 #include <commctrl.h>
 

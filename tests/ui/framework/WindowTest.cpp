@@ -7,7 +7,7 @@
 
 #include "core/ErrorCodes.h"
 #include "tests/common/ErrorRecorder.h"
-#include "tests/framework/TestWindow.h"
+#include "tests/ui/framework/TestWindow.h"
 #include "ui/framework/GdiHandles.h"
 #include "util/Registry.h"
 

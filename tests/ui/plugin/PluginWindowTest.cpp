@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/PluginLoader.h"
-#include "tests/mainwindow/MainWindowKit.h"
+#include "tests/ui/plugin/MainWindowKit.h"
 
 using namespace mwkit;
 using testkit::DataPath;
