@@ -43,30 +43,4 @@ TEST(ListContainer, RecordsAreCopiesOwnedByTheList) {
   EXPECT_STREQ(names.Name(), "dropped");
 }
 
-TEST(ListContainer, RemoveAtClosesTheGap) {
-  List names(1, sizeof(Name), 1, true, nullptr);
-  names.SetQuiet(true);
-  Name one = Make("one");
-  ASSERT_EQ(names.Append(&one), 0);
-  EXPECT_EQ(names.RemoveAt(1), 13);
-  EXPECT_EQ(names.RemoveAt(-1), 13);
-  EXPECT_EQ(names.RemoveAt(0), 0);
-  EXPECT_EQ(names.Count(), 0);
-  EXPECT_EQ(names.GetAt(0), nullptr);
-
-  for (const char* n : {"a", "b", "c", "d"}) {
-    Name record = Make(n);
-    ASSERT_EQ(names.Append(&record), 0);
-  }
-  EXPECT_EQ(names.RemoveAt(1), 0);
-  EXPECT_EQ(names.Count(), 3);
-  EXPECT_STREQ(At(names, 0), "a");
-  EXPECT_STREQ(At(names, 1), "c");
-  EXPECT_STREQ(At(names, 2), "d");
-  EXPECT_EQ(names.GetAt(-1), nullptr);
-  EXPECT_EQ(names.GetAt(names.Count()), nullptr);
-}
-
-// Growing lists are used by the settings store (RegistryTest: a section of 64 entries).
-
 }  // namespace

@@ -10,7 +10,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
 
-from hostrun import DATA, HANDLE, check, data, main, raw, read_png, run  # noqa: E402
+from hostrun import HANDLE, check, data, main, raw, read_png, run  # noqa: E402
 
 BLOCK = 4410
 HEAD = "setup %d 65536\nui create\n" % BLOCK
@@ -121,19 +121,6 @@ def drops():
           "the other refusals say why: %s" % boxes)
     check(r.channel(2) == raw("bwf.1.raw") and r.channel(3) == raw("bwf.2.raw"),
           "the broadcast file plays as sox reads it (%d bytes)" % len(r.channel(2)))
-
-
-def peer_files():
-    """An extensible 16-bit stereo file plays as sox reads it, and a file under a
-    200-character path plays."""
-    folder = next(d for d in os.listdir(DATA) if d.startswith("lll"))
-    path = os.path.join(DATA, folder, "mono.wav")
-    r = run("peer_files", HEAD + "open 1 %s\nopen 3 %s\nclick play 1\nclick play 3\npull 70\n"
-            % (data("extensible.wav"), path))
-    check(not r.boxes(), "no error boxes: %s" % r.boxes())
-    check(r.channel(1) == raw("extensible.1.raw") and r.channel(2) == raw("extensible.2.raw"),
-          "the extensible file plays as sox reads it (%d bytes)" % len(r.channel(1)))
-    check(r.channel(3) == raw("mono.raw"), "the file under the long path plays whole")
 
 
 def screenshot():

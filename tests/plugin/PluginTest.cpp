@@ -45,13 +45,6 @@ class PluginTest : public ::testing::Test {
   Plugin plugin_{GetModuleHandleA(nullptr)};
 };
 
-TEST_F(PluginTest, BindsTheSharedLibraryAndIsTheErrorHandler) {
-  EXPECT_NE(SharedLibraryBound(), nullptr);
-  EXPECT_EQ(GetErrorHandler(), &plugin_);
-  ASSERT_NE(plugin_.Main(), nullptr);
-  EXPECT_TRUE(plugin_.Main()->Valid());
-}
-
 TEST_F(PluginTest, BoxesCarryTheLibrarysTextUpToHundredAndThePlainTextAboveIt) {
   Probe converter(kWaveformatConverter), device(kWaveInput);
   device.SetErrorText("The device is busy.");

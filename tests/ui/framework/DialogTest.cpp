@@ -28,33 +28,11 @@ using HelpRecorder = testkit::ErrorRecorder;
 class PlainDialog : public Dialog {
  public:
   PlainDialog() : Dialog(kPlainDialog) { SetInstance(Module()); }
-  void OnInitDialog() override { ++inits; }
   bool CanClose() override { return allowClose; }
   void OnClosed() override { ++closed; }
   std::atomic<bool> allowClose{true};
-  int inits = 0;
   int closed = 0;
 };
-
-TEST(Dialog, ButtonsAndCloseEndTheModalLoopWithTheirCodes) {
-  PlainDialog dialog;
-  std::thread user([] {
-    HWND hwnd = testkit::FindDialog(kPlainTitle);
-    PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-  });
-  EXPECT_EQ(dialog.RunModal(), IDOK);
-  user.join();
-  EXPECT_EQ(dialog.inits, 1);
-  EXPECT_EQ(dialog.closed, 0);  // the buttons end it without OnClosed
-  EXPECT_EQ(dialog.Handle(), nullptr);
-
-  // The same object runs again; the close box (WM_CLOSE) gives 2 and OnClosed.
-  user = std::thread([] { PostMessageA(testkit::FindDialog(kPlainTitle), WM_CLOSE, 0, 0); });
-  EXPECT_EQ(dialog.RunModal(), IDCANCEL);
-  user.join();
-  EXPECT_EQ(dialog.inits, 2);
-  EXPECT_EQ(dialog.closed, 1);
-}
 
 TEST(Dialog, RefusingCanCloseKeepsItOpen) {
   PlainDialog dialog;

@@ -140,17 +140,6 @@ TEST_F(SkinnedWindow, ClickCompletesOnlyOverTheControlThatShowsItselfPressed) {
   EXPECT_EQ(window.PressedControl(), nullptr);
 }
 
-TEST_F(SkinnedWindow, ReleaseOutsideTheWindowLeavesTheControlPressed) {
-  ProbeButton* a = Probe(kA);
-  PressAt(Hwnd(), Centre(a).x, Centre(a).y);
-  MoveMouseTo(Hwnd(), 400, 400);  // far outside the 200 x 150 window
-  ReleaseAt(Hwnd(), 400, 400);
-  EXPECT_EQ(window.PressedControl(), a);
-  EXPECT_TRUE(window.commands.empty());
-  ReleaseAt(Hwnd(), kOutside.x, kOutside.y);
-  EXPECT_EQ(window.PressedControl(), nullptr);
-}
-
 TEST_F(SkinnedWindow, PressOutsideEveryControlDragsTheWindowAndReleasesTheCapture) {
   RECT before;
   GetWindowRect(Hwnd(), &before);

