@@ -148,12 +148,14 @@ TEST(WaveInputDevices, ListMatchesThePlatform) {
   std::string path = testkit::ScratchDir("recording_select") + "\\take.wav";
   ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
   EXPECT_TRUE(input.DeviceOpen());
-  EXPECT_EQ(input.SelectDevice(0), Error::NotReady);
-  EXPECT_EQ(input.DeviceNumber(), -1);
+  EXPECT_EQ(input.SelectDevice(static_cast<int32_t>(count)), Error::NotReady);
+  EXPECT_EQ(input.DeviceNumber(), 0);
   EXPECT_EQ(input.AllocateBuffers(5, 8192), Error::NotReady);
   EXPECT_EQ(input.Stop(), 0);
   EXPECT_FALSE(input.DeviceOpen());
-  EXPECT_EQ(input.SelectDevice(0), 0);
+  // Closed: a number beyond the devices chooses none.
+  EXPECT_EQ(input.SelectDevice(static_cast<int32_t>(count)), 0);
+  EXPECT_EQ(input.DeviceNumber(), -1);
 }
 
 class WaveInputTake : public ::testing::TestWithParam<int> {};
