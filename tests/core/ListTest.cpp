@@ -34,13 +34,4 @@ TEST(ListContainer, FixedListRefusesWhenFull) {
   EXPECT_STREQ(At(names, 3), "d.wav");
 }
 
-TEST(ListContainer, RecordsAreCopiesOwnedByTheList) {
-  List names(2, sizeof(Name), 1, false, "dropped");
-  Name record = Make("first.wav");
-  ASSERT_EQ(names.Append(&record), 0);
-  strcpy(record.text, "changed");
-  EXPECT_STREQ(At(names, 0), "first.wav");
-  EXPECT_STREQ(names.Name(), "dropped");
-}
-
 }  // namespace
