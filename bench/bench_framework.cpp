@@ -11,7 +11,7 @@
 
 #include "bench/BenchKit.h"
 #include "tests/common/Pixels.h"
-#include "tests/framework/SkinColours.h"
+#include "tests/ui/framework/SkinColours.h"
 #include "ui/framework/GdiHandles.h"
 #include "ui/framework/PushButton.h"
 #include "ui/framework/Surface.h"

@@ -29,19 +29,55 @@ sondrel_deps() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configure (once) and build one target: i686 or x86_64.
-sondrel_build() {
+# Configures one build (i686 or x86_64) in $BUILD/TARGET.
+sondrel_configure() {
   local t=$1 dir="$BUILD/$1" tests=ON
   case "$t" in i686) tests=OFF ;; x86_64) ;; *) echo "unknown target $t" >&2; return 2 ;; esac
   mkdir -p "$BUILD"   # the configure log lives beside the target's folder
-  # Configure every time: folders and tests join the build as they appear.
+  # Configure every time: a folder added to a list joins the build at once.
   cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" -DSONDREL_TESTS=$tests >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log" >&2; return 1; }
-  log "building $t"
+}
+
+# Configures and builds one build: all of it, or only the named CMake targets.
+sondrel_build() {
+  local t=$1 dir="$BUILD/$1"
+  shift
+  sondrel_configure "$t" || return
+  local targets=()
+  for name in "$@"; do targets+=(--target "$name"); done
+  log "building $t${*:+ ($*)}"
   local rc=0
-  cmake --build "$dir" -- -j2 >"$dir/build.log" 2>&1 || rc=$?
+  cmake --build "$dir" "${targets[@]}" -- -j2 >"$dir/build.log" 2>&1 || rc=$?
   grep -vE '^(\[[0-9]+/[0-9]+\] |ninja: )' "$dir/build.log" >&2 || true
+  return $rc
+}
+
+# Builds what the tests chosen by these CTest arguments run: the whole of both
+# builds for the full suite, only some test programs for a filtered run.
+sondrel_build_for_tests() {
+  sondrel_configure x86_64 || return
+  local needs
+  needs=$(cd "$BUILD/x86_64" && ctest --show-only=json-v1 "$@" | python3 "$ROOT/scripts/test_targets.py" "$BUILD/x86_64/bin") \
+    || return
+  if grep -qx i686 <<<"$needs"; then sondrel_build i686 || return; fi
+  if grep -qx all <<<"$needs"; then
+    sondrel_build x86_64
+  else
+    local targets
+    mapfile -t targets < <(grep -vx i686 <<<"$needs")
+    [ ${#targets[@]} -eq 0 ] || sondrel_build x86_64 "${targets[@]}"
+  fi
+}
+
+# Runs a command with the display, wineserver and capture device up, takes them
+# down again and returns the command's exit status.
+sondrel_in_env() {
+  sondrel_env_up
+  local rc=0
+  "$@" || rc=$?
+  sondrel_env_down
   return $rc
 }
 

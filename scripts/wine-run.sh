@@ -3,8 +3,4 @@
 # ./sondrel test exports the display and prefix; run alone, it brings up its own.
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$ROOT/scripts/lib.sh"
-sondrel_env_up
-rc=0
-wine "$@" || rc=$?
-sondrel_env_down
-exit $rc
+sondrel_in_env wine "$@"

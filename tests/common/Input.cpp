@@ -1,9 +1,5 @@
 #include "tests/common/Input.h"
 
-#include <shlobj.h>
-
-#include <cstring>
-
 #include "host/MessageBoxWatcher.h"
 #include "host/UserInput.h"
 
@@ -41,15 +37,6 @@ void RightClickAt(HWND hwnd, int x, int y) {
   MouseAt(hwnd, x, y, MOUSEEVENTF_RIGHTUP);
 }
 
-void PressKey(WORD virtualKey) {
-  INPUT keys[2] = {};
-  keys[0].type = keys[1].type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = keys[1].ki.wVk = virtualKey;
-  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, keys, sizeof keys[0]);
-  Settle();
-}
-
 void PostKey(HWND hwnd, WORD virtualKey) {
   UINT scan = MapVirtualKeyA(virtualKey, 0);
   PostMessageA(hwnd, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
@@ -76,25 +63,6 @@ bool CancelDialog(const char* title, DWORD timeoutMs) {
   if (!dialog) return false;
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   return true;
-}
-
-HDROP MakeDrop(const std::vector<std::string>& names, POINT point) {
-  size_t bytes = sizeof(DROPFILES) + 1;
-  for (const std::string& name : names) bytes += name.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-  if (!memory) return nullptr;
-  DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->pt = point;
-  drop->fNC = FALSE;
-  drop->fWide = FALSE;
-  char* text = reinterpret_cast<char*>(drop + 1);
-  for (const std::string& name : names) {
-    memcpy(text, name.c_str(), name.size() + 1);
-    text += name.size() + 1;
-  }
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
 }
 
 }  // namespace testkit

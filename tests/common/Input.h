@@ -1,10 +1,9 @@
 // Driving windows as a user would: real mouse input at a window's client point,
-// keys, finding and answering dialogs by title, dropping files.
+// keys, finding and answering dialogs by title.
 #pragma once
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace testkit {
 
@@ -19,8 +18,6 @@ void PressAt(HWND hwnd, int x, int y);
 void ReleaseAt(HWND hwnd, int x, int y);
 void ClickAt(HWND hwnd, int x, int y);
 void RightClickAt(HWND hwnd, int x, int y);
-// A real key press and release (to the window that has the keyboard focus).
-void PressKey(WORD virtualKey);
 // Posts a key press and release to a window (for windows that may not have the focus).
 void PostKey(HWND hwnd, WORD virtualKey);
 
@@ -32,9 +29,5 @@ HWND FindDialog(const char* title, DWORD timeoutMs = 5000);
 bool AnswerFileDialog(const char* title, const std::string& path, DWORD timeoutMs = 10000);
 // Finds a dialog by title and cancels it (IDCANCEL).
 bool CancelDialog(const char* title, DWORD timeoutMs = 10000);
-
-// A drop handle as the shell makes it: the names and the drop point (client coordinates).
-// Post it with WM_DROPFILES; the receiver frees it (DragFinish).
-HDROP MakeDrop(const std::vector<std::string>& names, POINT point);
 
 }  // namespace testkit

@@ -10,7 +10,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
 
-from hostrun import DATA, HANDLE, check, data, main, raw, read_png, run  # noqa: E402
+from hostrun import HANDLE, check, data, main, raw, read_png, run  # noqa: E402
 
 BLOCK = 4410
 HEAD = "setup %d 65536\nui create\n" % BLOCK
@@ -60,14 +60,17 @@ def refused_loads():
         "open 4 %s" % data("stereo.wav"),      # no channel to the right: error 32
         "open 1 %s" % data("rate4000.wav"),    # 4000 Hz: error 17
         "open 1 %s" % data("three.wav"),       # three channels: error 17
+        "open 1 %s" % data("notwave.wav"),     # no wave file: error 8, under the file's name
         "policy refuse 6",
         "open 2 %s" % data("mono2.wav"),       # the host refuses the channel: error 35
         "pull 5",
     ]) + "\n"
     r = run("refused_loads", script)
     boxes = r.boxes()
-    codes = [next((c for c in (32, 17, 35) if ("Error %d:" % c) in text), None) for text in boxes]
-    check(codes == [32, 17, 17, 35], "boxes for errors 32, 17, 17, 35 in order: %s" % boxes)
+    codes = [next((c for c in (32, 17, 8, 35) if ("Error %d:" % c) in text), None) for text in boxes]
+    check(codes == [32, 17, 17, 8, 35], "boxes for errors 32, 17, 17, 8, 35 in order: %s" % boxes)
+    sources = [text.split("\n")[0] for text in boxes]
+    check(sources[1:4] == ["Waveformat Converter"] * 2 + ["notwave.wav"], "each box names its source: %s" % sources)
     events6 = [(e["channel"], e["partner"], e["answer"]) for e in r.of_type("event", code=6)]
     check(events6 == [(1, 0, 1), (2, 0, 0)], "event 6 only for the accepted load and the refused one: %s" % events6)
     check(not r.of_type("event", code=7), "no channel was closed")
@@ -95,27 +98,6 @@ def system_close():
     check(len(r.of_type("screenshot")) == 2 and r.of_type("event", code=6), "the new window opens files")
 
 
-def properties():
-    """The properties dialog's texts for a plain stereo file and for a file whose
-    format chunk has 18 bytes (and a LIST chunk before its data); a channel
-    without a file shows none."""
-    r = run("properties", HEAD + "click props 1\nopen 1 %s\nclick props 1\nopen 3 %s\nclick props 3\n"
-            % (data("stereo.wav"), data("stereo18.wav")))
-    dialogs = r.of_type("dialog", title="Wavefile Properties")
-    check(len(dialogs) == 2, "two properties dialogs recorded: %s" % dialogs)
-    plain, extended = dialogs
-    common = {"1010": "PCM", "1011": "2", "1006": "44100", "1007": "176400", "1012": "4", "1008": "16",
-              "1023": "Total runtime is 00:00:03 ..."}
-    for dialog, name in ((plain, "stereo.wav"), (extended, "stereo18.wav")):
-        check(dialog.get("1005") == name, "file name without its folder: %s" % dialog)
-        for key, text in common.items():
-            check(dialog.get(key) == text, "control %s reads %r: %s" % (key, text, dialog))
-    check(plain.get("1009") == "", "no note for a 16-byte format chunk: %s" % plain)
-    check(extended.get("1009") == "Chunk has 2 Bytes additional data!", "the note for 18 bytes: %s" % extended)
-    check("LIST" in extended.get("1026", ""), "the LIST chunk is listed as passed over: %s" % extended)
-    check(not r.boxes(), "no error boxes: %s" % r.boxes())
-
-
 def drops():
     """Files dropped on a strip load there as its open button would load them, the
     further ones into the free strips after it; a drop no strip can take says why.
@@ -139,19 +121,6 @@ def drops():
           "the other refusals say why: %s" % boxes)
     check(r.channel(2) == raw("bwf.1.raw") and r.channel(3) == raw("bwf.2.raw"),
           "the broadcast file plays as sox reads it (%d bytes)" % len(r.channel(2)))
-
-
-def peer_files():
-    """An extensible 16-bit stereo file plays as sox reads it, and a file under a
-    200-character path plays."""
-    folder = next(d for d in os.listdir(DATA) if d.startswith("lll"))
-    path = os.path.join(DATA, folder, "mono.wav")
-    r = run("peer_files", HEAD + "open 1 %s\nopen 3 %s\nclick play 1\nclick play 3\npull 70\n"
-            % (data("extensible.wav"), path))
-    check(not r.boxes(), "no error boxes: %s" % r.boxes())
-    check(r.channel(1) == raw("extensible.1.raw") and r.channel(2) == raw("extensible.2.raw"),
-          "the extensible file plays as sox reads it (%d bytes)" % len(r.channel(1)))
-    check(r.channel(3) == raw("mono.raw"), "the file under the long path plays whole")
 
 
 def screenshot():

@@ -16,24 +16,12 @@ cmp -s stereo.left.raw stereo.right.raw && { echo "stereo halves are equal" >&2;
 sox -r 44100 -c 1 -n -b 16 -D mono.wav synth 2 pinknoise vol 0.7
 sox mono.wav -t raw mono.raw
 sox -r 44100 -c 1 -n -b 16 -D mono2.wav synth 2 sine 523 vol 0.5
-# The files a channel refuses: a rate below 8000 Hz, three channels.
+# The files a channel refuses: a rate below 8000 Hz, three channels, no wave file at all.
 sox -r 4000 -c 1 -n -b 16 -D rate4000.wav synth 1 sine 440
 sox -r 44100 -c 3 -n -b 16 -D three.wav synth 1 sine 440
-# A stereo file whose format chunk carries 2 bytes more than plain PCM, with a
-# LIST chunk before its data.
-python3 - <<'PY'
-import struct
-data = open("stereo.wav", "rb").read()
-assert data[12:16] == b"fmt " and struct.unpack_from("<I", data, 16)[0] == 16, "sox wrote an unexpected header"
-fmt = data[20:36] + struct.pack("<H", 0)
-info = b"INFOISFT" + struct.pack("<I", 10) + b"sondrel-t\0"
-body = (b"WAVE" + b"fmt " + struct.pack("<I", 18) + fmt
-        + b"LIST" + struct.pack("<I", len(info)) + info + data[36:])
-open("stereo18.wav", "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
-PY
-# Files other programs write around the same samples: a broadcast wave file
-# ('bext' and 'JUNK' before the format chunk) and the extensible format of 16-bit
-# stereo PCM. What each channel must deliver is what sox reads from them.
+echo "not a wave file" > notwave.wav
+# A broadcast wave file ('bext' and 'JUNK' before the format chunk) around the
+# same samples; what each channel must deliver is what sox reads from it.
 python3 - <<'PY'
 import struct
 data = open("stereo.wav", "rb").read()
@@ -46,19 +34,9 @@ def riff(chunks):
 samples = chunk(b"data", data[44:])
 open("bwf.wav", "wb").write(riff([chunk(b"bext", b"sondrel".ljust(602, b"\0")), chunk(b"JUNK", b"\0" * 28),
                                   chunk(b"fmt ", pcm), samples]))
-pcm_guid = bytes.fromhex("0100000000001000800000aa00389b71")
-extensible = struct.pack("<HHIIHHHHI", 0xFFFE, 2, 44100, 176400, 4, 16, 22, 16, 3) + pcm_guid
-open("extensible.wav", "wb").write(riff([chunk(b"fmt ", extensible), samples]))
 PY
-for f in bwf extensible; do
-  for side in 1 2; do sox $f.wav -t raw -e signed -b 16 -c 1 $f.$side.raw remix $side; done
-done
+for side in 1 2; do sox bwf.wav -t raw -e signed -b 16 -c 1 bwf.$side.raw remix $side; done
 cmp -s bwf.1.raw stereo.left.raw || { echo "sox reads the broadcast file differently" >&2; exit 1; }
-# A mono file under a Windows path of exactly 200 characters (Z: and the Linux path).
-long="$out/$(head -c $((188 - ${#out})) /dev/zero | tr '\0' l)"
-mkdir -p "$long"
-cp mono.wav "$long/mono.wav"
-test $((2 + ${#long} + 9)) -eq 200
 
 test "$(stat -c %s stereo.left.raw)" -eq $((3 * 44100 * 2))
 

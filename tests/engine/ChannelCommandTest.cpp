@@ -88,39 +88,6 @@ TEST_F(ChannelCommandTest, RefusedSynchronisedStartStopsOnlyWhatItStarted) {
   EXPECT_EQ(errors.codes, std::vector<int>{34});
 }
 
-TEST_F(ChannelCommandTest, PausePausesAndResumesBothHalvesOfAPair) {
-  std::vector<uint8_t> left = Bytes("stereo.left.raw");
-  ASSERT_EQ(Load(0, "stereo.wav"), 0);
-  engine->PlayStop(0);
-  Read(0), Read(1);
-  engine->Pause(0);
-  EXPECT_EQ(State(0), kPaused);
-  EXPECT_EQ(State(1), kPaused);
-  EXPECT_EQ(Read(1).count, 0);
-  engine->Pause(1);  // the right half's switch acts on the pair
-  EXPECT_EQ(State(0), kPlaying);
-  EXPECT_EQ(State(1), kPlaying);
-  EXPECT_EQ(Read(0).Bytes(), std::vector<uint8_t>(left.begin() + 4410, left.begin() + 8820));
-}
-
-TEST_F(ChannelCommandTest, ClosingAPairSendsOneEventAndClosingNothingSendsNone) {
-  ASSERT_EQ(Load(1, "stereo.wav"), 0);
-  engine->SetLoop(1, true);
-  host.Clear();
-  EXPECT_TRUE(engine->CloseFile(0));
-  EXPECT_TRUE(host.Events().empty());
-  EXPECT_TRUE(engine->CloseFile(2));  // the right half closes the whole file
-  std::vector<EventRecord> events = host.Events();
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].code, kEventChannelClose);
-  EXPECT_EQ(events[0].channel, 2);
-  EXPECT_EQ(events[0].partner, 3);
-  EXPECT_FALSE(engine->ChannelAt(1).loaded);
-  EXPECT_FALSE(engine->ChannelAt(2).loaded);
-  EXPECT_TRUE(engine->ChannelAt(1).loop);  // kept for the next file
-  EXPECT_FALSE(Read(1).ok);
-}
-
 // A host whose event handler runs a modal loop: the window reads the channel meanwhile.
 ChannelEngine* g_closing = nullptr;
 int g_seenLoaded = -1, g_fileReads = 0;

@@ -20,7 +20,6 @@ sox -r 44100 -c 3 -n -b 16 -D three.wav synth 4000s whitenoise
 sox -r 48000 -c 2 -n -b 24 -D stereo48k24.wav synth 1 sine 1000 sine 1500 vol 0.5
 sox -r 44100 -c 2 -n -b 16 -D stereo.wav synth 11025s whitenoise pinknoise vol 0.8
 sox -r 44100 -c 2 -n -b 16 -D stereoB.wav synth 7001s pinknoise whitenoise vol 0.8
-echo "not a wave file" > notwave.txt
 
 for f in mono1000 mono5s monoA monoB rate44095; do sox "$f.wav" -t raw "$f.raw"; done
 for f in stereo stereoB; do

@@ -26,29 +26,6 @@ TEST(FormatDuration, HoursMinutesSecondsWithoutRounding) {
   EXPECT_STREQ(FormatDuration(61000, small, sizeof small), "00:01");
 }
 
-TEST(SplitAtChar, FirstSeparatorSplits) {
-  char left[kTextSize], right[kTextSize];
-  EXPECT_TRUE(SplitAtChar(left, right, "key=value=more", '='));
-  EXPECT_STREQ(left, "key");
-  EXPECT_STREQ(right, "value=more");
-  EXPECT_TRUE(SplitAtChar(left, right, "key=", '='));
-  EXPECT_STREQ(left, "key");
-  EXPECT_STREQ(right, "");
-  strcpy(right, "unchanged");
-  EXPECT_FALSE(SplitAtChar(left, right, "no separator", '='));
-  EXPECT_STREQ(left, "no separator");
-  EXPECT_STREQ(right, "unchanged");
-  EXPECT_FALSE(SplitAtChar(left, right, "", '|'));
-  EXPECT_STREQ(left, "");
-  EXPECT_TRUE(SplitAtChar(left, right, "Play|Starts the track", '|'));
-  EXPECT_STREQ(right, "Starts the track");
-  // Parts are cut to their buffers.
-  char l4[4], r4[4];
-  EXPECT_TRUE(SplitAtChar(l4, r4, "abcdef=ghijkl", '=', sizeof l4, sizeof r4));
-  EXPECT_STREQ(l4, "abc");
-  EXPECT_STREQ(r4, "ghi");
-}
-
 TEST(PathParts, FileNameAndDirectory) {
   char out[kTextSize];
   EXPECT_STREQ(FileNameOfPath("C:\\Music\\take.wav", out), "take.wav");

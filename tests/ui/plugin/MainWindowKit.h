@@ -43,16 +43,11 @@ void ClickAndRest(HWND hwnd, const RECT& rect);
 // Clicks channel c's open button and answers the "Open Wave ChN..." dialog with path.
 bool OpenWithDialog(HWND hwnd, int c, const std::string& path);
 
-// Bitmap resource id of a control's image and how many frames it holds.
-int SkinId(StripControl control);
-int FrameCount(StripControl control);
-
 constexpr uint32_t kEmptyStrip = 0x636394;
 constexpr uint32_t kCyan = 0x00FFFF;
 constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kBlue = 0x0000FF;
 constexpr uint32_t kBlack = 0x000000;
-constexpr uint32_t kGreen = 0x00FF00;
 
 // A bitmap resource of module as pixels (empty when it cannot be loaded).
 testkit::Image LoadSkin(HMODULE module, int id);
@@ -61,12 +56,8 @@ testkit::Image CaptureSurface(HDC dc, int width, int height);
 
 // How many pixels of the screenshot's rectangle differ from frame `frame` of a
 // skin image holding `frames` frames (or from the same rectangle of the
-// background when frames is 0). Pixels inside drawnOver (controls drawn later,
-// on top) are not compared.
-int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames,
-                    const std::vector<RECT>& drawnOver = {});
-// The rectangles of channel c's controls that the window draws after `control`.
-std::vector<RECT> DrawnAfter(StripControl control, int c);
+// background when frames is 0).
+int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames);
 // Pixels of a name display: how many are lit (not black), and whether every one is a shade of green.
 int LitTextPixels(const testkit::Image& shot, const RECT& rect, bool* allGreen);
 
@@ -75,6 +66,16 @@ class ProgressSteps {
  public:
   ProgressSteps();
   ~ProgressSteps();
+  int Count() const;
+};
+
+// Counts the dialogs this thread tries to make while it lives and lets none of
+// them be made: a dialog that must not come is caught when it is asked for,
+// instead of being waited for.
+class DialogGuard {
+ public:
+  DialogGuard();
+  ~DialogGuard();
   int Count() const;
 };
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/common/TestKit.h"
-#include "tests/framework/SkinColours.h"
+#include "tests/ui/framework/SkinColours.h"
 #include "ui/framework/BitmapFont.h"
 #include "ui/framework/GdiHandles.h"
 #include "ui/framework/Surface.h"

@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "tests/common/TestKit.h"
-#include "tests/framework/SkinColours.h"
+#include "tests/ui/framework/SkinColours.h"
 #include "ui/framework/Control.h"
-#include "core/List.h"
 #include "ui/framework/Surface.h"
 #include "ui/framework/UserInterface.h"
 
@@ -18,27 +17,16 @@ class TestWindow : public UserInterface {
     WPARAM wParam;
     LPARAM lParam;
   };
-  struct Drop {
-    Control* control;
-    std::vector<std::string> names;
-  };
 
   // Builds the controls inside CreateControls; a non-zero result fails creation.
   std::function<int(TestWindow&)> build;
   bool allowClose = true;
   bool failBeforeCreate = false;
-  bool acceptDrops = true;
-  int destroyResult = 1;  // 1: leave the thread's message loop alone
   int backgroundId = 0;   // a skin bitmap under the controls, or none
 
   std::vector<Command> commands;
-  std::vector<UINT> userMessages;
-  std::vector<Drop> drops;
-  std::vector<Control*> contextMenus;
   int closeAsked = 0;
   int closedCalls = 0;
-  int paints = 0;
-  int deactivations = 0;
 
   bool BeforeCreate() override { return !failBeforeCreate; }
   bool LoadBitmaps() override {
@@ -64,23 +52,11 @@ class TestWindow : public UserInterface {
     ++closedCalls;
     UserInterface::OnClosed();
   }
+  // The window lives on the test's thread: its loop must go on.
   int OnDestroy() override {
     UserInterface::OnDestroy();
-    return destroyResult;
+    return 1;
   }
-  LRESULT OnUserMessage(UINT message, LPARAM lParam, WPARAM wParam) override {
-    userMessages.push_back(message);
-    return 77;
-  }
-  bool OnDropOnControl(Control* control, List* names) override {
-    Drop drop{control, {}};
-    for (int i = 0; i < names->Count(); ++i) drop.names.push_back(static_cast<const char*>(names->GetAt(i)));
-    drops.push_back(drop);
-    return acceptDrops;
-  }
-  void OnControlContextMenu(Control* control, int x, int y) override { contextMenus.push_back(control); }
-  void AfterPaint(HDC dc) override { ++paints; }
-  void OnDeactivate(WORD minimised, HWND other) override { ++deactivations; }
 
   // Typed access to a control of the table.
   template <class T>

@@ -49,23 +49,15 @@ TEST_F(ExportsTest, PluginInfoWritesItsSevenFieldsAndNoOtherByte) {
   memset(record, kFill, sizeof record);
   plugin_.Api().getPluginInfo(record);
 
-  struct FieldSpec {
-    size_t offset, size;
-    const char* text;
-  } fields[] = {{kFullName, kFullNameSize, "Orvan Sondrel"},
-                {kShortName, kShortNameSize, "Sondrel"},
-                {kInputKind, kInputKindSize, "wave audio"},
-                {kCopyright, kCopyrightSize, nullptr},
-                {kVersion, kVersionSize, "v0.2b 08/2000"},
-                {kUrl, kUrlSize, nullptr}};
+  // Each text field holds a terminated, non-empty text; the word after them is 0.
+  const size_t fields[][2] = {{kFullName, kFullNameSize}, {kShortName, kShortNameSize}, {kInputKind, kInputKindSize},
+                              {kCopyright, kCopyrightSize}, {kVersion, kVersionSize},   {kUrl, kUrlSize}};
   std::vector<bool> written(sizeof record, false);
-  for (const FieldSpec& field : fields) {
-    const char* text = reinterpret_cast<const char*>(record + field.offset);
-    size_t length = strnlen(text, field.size);
-    ASSERT_LT(length, field.size) << "field at " << field.offset << " is not terminated";
-    if (field.text) EXPECT_STREQ(text, field.text);
-    else EXPECT_GT(length, 0u);
-    for (size_t i = 0; i <= length; ++i) written[field.offset + i] = true;
+  for (const auto& field : fields) {
+    size_t length = strnlen(reinterpret_cast<const char*>(record + field[0]), field[1]);
+    ASSERT_LT(length, field[1]) << "field at " << field[0] << " is not terminated";
+    EXPECT_GT(length, 0u) << "field at " << field[0] << " is empty";
+    for (size_t i = 0; i <= length; ++i) written[field[0] + i] = true;
   }
   uint32_t word;
   memcpy(&word, record + kWord592, sizeof word);

@@ -1,8 +1,9 @@
 // The pre-recorder without a capture device: take names that never replace an
-// earlier take, the track a take goes to, the volume control's path, and the
+// earlier take, the volume control's path, and the
 // window and configuration dialog built from the plug-in's own resources,
 // driven by real input and read back as pixels. Takes themselves are recorded
-// end to end through the reference host (tests/e2e/prerecorder_tests.py).
+// end to end through the reference host (tests/e2e/prerecorder_tests.py), with the
+// track each take goes to.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,10 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/FirstFreeTrack.h"
 #include "recording/PreRecorder.h"
 #include "resources/resource_ids.h"
-#include "tests/mainwindow/MainWindowKit.h"
+#include "tests/ui/plugin/MainWindowKit.h"
 #include "ui/framework/TextDisplay.h"
 #include "ui/plugin/MainWindow.h"
 #include "ui/plugin/PreRecorderWindow.h"
@@ -44,22 +44,6 @@ TEST(PreRecorderLogic, GeneratedNamesNeverNameAnExistingFile) {
   recorder.ChooseOutputPath((taken + "\\Oae7.wav").c_str());
   EXPECT_FALSE(recorder.GeneratedName());
   EXPECT_STREQ(recorder.OutputName(), "Oae7.wav");
-}
-
-TEST(FirstFreeTrack, MonoTakesAnyFreeTrackStereoTwoNeighbours) {
-  struct Case {
-    bool loaded[4];
-    int mono, stereo;
-  } cases[] = {
-      {{false, false, false, false}, 0, 0}, {{true, true, false, false}, 2, 2},
-      {{true, true, true, false}, 3, -1},   {{true, false, true, false}, 1, -1},
-      {{false, true, false, true}, 0, -1},  {{true, false, false, true}, 1, 1},
-      {{true, true, true, true}, -1, -1},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FirstFreeTrack(c.loaded, 4, false), c.mono);
-    EXPECT_EQ(FirstFreeTrack(c.loaded, 4, true), c.stereo);
-  }
 }
 
 TEST(VolumeControl, PathWithOrWithoutTrailingBackslash) {
@@ -124,7 +108,7 @@ class PreRecorderWindowTest : public ::testing::Test {
       PreRecorderWindow::OnRecordedBlock(recorder_, reinterpret_cast<const uint8_t*>(samples.data()),
                                          (uint32_t)(samples.size() * 2));
     }).join();
-    testkit::PumpMessages(50);
+    testkit::Settle();
   }
 
   // Right-clicks the background and ends the dialog after setting it (stereo) with IDOK or IDCANCEL.

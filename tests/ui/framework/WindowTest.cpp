@@ -7,8 +7,7 @@
 
 #include "core/ErrorCodes.h"
 #include "tests/common/ErrorRecorder.h"
-#include "tests/framework/TestWindow.h"
-#include "ui/framework/GdiHandles.h"
+#include "tests/ui/framework/TestWindow.h"
 #include "util/Registry.h"
 
 namespace {
@@ -49,65 +48,10 @@ TEST_F(WindowDispatch, RefusedCloseKeepsTheWindowAndStillSignalsClosed) {
   EXPECT_EQ(window.closeAsked, 2);
 }
 
-TEST_F(WindowDispatch, MessagesAboveAppReachOnUserMessageAppItselfDoesNot) {
-  ASSERT_EQ(Open(), 0);
-  EXPECT_EQ(SendMessageA(Hwnd(), WM_APP, 0, 0), 0);
-  EXPECT_EQ(SendMessageA(Hwnd(), WM_APP + 1, 0, 0), 77);
-  EXPECT_EQ(SendMessageA(Hwnd(), 0xC123, 0, 0), 77);
-  ASSERT_EQ(window.userMessages.size(), 2u);
-  EXPECT_EQ(window.userMessages[0], 0x8001u);
-
-  SendMessageA(Hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
-  SendMessageA(Hwnd(), WM_ACTIVATE, WA_CLICKACTIVE, 0);
-  EXPECT_EQ(window.deactivations, 0);
-  SendMessageA(Hwnd(), WM_ACTIVATE, WA_INACTIVE, 0);
-  EXPECT_EQ(window.deactivations, 1);
-}
-
-TEST_F(WindowDispatch, ControlCommandsReachOnCommandWithTheControl) {
-  Control* sent = nullptr;
-  window.build = [&](TestWindow& w) {
-    sent = new Control(w.Handle());
-    sent->SetBounds(0, 0, 10, 10);
-    sent->SetCommand(0x4321);
-    return w.AddControl(std::unique_ptr<Control>(sent));
-  };
-  ASSERT_EQ(Open(), 0);
-  sent->Notify();
-  ASSERT_EQ(window.commands.size(), 1u);
-  EXPECT_EQ(window.commands[0].wParam, 0x4321u);
-  EXPECT_EQ(window.commands[0].lParam, reinterpret_cast<LPARAM>(sent));
-}
-
 using WindowCreation = WindowFixture;
 
-TEST_F(WindowCreation, ShapesPlacesAndStylesTheWindow) {
-  Surface mask(TestModule(), kMaskBitmap);
-  WindowDescription d = TestDescription();
-  d.region = mask.MakeColourKeyRegion();
-  d.centre = 1;
-  d.taskbar = 0;
-  ASSERT_EQ(Open(d), 0);
-  EXPECT_EQ(window.LastError(), 0);
-  EXPECT_TRUE(window.ClassRegistered());
-
-  ScopedRegion expected(mask.MakeColourKeyRegion());
-  ScopedRegion actual(CreateRectRgn(0, 0, 0, 0));
-  ASSERT_NE(GetWindowRgn(Hwnd(), actual.Get()), ERROR);
-  EXPECT_TRUE(EqualRgn(expected.Get(), actual.Get()));
-
-  RECT r;
-  GetWindowRect(Hwnd(), &r);
-  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 200) / 2);
-  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 150) / 2);
-  LONG_PTR ex = GetWindowLongPtrA(Hwnd(), GWL_EXSTYLE);
-  EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
-  EXPECT_TRUE(ex & WS_EX_ACCEPTFILES);
-  EXPECT_FALSE(ex & WS_EX_APPWINDOW);
-  EXPECT_TRUE(IsWindowVisible(Hwnd()));
-  EXPECT_EQ(GetWindowLongPtrA(Hwnd(), GWL_STYLE) & (WS_POPUP | WS_SYSMENU), WS_POPUP | WS_SYSMENU);
-}
-
+// The window's shape is checked on the screen: outside the mask the main window is
+// transparent (tests/e2e, screenshot).
 TEST_F(WindowCreation, RefusedOnCreateUnregistersReportsAndShowsNothing) {
   RecordingHandler errors;
   window.failBeforeCreate = true;
@@ -174,51 +118,6 @@ TEST_F(WindowCreation, UnregisteredClassWithoutRegisteringFails) {
   EXPECT_FALSE(GetClassInfoExA(TestModule(), "SondrelShared", &gone));
 }
 
-TEST(OwnThreadWindow, DestroyReturningTwoEndsItsThreadsLoop) {
-  TestWindow window;
-  window.destroyResult = 2;
-  ASSERT_EQ(window.CreateOnOwnThread(TestDescription("SondrelOwnThread"), TestModule(), SW_SHOW), 0);
-  HWND hwnd = window.Handle();
-  ASSERT_TRUE(IsWindow(hwnd));
-  DWORD threadId = GetWindowThreadProcessId(hwnd, nullptr);
-  EXPECT_NE(threadId, GetCurrentThreadId());
-  HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
-  ASSERT_TRUE(thread);
-  EXPECT_EQ(WaitForSingleObject(thread, 200), (DWORD)WAIT_TIMEOUT);  // its loop runs
-  SendMessageA(hwnd, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  EXPECT_FALSE(IsWindow(hwnd));
-  EXPECT_TRUE(Signalled(window.ClosedEvent()));
-  window.UnregisterWindowClass();
-}
-
-TEST(OwnThreadWindow, DeletingTheObjectEndsAWindowLeftOpen) {
-  TestWindow* window = new TestWindow;
-  ASSERT_EQ(window->CreateOnOwnThread(TestDescription("SondrelLeftOpen"), TestModule(), SW_SHOW), 0);
-  HWND hwnd = window->Handle();
-  HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(hwnd, nullptr));
-  ASSERT_TRUE(thread);
-  delete window;
-  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  EXPECT_FALSE(IsWindow(hwnd));
-  UnregisterClassA("SondrelLeftOpen", TestModule());
-}
-
-TEST(OwnThreadWindow, FailureReportsAndSignalsClosed) {
-  RecordingHandler errors;
-  TestWindow window;
-  window.failBeforeCreate = true;
-  EXPECT_EQ(window.CreateOnOwnThread(TestDescription("SondrelOwnFail"), TestModule(), SW_SHOW),
-            Error::WindowCreate);
-  EXPECT_EQ(window.Handle(), nullptr);
-  EXPECT_TRUE(Signalled(window.ClosedEvent()));
-  EXPECT_EQ(errors.codes, std::vector<int>{Error::WindowCreate});
-  WNDCLASSEXA wc = {sizeof wc};
-  EXPECT_FALSE(GetClassInfoExA(TestModule(), "SondrelOwnFail", &wc));
-}
-
 TEST_F(WindowCreation, ClosingReleasesEveryWindowAndDrawingObject) {
   Control* control = nullptr;
   window.backgroundId = kBackgroundBitmap;
@@ -251,11 +150,7 @@ TEST_F(WindowCreation, ClosingReleasesEveryWindowAndDrawingObject) {
 using WindowNames = WindowFixture;
 
 TEST_F(WindowNames, TypeNameIsTheTitleCutToTheCallersBuffer) {
-  char name[64];
-  EXPECT_EQ(window.GetTypeName(name, sizeof name), kUserInterface);
-  EXPECT_STREQ(name, "User Interface");
   EXPECT_EQ(window.GetTypeName(nullptr), kUserInterface);
-
   WindowDescription d = TestDescription();
   std::string title(120, 'T');
   d.SetTitle(title.c_str());
@@ -314,32 +209,6 @@ TEST_F(WindowPlacement, RestoreMovesOnlyToASavedPointOnTheScreen) {
   EXPECT_NE(MonitorFromWindow(Hwnd(), MONITOR_DEFAULTTONULL), nullptr);
   EXPECT_EQ(Where().x, 40);
   EXPECT_EQ(Where().y, 0);
-}
-
-TEST_F(WindowPlacement, SaveStoresTheTopLeftAndCentringPlacesTheWindow) {
-  SetWindowPos(Hwnd(), nullptr, 77, 66, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  window.SaveWindowPosition(&settings, "MainWndPos");
-  POINT saved = settings.GetPoint("MainWndPos", -1, -1);
-  EXPECT_EQ(saved.x, 77);
-  EXPECT_EQ(saved.y, 66);
-
-  TestWindow other;
-  WindowDescription d = TestDescription("SondrelOther");
-  d.x = 400;
-  d.y = 300;
-  d.width = 301;
-  d.height = 101;
-  ASSERT_EQ(other.Create(true, d, TestModule(), SW_SHOW), 0);
-  window.CenterOverWindow(other.Handle());
-  // 400 + 301/2 - 200/2 = 450; 300 + 101/2 - 150/2 = 275 (divisions truncate).
-  EXPECT_EQ(Where().x, 450);
-  EXPECT_EQ(Where().y, 275);
-  CenterOnScreen(other.Handle());
-  RECT r;
-  GetWindowRect(other.Handle(), &r);
-  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 301) / 2);
-  SendMessageA(other.Handle(), WM_CLOSE, 0, 0);
-  other.UnregisterWindowClass();
 }
 
 }  // namespace

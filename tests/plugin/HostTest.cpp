@@ -1,6 +1,6 @@
 // The real plug-in in orvan-host.exe processes, where only a process of its own
-// shows it: locks shared with a second process, the plug-in without its shared
-// library or with it beside the plug-in instead of the host.
+// shows it: the plug-in without its shared library or with it beside the plug-in
+// instead of the host. Locks shared with a second process: ContentionTest.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,33 +69,6 @@ TEST(HostWithSondrel, TheSharedLibraryBesideThePluginIsFoundWhenTheHostHasNone) 
       hostDir);
   ASSERT_EQ(run.exitCode, 0u) << run.err;
   EXPECT_TRUE(Boxes(out).empty());
-}
-
-TEST(HostWithSondrel, ASecondProcessOpensTheSameFourLocks) {
-  for (int c = 0; c < 4; ++c) ASSERT_FALSE(testkit::ChannelLockExists(c)) << "another holder has ChannelLock" << c;
-  HMODULE first = LoadLibraryA(testkit::BinPath("sondrel.oin").c_str());
-  ASSERT_NE(first, nullptr);
-  for (int c = 0; c < 4; ++c) EXPECT_TRUE(testkit::ChannelLockExists(c));
-
-  // The second host keeps its plug-in until it is ended below.
-  std::string dir = testkit::ScratchDir("host_second_process"), out = dir + "\\out";
-  ASSERT_TRUE(testkit::WriteTextFile(dir + "\\session.txt", "setup 4410 65536\nwait 120000\n"));
-  testkit::ChildProcess second;
-  ASSERT_TRUE(second.Start(testkit::HostCommandLine({"run", dir + "\\session.txt", "--out", out})));
-  // Wait until the second process's plug-in is attached and set up.
-  bool attached = false;
-  for (int i = 0; i < 500 && !attached; ++i) {
-    for (const std::string& line : Events(out)) attached = attached || Has(line, Field("name", "setupAudioSystem"));
-    if (!attached) Sleep(20);
-  }
-  ASSERT_TRUE(attached);
-
-  // With this process's copy gone the locks live on, held by the second process's.
-  ASSERT_TRUE(FreeLibrary(first));
-  for (int c = 0; c < 4; ++c) EXPECT_TRUE(testkit::ChannelLockExists(c)) << c;
-  // Still running, so the checks above saw its locks; ending it takes them along.
-  EXPECT_FALSE(second.Wait(0)) << "the second host ended early: " << second.Err();
-  for (int c = 0; c < 4; ++c) EXPECT_FALSE(testkit::ChannelLockExists(c)) << c;
 }
 
 // A plug-in that stays in readStreamChannel until released.

@@ -1,4 +1,4 @@
-#include "tests/mainwindow/MainWindowKit.h"
+#include "tests/ui/plugin/MainWindowKit.h"
 
 #include <commctrl.h>
 
@@ -28,6 +28,20 @@ LRESULT CALLBACK WatchMessages(int code, WPARAM wParam, LPARAM lParam) {
       InterlockedIncrement(&g_steps);
   }
   return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+volatile LONG g_dialogs = 0;
+HHOOK g_dialogHook = nullptr;
+
+LRESULT CALLBACK RefuseDialogs(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    const char* cls = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->lpszClass;
+    bool dialog = IS_INTRESOURCE(cls) ? LOWORD(reinterpret_cast<ULONG_PTR>(cls)) == 0x8002 : lstrcmpA(cls, "#32770") == 0;
+    if (dialog) {
+      InterlockedIncrement(&g_dialogs);
+      return 1;  // not made
+    }
+  }
+  return CallNextHookEx(g_dialogHook, code, wParam, lParam);
 }
 }  // namespace
 
@@ -74,9 +88,6 @@ bool OpenWithDialog(HWND hwnd, int c, const std::string& path) {
   return answered;
 }
 
-int SkinId(StripControl control) { return kSkinIds[control]; }
-int FrameCount(StripControl control) { return kFrames[control]; }
-
 testkit::Image LoadSkin(HMODULE module, int id) {
   testkit::Image image;
   HBITMAP bitmap = LoadBitmapA(module, MAKEINTRESOURCEA(id));
@@ -94,35 +105,18 @@ testkit::Image LoadSkin(HMODULE module, int id) {
 
 testkit::Image CaptureSurface(HDC dc, int width, int height) { return testkit::CaptureDc(dc, 0, 0, width, height); }
 
-int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames,
-                    const std::vector<RECT>& drawnOver) {
+int FrameDifference(const testkit::Image& shot, const RECT& rect, const testkit::Image& skin, int frame, int frames) {
   if (shot.Empty() || skin.Empty()) return -1;
   const int height = rect.bottom - rect.top;
   int differ = 0;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < rect.right - rect.left; ++x) {
-      POINT p = {rect.left + x, rect.top + y};
-      bool covered = false;
-      for (const RECT& over : drawnOver) covered = covered || PtInRect(&over, p);
-      if (covered) continue;
       int sx = frames ? x : rect.left + x;
       int sy = frames ? frame * (skin.height / frames) + y : rect.top + y;
       if (shot.At(rect.left + x, rect.top + y) != skin.At(sx, sy)) ++differ;
     }
   }
   return differ;
-}
-
-std::vector<RECT> DrawnAfter(StripControl control, int c) {
-  // The order in which a strip's controls are created, and so drawn.
-  const StripControl order[] = {kOpen, kClose, kPlay, kPause, kProps, kName, kView, kLoop, kSync, kLed};
-  std::vector<RECT> after;
-  bool later = false;
-  for (StripControl k : order) {
-    if (later) after.push_back(StripRect(k, c));
-    later = later || k == control;
-  }
-  return after;
 }
 
 int LitTextPixels(const testkit::Image& shot, const RECT& rect, bool* allGreen) {
@@ -150,6 +144,18 @@ ProgressSteps::~ProgressSteps() {
 }
 
 int ProgressSteps::Count() const { return g_steps; }
+
+DialogGuard::DialogGuard() {
+  g_dialogs = 0;
+  g_dialogHook = SetWindowsHookExA(WH_CBT, RefuseDialogs, nullptr, GetCurrentThreadId());
+}
+
+DialogGuard::~DialogGuard() {
+  if (g_dialogHook) UnhookWindowsHookEx(g_dialogHook);
+  g_dialogHook = nullptr;
+}
+
+int DialogGuard::Count() const { return g_dialogHook ? g_dialogs : -1; }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   DWORD start = GetTickCount();

@@ -1,7 +1,7 @@
 // The main window reached as a host reaches it: the real sondrel.oin loaded with
 // LoadLibrary, driven through its exports, its window clicked with real mouse input
-// and its pixels compared with the skin images of the same module. Loaded files,
-// refusals and the close request are checked end to end (tests/e2e).
+// as a person uses it. How it looks, loaded files, refusals and the close request
+// are checked end to end (tests/e2e).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/PluginLoader.h"
-#include "tests/mainwindow/MainWindowKit.h"
+#include "tests/ui/plugin/MainWindowKit.h"
 
 using namespace mwkit;
 using testkit::DataPath;
@@ -89,15 +89,6 @@ class PluginWindowTest : public ::testing::Test {
 
   void Open(int c, const std::string& path) { ASSERT_TRUE(OpenWithDialog(hwnd_, c, path)); }
 
-  testkit::Image Skin(int id) { return LoadSkin(plugin_.Module(), id); }
-
-  // How far a strip control on the screen is from the given frame of its skin image.
-  int Difference(const testkit::Image& shot, StripControl control, int c, int frame) {
-    int id = control == kLed && frame == 1 ? 126 : SkinId(control);
-    return FrameDifference(shot, StripRect(control, c), Skin(id), control == kLed ? 0 : frame, FrameCount(control),
-                           DrawnAfter(control, c));
-  }
-
   static std::vector<unsigned char> savedSettings_;
   static bool hadSettings_;
   hostkit::PluginLoader plugin_;
@@ -106,61 +97,6 @@ class PluginWindowTest : public ::testing::Test {
 
 std::vector<unsigned char> PluginWindowTest::savedSettings_;
 bool PluginWindowTest::hadSettings_ = false;
-
-// Frames of the skin images: a push button's 0 normal, 1 disabled; an unlit LED 0.
-constexpr int kNormal = 0, kDisabled = 1;
-constexpr int kUnlit = 0;
-
-TEST_F(PluginWindowTest, FreshWindowIsTheSkinWithFourEmptyStrips) {
-  testkit::Image shot = testkit::CaptureWindow(hwnd_);
-  ASSERT_EQ(shot.width, 485);
-  ASSERT_EQ(shot.height, 272);
-  shot.SavePng(testkit::ScratchDir("mainwindow_shot_fresh") + "\\window.png");
-  for (int c = 0; c < 4; ++c) {
-    SCOPED_TRACE("channel index " + std::to_string(c));
-    EXPECT_EQ(Difference(shot, kOpen, c, kNormal), 0);
-    EXPECT_EQ(Difference(shot, kClose, c, kDisabled), 0);
-    EXPECT_EQ(Difference(shot, kPlay, c, kDisabled), 0);
-    EXPECT_EQ(Difference(shot, kPause, c, kDisabled), 0);
-    EXPECT_EQ(Difference(shot, kProps, c, kNormal), 0);
-    EXPECT_EQ(Difference(shot, kSync, c, kNormal), 0);
-    EXPECT_EQ(Difference(shot, kLoop, c, kNormal), 0);
-    EXPECT_EQ(Difference(shot, kLed, c, kUnlit), 0);
-    EXPECT_TRUE(shot.Filled(StripRect(kView, c), kEmptyStrip));
-    // "audio track N" in green on black.
-    bool green = false;
-    EXPECT_GT(LitTextPixels(shot, StripRect(kName, c), &green), 40);
-    EXPECT_TRUE(green);
-  }
-  EXPECT_EQ(FrameDifference(shot, ToggleRect(), Skin(129), 0, 4), 0);
-
-  // Everywhere else inside the outline: the background.
-  testkit::Image background = Skin(111);
-  HRGN outline = CreateRectRgn(0, 0, 0, 0);
-  ASSERT_NE(GetWindowRgn(hwnd_, outline), ERROR);
-  int differ = 0, covered = 0;
-  for (int y = 0; y < 272; ++y) {
-    for (int x = 0; x < 485; ++x) {
-      if (!PtInRegion(outline, x, y)) continue;
-      POINT p = {x, y};
-      RECT toggle = ToggleRect();
-      bool onControl = PtInRect(&toggle, p);
-      for (int c = 0; c < 4 && !onControl; ++c)
-        for (int k = 0; k < kStripControlCount && !onControl; ++k) {
-          RECT r = StripRect(StripControl(k), c);
-          onControl = PtInRect(&r, p);
-        }
-      if (onControl) {
-        ++covered;
-        continue;
-      }
-      if (shot.At(x, y) != background.At(x, y)) ++differ;
-    }
-  }
-  DeleteObject(outline);
-  EXPECT_EQ(differ, 0);
-  EXPECT_GT(covered, 4 * 315 * 26);
-}
 
 // The host may end the window at any moment, also while the user is in one of its dialogs.
 TEST_F(PluginWindowTest, HostEndsTheWindowWhileItsDialogsAreOpen) {
