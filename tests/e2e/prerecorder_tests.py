@@ -86,20 +86,26 @@ def mono_takes():
     _check_recording_look(os.path.join(r.out, "recording.png"))
 
 
-def _check_recording_look(path):
+def _skin_differs(shot, name, frame):
+    """Pixels of a pre-recorder control that differ from frame `frame` of its skin bitmap."""
     from imagefiles import read_bmp
-    from layout import BITMAPS
+    from layout import BITMAPS, PRE_CONTROLS
+    ident = {"start": 132, "stop": 133, "led": 134}[name]
+    x0, y0, w, h = PRE_CONTROLS[name]
+    image = read_bmp(os.path.join(SOURCE, "resources", "skin", BITMAPS[ident][0]))[0]
+    return sum(1 for y in range(h) for x in range(w) if shot[y0 + y][x0 + x][:3] != tuple(image[frame * h + y][x]))
+
+
+def _check_recording_look(path):
+    from layout import PRE_CONTROLS
     shot = read_png(path)
     check((len(shot[0]), len(shot)) == (313, 119), "the screenshot is the 313 x 119 pre-recorder")
-    skin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "skin")
-    image = {ident: read_bmp(os.path.join(skin, BITMAPS[ident][0]))[0] for ident in (132, 133, 134)}
-    for label, (x0, y0, w, h), ident, frame in (("start key, disabled", (149, 46, 20, 17), 132, 1),
-                                                ("stop key, normal", (181, 46, 20, 17), 133, 0),
-                                                ("LED, lit", (260, 50, 11, 11), 134, 0)):
-        wrong = sum(1 for y in range(h) for x in range(w)
-                    if shot[y0 + y][x0 + x][:3] != tuple(image[ident][frame * h + y][x]))
+    for label, name, frame in (("start key, disabled", "start", 1), ("stop key, normal", "stop", 0),
+                               ("LED, lit", "led", 0)):
+        wrong = _skin_differs(shot, name, frame)
         check(wrong == 0, "%s: %d pixels differ from the skin" % (label, wrong))
-    red = [(x, y) for y in range(19, 99) for x in range(23, 123) if shot[y][x][:3] == (255, 0, 0)]
+    x0, y0, w, h = PRE_CONTROLS["trace"]
+    red = [(x, y) for y in range(y0, y0 + h) for x in range(x0, x0 + w) if shot[y][x][:3] == (255, 0, 0)]
     check(len({y for _, y in red}) > 5, "the live trace moves away from its centre line")
 
 
@@ -205,12 +211,7 @@ def _small_disk(name, kib):
 
 
 def _led_lit(path):
-    from imagefiles import read_bmp
-    from layout import BITMAPS
-    shot = read_png(path)
-    skin = os.path.join(SOURCE, "resources", "skin")
-    lit = read_bmp(os.path.join(skin, BITMAPS[134][0]))[0]
-    return all(shot[50 + y][260 + x][:3] == tuple(lit[y][x]) for y in range(11) for x in range(11))
+    return _skin_differs(read_png(path), "led", 0) == 0
 
 
 def full_disk():

@@ -18,7 +18,8 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t offset, siz
 
 using StreamReadTest = EngineTest;
 
-TEST_F(StreamReadTest, StoppedChannelLeavesOutValuesPausedOneDeliversNoBytes) {
+// A paused channel's empty blocks are checked end to end (tests/e2e, stereo_split).
+TEST_F(StreamReadTest, StoppedAndEmptyChannelsLeaveTheOutValues) {
   ASSERT_EQ(Load(0, "mono1000.wav"), 0);
   uint8_t sentinel = 0;
   uint8_t* out = &sentinel;
@@ -27,16 +28,7 @@ TEST_F(StreamReadTest, StoppedChannelLeavesOutValuesPausedOneDeliversNoBytes) {
   EXPECT_EQ(out, &sentinel);
   EXPECT_EQ(count, 12345);
   EXPECT_FALSE(engine->ReadStreamChannel(1, &out, &count));  // empty; channels out of range: ExportsTest
-
-  ASSERT_TRUE(engine->PlayStop(0));
-  ASSERT_TRUE(engine->Pause(0));
-  Block paused = Read(0);
-  EXPECT_TRUE(paused.ok);
-  EXPECT_EQ(paused.count, 0);
-  EXPECT_EQ(paused.data, engine->ChannelAt(0).output);
-  // Resuming continues where the pause left the file: here at its start.
-  engine->Pause(0);
-  EXPECT_EQ(Read(0).Bytes(), Slice(Bytes("mono1000.raw"), 0, 1000 < 4410 ? 1000 : 4410));
+  EXPECT_EQ(out, &sentinel);
 }
 
 TEST_F(StreamReadTest, MonoFileEndsStopsRewindsAndLoopsBackToItsStart) {

@@ -122,12 +122,6 @@ TEST(WaveInputSetup, BufferRules) {
   ASSERT_EQ(input.AllocateBuffers(3, 8190), 0);
   EXPECT_TRUE(input.BuffersAllocated());
   EXPECT_EQ(input.BufferCount(), 3);
-  for (int i = 0; i < 3; ++i) {
-    WAVEHDR* header = input.Buffer(i);
-    ASSERT_NE(header, nullptr);
-    EXPECT_EQ(header->dwBufferLength, 8190u);
-    EXPECT_EQ(header->dwUser, 0u);
-  }
   EXPECT_TRUE(input.AllBuffersReturned());
   input.FreeBuffers();
   EXPECT_FALSE(input.BuffersAllocated());

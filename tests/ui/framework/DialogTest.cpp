@@ -53,12 +53,6 @@ TEST(Dialog, RefusingCanCloseKeepsItOpen) {
   EXPECT_EQ(dialog.closed, 0);
 }
 
-TEST(Dialog, MissingTemplateGivesMinusOne) {
-  Dialog dialog(kMissingDialog);
-  dialog.SetInstance(Module());
-  EXPECT_EQ(dialog.RunModal(), -1);
-}
-
 TEST(Dialog, HelpOnlyForAWindowContextAndAHelpId) {
   HelpRecorder recorder;
   PlainDialog dialog;

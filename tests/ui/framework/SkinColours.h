@@ -11,7 +11,6 @@ enum TestSkin : int {
   kOnBitmap = 206,          // 16 x 12
   kOffBitmap = 207,         // 16 x 12
   kPlainDialog = 300,       // OK and Cancel
-  kMissingDialog = 399,     // not in the resources
 };
 
 constexpr uint32_t kPushFrames[4] = {0xC80000, 0x808080, 0xC8C800, 0x0000C8};

@@ -14,8 +14,6 @@ namespace {
 constexpr LayoutRect kPlaces[kStripControlCount] = {kStripOpen, kStripClose, kStripPlay, kStripPause,
                                                     kStripView, kStripName, kStripSync, kStripLoop,
                                                     kStripLed,  kStripProps};
-constexpr int kSkinIds[kStripControlCount] = {120, 121, 124, 123, 0, 0, 125, 122, 127, 128};
-constexpr int kFrames[kStripControlCount] = {4, 4, 8, 8, 0, 0, 8, 8, 1, 4};
 
 volatile LONG g_steps = 0;
 HHOOK g_hook = nullptr;

@@ -196,28 +196,6 @@ TEST_F(MainWindowTest, PropertiesShowTheFormatChunk) {
   EXPECT_EQ(instant[10], "fits");
 }
 
-TEST_F(MainWindowTest, PictureOfSilenceAndItsCacheFile) {
-  std::string path = FreshCopy("silence.wav", "mainwindow_picture");
-  std::string cache = testkit::CachePathOf(path);
-  int32_t partner;
-  {
-    ProgressSteps steps;
-    ASSERT_EQ(Engine().LoadChannel(0, path.c_str(), &partner), 0);
-    EXPECT_GT(steps.Count(), 0);
-  }
-  Rest();
-  testkit::Image picture = Picture(0);
-  const int middle = kStripImageHeight / 2;
-  EXPECT_EQ(picture.Count({0, middle, kStripImageWidth, middle + 1}, kBlack), kStripImageWidth);
-  EXPECT_EQ(picture.Count(kWholePicture, kCyan), kStripImageWidth * (kStripImageHeight - 1));
-  // The view shows it; the marker is not drawn at 0.
-  testkit::Image shot = testkit::CaptureWindow(hwnd_);
-  RECT view = StripRect(kView, 0);
-  EXPECT_EQ(FrameDifference(shot, view, picture, 0, 1), 0);
-  // When the cache is taken is checked with the picture itself (WaveTraceTest).
-  EXPECT_GT(testkit::ReadFileBytes(cache).size(), 12u);
-}
-
 TEST_F(MainWindowTest, StreamingThreadMovesTheMarkerAndStopsTheChannel) {
   int32_t partner;
   ASSERT_EQ(Engine().LoadChannel(0, DataPath("mainwindow\\tone.wav").c_str(), &partner), 0);
@@ -312,10 +290,8 @@ TEST_F(MainWindowTest, WindowComesAndGoesWhileTheHostStreams) {
 }
 
 // The close request's record is checked end to end (tests/e2e, system_close).
-TEST_F(MainWindowTest, CloseRequestGoesToTheHostAndASecondCreateMakesNoSecondWindow) {
-  SendMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);  // handled (and refused) when the call returns
-  EXPECT_TRUE(IsWindowVisible(hwnd_));
-  EXPECT_EQ(g_host.commandCodes, std::vector<int32_t>{15});
+// The close key's request to the host is checked end to end (tests/e2e, system_close).
+TEST_F(MainWindowTest, ASecondCreateMakesNoSecondWindow) {
   EXPECT_EQ(window_->CreateUserInterface(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOW), 0);
   EXPECT_EQ(window_->Handle(), hwnd_);
 }
