@@ -26,35 +26,39 @@ typedef float Float4 __attribute__((vector_size(16)));
 typedef float Float4Unaligned __attribute__((vector_size(16), aligned(4), may_alias));
 #define Load4(p) (*reinterpret_cast<const Float4Unaligned*>(p))
 
-// sums[0] = h . x and, with y, sums[1] = h . y, over taps (a multiple of four).
-void Dot(const float* h, const float* x, const float* y, uint32_t taps, float* sums) {
+// h . x and h . y over taps (a multiple of four): two channels share each load of taps.
+inline void DotStereo(const float* h, const float* x, const float* y, uint32_t taps, float* left, float* right) {
   // Two sums per channel: the additions of one do not wait for the other's.
   Float4 a = {}, b = {}, c = {}, d = {};
   uint32_t j = 0;
-  if (y) {
-    for (; j + 8 <= taps; j += 8) {
-      Float4 h0 = Load4(h + j), h1 = Load4(h + j + 4);
-      a += h0 * Load4(x + j);
-      b += h1 * Load4(x + j + 4);
-      c += h0 * Load4(y + j);
-      d += h1 * Load4(y + j + 4);
-    }
-    for (; j < taps; j += 4) {
-      Float4 h0 = Load4(h + j);
-      a += h0 * Load4(x + j);
-      c += h0 * Load4(y + j);
-    }
-  } else {
-    for (; j + 8 <= taps; j += 8) {
-      a += Load4(h + j) * Load4(x + j);
-      b += Load4(h + j + 4) * Load4(x + j + 4);
-    }
-    for (; j < taps; j += 4) a += Load4(h + j) * Load4(x + j);
+  for (; j + 8 <= taps; j += 8) {
+    Float4 h0 = Load4(h + j), h1 = Load4(h + j + 4);
+    a += h0 * Load4(x + j);
+    b += h1 * Load4(x + j + 4);
+    c += h0 * Load4(y + j);
+    d += h1 * Load4(y + j + 4);
+  }
+  if (j < taps) {
+    Float4 h0 = Load4(h + j);
+    a += h0 * Load4(x + j);
+    c += h0 * Load4(y + j);
   }
   a += b;
   c += d;
-  sums[0] = (a[0] + a[1]) + (a[2] + a[3]);
-  sums[1] = (c[0] + c[1]) + (c[2] + c[3]);
+  *left = (a[0] + a[1]) + (a[2] + a[3]);
+  *right = (c[0] + c[1]) + (c[2] + c[3]);
+}
+
+inline float DotMono(const float* h, const float* x, uint32_t taps) {
+  Float4 a = {}, b = {};
+  uint32_t j = 0;
+  for (; j + 8 <= taps; j += 8) {
+    a += Load4(h + j) * Load4(x + j);
+    b += Load4(h + j + 4) * Load4(x + j + 4);
+  }
+  if (j < taps) a += Load4(h + j) * Load4(x + j);
+  a += b;
+  return (a[0] + a[1]) + (a[2] + a[3]);
 }
 
 uint32_t Gcd(uint32_t a, uint32_t b) {
@@ -166,9 +170,9 @@ void Resampler::Commit(uint32_t frames) {
 }
 
 // The taps for the next output's phase: a row of the table, or two rows blended.
-const float* Resampler::Coefficients() {
-  if (exact_) return table_.get() + (size_t)phase_ * taps_;
-  uint64_t position = (uint64_t)phase_ * phases_;
+const float* Resampler::Coefficients(uint32_t phase) {
+  if (exact_) return table_.get() + (size_t)phase * taps_;
+  uint64_t position = (uint64_t)phase * phases_;
   uint32_t row = (uint32_t)(position / up_);
   float w = (float)(position % up_) / (float)up_;
   const float* a = table_.get() + (size_t)row * taps_;
@@ -187,25 +191,33 @@ uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
   } else {
     limit = fill_ > half_ ? fill_ - half_ : 0;
   }
-  uint32_t k = 0;
+  // The stepping state lives in locals: the stores to out cannot be seen to leave it alone.
+  uint32_t k = 0, next = next_, phase = phase_;
+  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
   const float* left = history_.get();
   const float* right = left + capacity_;
-  while (k < maxOut && next_ < limit) {
-    const float* h = Coefficients();
-    const uint32_t from = next_ + 1 - half_;
-    float sums[2];
-    Dot(h, left + from, channels_ == 2 ? right + from : nullptr, taps_, sums);
-    out[0][k] = RoundToSample16(sums[0]);
-    if (channels_ == 2) out[1][k] = RoundToSample16(sums[1]);
-    // One output's step: whole input samples and a remainder, without a division.
-    next_ += stepWhole_;
-    phase_ += stepPart_;
-    if (phase_ >= up_) {
-      phase_ -= up_;
-      ++next_;
+  int16_t* outLeft = out[0];
+  for (; k < maxOut && next < limit; ++k) {
+    const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase);
+    const uint32_t from = next + 1 - half;
+    if (channels_ == 2) {
+      float l, r;
+      DotStereo(h, left + from, right + from, taps, &l, &r);
+      outLeft[k] = RoundToSample16(l);
+      out[1][k] = RoundToSample16(r);
+    } else {
+      outLeft[k] = RoundToSample16(DotMono(h, left + from, taps));
     }
-    ++k;
+    // One output's step: whole input samples and a remainder, without a division.
+    next += stepWhole;
+    phase += stepPart;
+    if (phase >= up) {
+      phase -= up;
+      ++next;
+    }
   }
+  next_ = next;
+  phase_ = phase;
   // Keep only what later outputs reach back to.
   uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
   if (keepFrom > fill_) keepFrom = fill_;

@@ -38,7 +38,8 @@ class Resampler {
   uint32_t Phases() const { return phases_; }
 
  private:
-  const float* Coefficients();
+  // The taps for an output at phase / up_ of an input sample.
+  const float* Coefficients(uint32_t phase);
 
   uint32_t up_ = 1;    // output samples per ...
   uint32_t down_ = 1;  // ... this many input samples, in lowest terms
