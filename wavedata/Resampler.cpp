@@ -29,15 +29,17 @@ typedef float Float4Unaligned __attribute__((vector_size(16), aligned(4), may_al
 
 typedef int32_t Int4 __attribute__((vector_size(16)));
 
-// The four lanes of each of four sums added up: one lane per sum, in the same order for every output.
-inline Float4 AddAcross(Float4 a, Float4 b, Float4 c, Float4 d) {
+// The four lanes of each of four sums added up, one lane per sum, in the same order
+// for every output. (Vectors pass by reference: the i686 build has no vector registers.)
+inline void AddAcross(const Float4& a, const Float4& b, const Float4& c, const Float4& d, Float4* sums) {
   Float4 ab = __builtin_shuffle(a, b, Int4{0, 4, 1, 5}) + __builtin_shuffle(a, b, Int4{2, 6, 3, 7});
   Float4 cd = __builtin_shuffle(c, d, Int4{0, 4, 1, 5}) + __builtin_shuffle(c, d, Int4{2, 6, 3, 7});
-  return __builtin_shuffle(ab, cd, Int4{0, 1, 4, 5}) + __builtin_shuffle(ab, cd, Int4{2, 3, 6, 7});
+  *sums = __builtin_shuffle(ab, cd, Int4{0, 1, 4, 5}) + __builtin_shuffle(ab, cd, Int4{2, 3, 6, 7});
 }
 
 // Four sums rounded to 16-bit samples exactly as RoundToSample16 rounds one.
-inline void Round4(Float4 v, int16_t* out, uint32_t count) {
+inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
+  Float4 v = sums;
   const Float4 high = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
   const Float4 low = {-32768.0f, -32768.0f, -32768.0f, -32768.0f};
   v = v > high ? high : v;
@@ -219,7 +221,9 @@ uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
         l3 += h3 * Load4(x[3] + j);
         r3 += h3 * Load4(x[3] + other + j);
       }
-      Round4(AddAcross(r0, r1, r2, r3), out[1] + k, count);
+      Float4 right;
+      AddAcross(r0, r1, r2, r3, &right);
+      Round4(right, out[1] + k, count);
     } else {
       for (uint32_t j = 0; j < taps; j += 4) {
         l0 += Load4(h[0] + j) * Load4(x[0] + j);
@@ -228,7 +232,9 @@ uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
         l3 += Load4(h[3] + j) * Load4(x[3] + j);
       }
     }
-    Round4(AddAcross(l0, l1, l2, l3), out[0] + k, count);
+    Float4 left;
+    AddAcross(l0, l1, l2, l3, &left);
+    Round4(left, out[0] + k, count);
     k += count;
   }
   next_ = next;
