@@ -1,5 +1,6 @@
 #include "wavedata/Resampler.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -26,35 +27,28 @@ typedef float Float4 __attribute__((vector_size(16)));
 typedef float Float4Unaligned __attribute__((vector_size(16), aligned(4), may_alias));
 #define Load4(p) (*reinterpret_cast<const Float4Unaligned*>(p))
 
-// sums[0] = h . x and, with y, sums[1] = h . y, over taps (a multiple of four).
-void Dot(const float* h, const float* x, const float* y, uint32_t taps, float* sums) {
-  // Two sums per channel: the additions of one do not wait for the other's.
-  Float4 a = {}, b = {}, c = {}, d = {};
-  uint32_t j = 0;
-  if (y) {
-    for (; j + 8 <= taps; j += 8) {
-      Float4 h0 = Load4(h + j), h1 = Load4(h + j + 4);
-      a += h0 * Load4(x + j);
-      b += h1 * Load4(x + j + 4);
-      c += h0 * Load4(y + j);
-      d += h1 * Load4(y + j + 4);
-    }
-    for (; j < taps; j += 4) {
-      Float4 h0 = Load4(h + j);
-      a += h0 * Load4(x + j);
-      c += h0 * Load4(y + j);
-    }
-  } else {
-    for (; j + 8 <= taps; j += 8) {
-      a += Load4(h + j) * Load4(x + j);
-      b += Load4(h + j + 4) * Load4(x + j + 4);
-    }
-    for (; j < taps; j += 4) a += Load4(h + j) * Load4(x + j);
-  }
-  a += b;
-  c += d;
-  sums[0] = (a[0] + a[1]) + (a[2] + a[3]);
-  sums[1] = (c[0] + c[1]) + (c[2] + c[3]);
+typedef int32_t Int4 __attribute__((vector_size(16)));
+
+// The four lanes of each of four sums added up, one lane per sum, in the same order
+// for every output. (Vectors pass by reference: the i686 build has no vector registers.)
+inline void AddAcross(const Float4& a, const Float4& b, const Float4& c, const Float4& d, Float4* sums) {
+  Float4 ab = __builtin_shuffle(a, b, Int4{0, 4, 1, 5}) + __builtin_shuffle(a, b, Int4{2, 6, 3, 7});
+  Float4 cd = __builtin_shuffle(c, d, Int4{0, 4, 1, 5}) + __builtin_shuffle(c, d, Int4{2, 6, 3, 7});
+  *sums = __builtin_shuffle(ab, cd, Int4{0, 1, 4, 5}) + __builtin_shuffle(ab, cd, Int4{2, 3, 6, 7});
+}
+
+// Four sums rounded to 16-bit samples exactly as RoundToSample16 rounds one.
+inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
+  Float4 v = sums;
+  const Float4 high = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
+  const Float4 low = {-32768.0f, -32768.0f, -32768.0f, -32768.0f};
+  v = v > high ? high : v;
+  v = v < low ? low : v;
+  // The half carries each value's sign; truncation then rounds both ways alike.
+  const Int4 sign = {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
+  v += (Float4)(((Int4)v & sign) | 0x3F000000);
+  Int4 whole = __builtin_convertvector(v, Int4) & (v == v);
+  for (uint32_t i = 0; i < count; ++i) out[i] = (int16_t)whole[i];
 }
 
 uint32_t Gcd(uint32_t a, uint32_t b) {
@@ -115,7 +109,7 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
   size_t rows = (size_t)phases_ + 1;
   table_.reset(new (std::nothrow) float[rows * taps_]);
   history_.reset(new (std::nothrow) float[(size_t)channels_ * capacity_]);
-  scratch_.reset(new (std::nothrow) float[taps_]);
+  scratch_.reset(new (std::nothrow) float[(size_t)kGroup * taps_]);
   if (!table_ || !history_ || !scratch_) {
     table_.reset();
     history_.reset();
@@ -166,14 +160,14 @@ void Resampler::Commit(uint32_t frames) {
 }
 
 // The taps for the next output's phase: a row of the table, or two rows blended.
-const float* Resampler::Coefficients() {
-  if (exact_) return table_.get() + (size_t)phase_ * taps_;
-  uint64_t position = (uint64_t)phase_ * phases_;
+const float* Resampler::Coefficients(uint32_t phase, int slot) {
+  if (exact_) return table_.get() + (size_t)phase * taps_;
+  uint64_t position = (uint64_t)phase * phases_;
   uint32_t row = (uint32_t)(position / up_);
   float w = (float)(position % up_) / (float)up_;
   const float* a = table_.get() + (size_t)row * taps_;
   const float* b = a + taps_;
-  float* s = scratch_.get();
+  float* s = scratch_.get() + (size_t)slot * taps_;
   for (uint32_t j = 0; j < taps_; ++j) s[j] = a[j] + w * (b[j] - a[j]);
   return s;
 }
@@ -187,25 +181,64 @@ uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
   } else {
     limit = fill_ > half_ ? fill_ - half_ : 0;
   }
-  uint32_t k = 0;
-  const float* left = history_.get();
-  const float* right = left + capacity_;
-  while (k < maxOut && next_ < limit) {
-    const float* h = Coefficients();
-    const uint32_t from = next_ + 1 - half_;
-    float sums[2];
-    Dot(h, left + from, channels_ == 2 ? right + from : nullptr, taps_, sums);
-    out[0][k] = RoundToSample16(sums[0]);
-    if (channels_ == 2) out[1][k] = RoundToSample16(sums[1]);
-    // One output's step: whole input samples and a remainder, without a division.
-    next_ += stepWhole_;
-    phase_ += stepPart_;
-    if (phase_ >= up_) {
-      phase_ -= up_;
-      ++next_;
+  // Outputs go in groups of four: the sums of a group run side by side, so no
+  // addition waits for the one before, and they are added up and rounded together.
+  // A short group repeats its last output in the unused lanes, so that every output
+  // is summed alike however the blocks fall. The stepping state lives in locals.
+  uint32_t k = 0, next = next_, phase = phase_;
+  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
+  const size_t other = capacity_;  // from a left sample to the right one
+  while (k < maxOut && next < limit) {
+    const float* h[kGroup];
+    const float* x[kGroup];
+    uint32_t count = 0;
+    for (; count < kGroup && k + count < maxOut && next < limit; ++count) {
+      h[count] = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, (int)count);
+      x[count] = history_.get() + (next + 1 - half);
+      // One output's step: whole input samples and a remainder, without a division.
+      next += stepWhole;
+      phase += stepPart;
+      if (phase >= up) {
+        phase -= up;
+        ++next;
+      }
     }
-    ++k;
+    for (uint32_t i = count; i < kGroup; ++i) {
+      h[i] = h[count - 1];
+      x[i] = x[count - 1];
+    }
+    Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {};
+    if (channels_ == 2) {
+      Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
+      for (uint32_t j = 0; j < taps; j += 4) {
+        Float4 h0 = Load4(h[0] + j), h1 = Load4(h[1] + j), h2 = Load4(h[2] + j), h3 = Load4(h[3] + j);
+        l0 += h0 * Load4(x[0] + j);
+        r0 += h0 * Load4(x[0] + other + j);
+        l1 += h1 * Load4(x[1] + j);
+        r1 += h1 * Load4(x[1] + other + j);
+        l2 += h2 * Load4(x[2] + j);
+        r2 += h2 * Load4(x[2] + other + j);
+        l3 += h3 * Load4(x[3] + j);
+        r3 += h3 * Load4(x[3] + other + j);
+      }
+      Float4 right;
+      AddAcross(r0, r1, r2, r3, &right);
+      Round4(right, out[1] + k, count);
+    } else {
+      for (uint32_t j = 0; j < taps; j += 4) {
+        l0 += Load4(h[0] + j) * Load4(x[0] + j);
+        l1 += Load4(h[1] + j) * Load4(x[1] + j);
+        l2 += Load4(h[2] + j) * Load4(x[2] + j);
+        l3 += Load4(h[3] + j) * Load4(x[3] + j);
+      }
+    }
+    Float4 left;
+    AddAcross(l0, l1, l2, l3, &left);
+    Round4(left, out[0] + k, count);
+    k += count;
   }
+  next_ = next;
+  phase_ = phase;
   // Keep only what later outputs reach back to.
   uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
   if (keepFrom > fill_) keepFrom = fill_;

@@ -38,7 +38,11 @@ class Resampler {
   uint32_t Phases() const { return phases_; }
 
  private:
-  const float* Coefficients();
+  // Outputs summed side by side.
+  static constexpr int kGroup = 4;
+  // The taps for an output at phase / up_ of an input sample; an interpolated row
+  // goes to scratch row slot.
+  const float* Coefficients(uint32_t phase, int slot);
 
   uint32_t up_ = 1;    // output samples per ...
   uint32_t down_ = 1;  // ... this many input samples, in lowest terms
@@ -54,7 +58,7 @@ class Resampler {
   uint32_t maxPush_ = 0;
   std::unique_ptr<float[]> table_;    // (phases_ + 1) rows of taps_
   std::unique_ptr<float[]> history_;  // channels_ rows of capacity_
-  std::unique_ptr<float[]> scratch_;  // one interpolated row
+  std::unique_ptr<float[]> scratch_;  // kGroup interpolated rows
   // The next output's time: sample index next_ in history_ plus phase_ / up_.
   uint32_t next_ = 0;
   uint32_t phase_ = 0;

@@ -56,7 +56,15 @@ void DecodeSamples(const uint8_t* input, uint32_t frames, uint32_t stride, Sampl
       }
       return;
     case SampleEncoding::kSigned24:
-      for (uint32_t i = 0; i < frames; ++i) out[i] = (float)Signed24(input + i * stride) * (1.0f / 256.0f);
+      if (frames == 0) return;
+      out[0] = (float)Signed24(input) * (1.0f / 256.0f);
+      // After the first, each sample has a byte before it: one 32-bit load takes the
+      // sample in its top three bytes, and the arithmetic shift keeps the sign.
+      for (uint32_t i = 1; i < frames; ++i) {
+        uint32_t raw;
+        memcpy(&raw, input + i * stride - 1, 4);
+        out[i] = (float)((int32_t)raw >> 8) * (1.0f / 256.0f);
+      }
       return;
     case SampleEncoding::kSigned32:
       for (uint32_t i = 0; i < frames; ++i) {
