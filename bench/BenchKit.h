@@ -21,6 +21,13 @@ double Median(std::vector<double> values);
 void Report(const std::string& name, double value, const std::string& unit, double baseline, const std::string& goal,
             const std::string& extra = "");
 
+// Allocations counted so far by the counting allocator (bench/CountingAllocation.cpp,
+// linked into the benchmarks that show a path allocates nothing). Calls are counted
+// on every thread, only on the thread given to CountAllocationsOn, or, given 0, on none.
+constexpr DWORD kEveryThread = 0xFFFFFFFFu;
+LONG Allocations();
+void CountAllocationsOn(DWORD thread);
+
 // A folder for generated benchmark inputs beside the build's bin folder (kept between runs).
 std::string DataDir();
 

@@ -25,27 +25,6 @@
 #include "recording/WaveInput.h"
 #include "wavedata/WaveFile.h"
 
-// ---- Counting allocator: only calls made on the recorder thread are counted.
-static volatile DWORD g_countedThread = 0;
-static volatile LONG g_allocations = 0;
-
-static void* Allocate(size_t size) {
-  if (g_countedThread != 0 && GetCurrentThreadId() == g_countedThread) InterlockedIncrement(&g_allocations);
-  return malloc(size ? size : 1);
-}
-void* operator new(size_t size) {
-  void* p = Allocate(size);
-  if (!p) abort();
-  return p;
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
-
 namespace {
 
 constexpr uint32_t kBlock = 8192;         // the host's usual block: 2048 stereo frames
@@ -81,14 +60,14 @@ bool Take(WaveInput& input, Watch& watch, uint32_t blockSize, uint32_t fileBuffe
   ResetEvent(watch.enough);
   input.SetDataCallback(OnBlock, &watch);
   if (input.AllocateBuffers(5, blockSize) != 0 || input.Start(watch.path.c_str(), fileBuffer) != 0) return false;
-  g_countedThread = input.RecorderThreadId();
+  benchkit::CountAllocationsOn(input.RecorderThreadId());
   if (input.QueueBuffers() != 0) return false;
   DWORD limit = static_cast<DWORD>(static_cast<uint64_t>(blocks) * blockSize * 1000 / kBytesPerSecond) + 10000;
   bool filled = WaitForSingleObject(watch.enough, limit) == WAIT_OBJECT_0;
   double start = benchkit::Now();
   int code = input.Stop();
   if (stopSeconds) *stopSeconds = benchkit::Now() - start;
-  g_countedThread = 0;
+  benchkit::CountAllocationsOn(0);
   input.FreeBuffers();
   return filled && code == 0;
 }
@@ -153,6 +132,7 @@ DWORD WINAPI Burn(void* stop) {
 }  // namespace
 
 int main() {
+  benchkit::CountAllocationsOn(0);  // only the recorder thread's calls count, while a take runs
   if (!hostkit::FeedAvailable() || waveInGetNumDevs() == 0) {
     fprintf(stderr, "bench_recording: no capture device (run through ./sondrel bench)\n");
     return 1;
@@ -168,9 +148,9 @@ int main() {
 
   // Allocations on the recorder thread.
   watch.path = TakePath("bench_take_allocations.wav");
-  LONG before = g_allocations;
+  LONG before = benchkit::Allocations();
   if (!Take(input, watch, kBlock, kFileBuffer, 64, nullptr)) return 1;
-  LONG allocations = g_allocations - before;
+  LONG allocations = benchkit::Allocations() - before;
   double blocks = watch.blocks;
   benchkit::Report("recording_thread_allocations", allocations, "allocations", blocks, "=0");
 

@@ -16,29 +16,11 @@
 #include <new>
 #include <vector>
 
+#include "bench/BenchKit.h"
 #include "core/ErrorCodes.h"
 #include "engine/ChannelEngine.h"
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
-
-static volatile LONG g_allocations = 0;
-
-void* operator new(size_t size) {
-  InterlockedIncrement(&g_allocations);
-  void* p = malloc(size ? size : 1);
-  if (!p) abort();
-  return p;
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  InterlockedIncrement(&g_allocations);
-  return malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
 
 namespace {
 
@@ -213,13 +195,13 @@ struct Samples {
 
 template <typename Call>
 void TimeRound(Samples& samples, Call call) {
-  LONG before = g_allocations;
+  LONG before = benchkit::Allocations();
   for (int i = 0; i < kRound; ++i) {
     double t0 = NowUs();
     call();
     samples.us.push_back(NowUs() - t0);
   }
-  samples.allocations += g_allocations - before;
+  samples.allocations += benchkit::Allocations() - before;
 }
 
 }  // namespace

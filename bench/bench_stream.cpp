@@ -12,30 +12,9 @@
 #include <new>
 #include <vector>
 
+#include "bench/BenchKit.h"
 #include "engine/ChannelEngine.h"
 #include "wavedata/WaveFile.h"
-
-// ---- Counting allocator: every operator new of the process passes here.
-static volatile LONG g_allocations = 0;
-
-void* operator new(size_t size) {
-  InterlockedIncrement(&g_allocations);
-  void* p = malloc(size ? size : 1);
-  if (!p) abort();
-  return p;
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  InterlockedIncrement(&g_allocations);
-  return malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }
 
 namespace {
 
@@ -130,13 +109,13 @@ struct Samples {
 // One round of kRound timed calls; the allocations made meanwhile are counted.
 template <typename Call>
 void TimeRound(Samples& samples, Call call) {
-  LONG before = g_allocations;
+  LONG before = benchkit::Allocations();
   for (int i = 0; i < kRound; ++i) {
     double t0 = NowUs();
     call();
     samples.us.push_back(NowUs() - t0);
   }
-  samples.allocations += g_allocations - before;
+  samples.allocations += benchkit::Allocations() - before;
 }
 
 // setupAllocations shows that the counter sees the engine's allocations at all.
@@ -182,10 +161,10 @@ int main() {
   SetupRecord setup = {{0, kBlock, 0, kFileBuffer, 0, 0}};
   engine.ApplySetup(setup);
   int32_t partner = -1;
-  LONG beforeLoads = g_allocations;
+  LONG beforeLoads = benchkit::Allocations();
   if (engine.LoadChannel(0, mono, &partner) != 0 || engine.LoadChannel(2, stereo, &partner) != 0)
     return Fail("cannot load the files");
-  long loadAllocations = g_allocations - beforeLoads;
+  long loadAllocations = benchkit::Allocations() - beforeLoads;
   for (int c : {0, 2}) {
     engine.SetLoop(c, true);
     engine.PlayStop(c);
