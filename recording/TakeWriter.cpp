@@ -1,7 +1,6 @@
 #include "recording/TakeWriter.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "wavedata/WaveFile.h"
 
@@ -46,19 +45,7 @@ bool TakeWriter::Create(const char* path, const WAVEFORMATEX& format) {
                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file_ == INVALID_HANDLE_VALUE) return Fail(GetLastError());
   WaveHeader header;
-  memset(&header, 0, sizeof header);
-  memcpy(&header.riffId, "RIFF", 4);
-  header.riffSize = kHeaderTail;
-  memcpy(&header.formType, "WAVE", 4);
-  memcpy(&header.fmtId, "fmt ", 4);
-  header.fmtSize = 16;
-  header.formatTag = WAVE_FORMAT_PCM;
-  header.channels = format.nChannels;
-  header.samplesPerSec = format.nSamplesPerSec;
-  header.avgBytesPerSec = format.nAvgBytesPerSec;
-  header.blockAlign = format.nBlockAlign;
-  header.bitsPerSample = format.wBitsPerSample;
-  memcpy(&header.dataId, "data", 4);
+  MakePcmHeader(&header, format, 0);
   uint32_t written = 0;
   bool ok = WriteAll(&header, kHeaderBytes, &written) && FlushFileBuffers(file_);
   if (!ok) {

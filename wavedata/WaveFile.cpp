@@ -32,6 +32,22 @@ void MakePcmFormat(WAVEFORMATEX* format, uint32_t rate, uint16_t channels, uint1
   format->cbSize = 0;
 }
 
+void MakePcmHeader(WaveHeader* header, const WAVEFORMATEX& format, uint32_t dataSize) {
+  header->riffId = kRiff;
+  header->riffSize = dataSize + kHeaderTail;
+  header->formType = kWave;
+  header->fmtId = kFmt;
+  header->fmtSize = kPcmFormatSize;
+  header->formatTag = WAVE_FORMAT_PCM;
+  header->channels = format.nChannels;
+  header->samplesPerSec = format.nSamplesPerSec;
+  header->avgBytesPerSec = format.nAvgBytesPerSec;
+  header->blockAlign = format.nBlockAlign;
+  header->bitsPerSample = format.wBitsPerSample;
+  header->dataId = kData;
+  header->dataSize = dataSize;
+}
+
 WaveFile::WaveFile() : expectedFormType_(kWave) {
   memset(&header_, 0, sizeof header_);
   skipped_[0] = '\0';
@@ -172,19 +188,8 @@ int WaveFile::ReadFormat() {
 void WaveFile::BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits) {
   WAVEFORMATEX format;
   MakePcmFormat(&format, rate, channels, bits);
-  header_.riffId = kRiff;
-  header_.riffSize = dataSize + kHeaderTail;
+  MakePcmHeader(&header_, format, dataSize);
   header_.formType = expectedFormType_;
-  header_.fmtId = kFmt;
-  header_.fmtSize = kPcmFormatSize;
-  header_.formatTag = format.wFormatTag;
-  header_.channels = format.nChannels;
-  header_.samplesPerSec = format.nSamplesPerSec;
-  header_.avgBytesPerSec = format.nAvgBytesPerSec;
-  header_.blockAlign = format.nBlockAlign;
-  header_.bitsPerSample = format.wBitsPerSample;
-  header_.dataId = kData;
-  header_.dataSize = dataSize;
   presentSize_ = dataSize;
 }
 

@@ -46,6 +46,8 @@ static_assert(sizeof(WaveFormatExtension) == 24, "the format extension is 24 byt
 // Fills a PCM format record from rate, channels and bits (block align and average
 // bytes per second derived, cbSize 0).
 void MakePcmFormat(WAVEFORMATEX* format, uint32_t rate, uint16_t channels, uint16_t bits);
+// The canonical 44-byte header of a PCM wave file in format holding dataSize sample bytes.
+void MakePcmHeader(WaveHeader* header, const WAVEFORMATEX& format, uint32_t dataSize);
 
 class WaveFile : public MultimediaFile {
  public:
