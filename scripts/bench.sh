@@ -1,28 +1,32 @@
 #!/usr/bin/env bash
-# Runs every benchmark of the x86_64 build under Wine (./sondrel bench brings
-# Wine and the display up). With arguments, only the benchmarks whose name
-# contains one of them. Exits non-zero when a benchmark cannot run.
+# Runs every benchmark of the named builds under Wine (./sondrel bench brings
+# Wine and the display up), one build after the other; each BENCH line gets the
+# field arch=i686 or arch=x86_64. With more arguments, only the benchmarks whose
+# name contains one of them. Exits non-zero when a benchmark cannot run.
+#   bench.sh "i686 x86_64" [NAME...]
 set -uo pipefail
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$ROOT/scripts/lib.sh"
-BIN="$BUILD/x86_64/bin"
+arches=$1
+shift
 
 shopt -s nullglob
-benches=("$BIN"/bench_*.exe)
-if [ ${#benches[@]} -eq 0 ]; then
-  log "no benchmarks in $BIN"
-  exit 0
-fi
 failed=()
-for bench in "${benches[@]}"; do
-  name=$(basename "$bench" .exe)
-  if [ $# -gt 0 ]; then
-    wanted=""
-    for pattern in "$@"; do case "$name" in *"$pattern"*) wanted=1 ;; esac; done
-    [ -n "$wanted" ] || continue
-  fi
-  log "running $name"
-  sondrel_wine "$bench" || failed+=("$name")
+log "machine load before the benchmarks: $(cut -d' ' -f1-3 /proc/loadavg)"
+for arch in $arches; do
+  benches=("$BUILD/$arch/bin"/bench_*.exe)
+  [ ${#benches[@]} -gt 0 ] || log "no benchmarks in $BUILD/$arch/bin"
+  for bench in "${benches[@]}"; do
+    name=$(basename "$bench" .exe)
+    if [ $# -gt 0 ]; then
+      wanted=""
+      for pattern in "$@"; do case "$name" in *"$pattern"*) wanted=1 ;; esac; done
+      [ -n "$wanted" ] || continue
+    fi
+    log "running $name ($arch; load $(cut -d' ' -f1 /proc/loadavg))"
+    # The exit status is the benchmark's, not sed's.
+    "$ROOT/scripts/wine-run.sh" "$bench" > >(sed -u "/^BENCH /s/\$/ arch=$arch/") || failed+=("$arch:$name")
+  done
 done
 if [ ${#failed[@]} -gt 0 ]; then
   log "could not run: ${failed[*]}"

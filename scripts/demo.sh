@@ -1,28 +1,32 @@
 #!/usr/bin/env bash
 # The main job in the reference host; ./sondrel demo calls it with Wine and the
-# display up. It makes two sample files (synthesised by tools/makesamples), runs
+# display up, with the build to run (i686, the shipped one, unless --arch says
+# otherwise). It makes two sample files (synthesised by tools/makesamples), runs
 # the bundled session host/demo.session on the plug-in's real window, and leaves
 # the audio each channel delivered, the logs and a screenshot in out/demo/.
+#   demo.sh ARCH
 set -euo pipefail
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$ROOT/scripts/lib.sh"
-BIN="$BUILD/x86_64/bin"
+ARCH=${1:-i686}
+BIN="$BUILD/$ARCH/bin"
+WINE_RUN="$ROOT/scripts/wine-run.sh"
 OUT="$ROOT/out/demo"
 rm -rf "$OUT"
 mkdir -p "$OUT/samples"
 
-echo "== The plug-in, as the host sees it (orvan-host info)"
-sondrel_wine "$BIN/orvan-host.exe" info "$BIN/sondrel.oin" | tee "$OUT/info.json"
+echo "== The $ARCH build's plug-in, as its host sees it (orvan-host info)"
+"$WINE_RUN" "$BIN/orvan-host.exe" info "$BIN/sondrel.oin" | tee "$OUT/info.json"
 
 echo "== Two sample files (makesamples)"
-sondrel_wine "$BIN/makesamples.exe" "$OUT/samples"
+"$WINE_RUN" "$BIN/makesamples.exe" "$OUT/samples"
 
 echo "== The session (out/demo/demo.session)"
 # Takes go to "Userfiles" beside the host's program; the plug-in does not create it.
 mkdir -p "$BIN/Userfiles"
 cp "$ROOT/host/demo.session" "$OUT/demo.session"
 # (Wine's file dialog remarks that it cannot read the Z: drive's label: not ours to show.)
-sondrel_wine "$BIN/orvan-host.exe" run "$OUT/demo.session" --out "$OUT" 2> >(grep -v "FS volume label" >&2)
+"$WINE_RUN" "$BIN/orvan-host.exe" run "$OUT/demo.session" --out "$OUT" 2> >(grep -v "FS volume label" >&2)
 
 echo "== What happened"
 python3 - "$OUT" <<'PY'
@@ -52,6 +56,7 @@ for c in range(1, 5):
     with wave.open(os.path.join(out, "ch%d.wav" % c)) as w:
         print("  ch%d.wav: %.2f s delivered" % (c, w.getnframes() / w.getframerate()))
 PY
-echo "Output in $OUT: ch1.wav..ch4.wav (what each channel delivered; ch4.wav played the take),"
+echo "$ARCH" >"$OUT/arch"
+echo "The $ARCH build ran. Output in $OUT: ch1.wav..ch4.wav (what each channel delivered; ch4.wav played the take),"
 echo "take.wav (the pre-recorder's take), events.jsonl, periods.jsonl, window.png (the main window"
 echo "during playback) and prerecorder.png (the pre-recorder during the take)."

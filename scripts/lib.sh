@@ -9,11 +9,13 @@ export WINEARCH=win64
 
 SONDREL_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
- wine wine64 fonts-wine xvfb xauth x11-utils pulseaudio pulseaudio-utils googletest cmake ninja-build
+ mmdebstrap xvfb xauth x11-utils pulseaudio pulseaudio-utils googletest cmake ninja-build
  sox python3"
 
 log() { echo "[sondrel] $*" >&2; }
 source "$ROOT/scripts/capture.sh"
+source "$ROOT/scripts/wineroot.sh"
+SONDREL_ARCHES="i686 x86_64"
 
 # Install the Debian packages that are missing (only on machines where we are root or can sudo).
 sondrel_deps() {
@@ -29,14 +31,14 @@ sondrel_deps() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures one build (i686 or x86_64) in $BUILD/TARGET.
+# Configures one build (i686 or x86_64) in $BUILD/TARGET, with its tests and benchmarks.
 sondrel_configure() {
-  local t=$1 dir="$BUILD/$1" tests=ON
-  case "$t" in i686) tests=OFF ;; x86_64) ;; *) echo "unknown target $t" >&2; return 2 ;; esac
+  local t=$1 dir="$BUILD/$1"
+  case "$t" in i686 | x86_64) ;; *) echo "unknown target $t" >&2; return 2 ;; esac
   mkdir -p "$BUILD"   # the configure log lives beside the target's folder
   # Configure every time: a folder added to a list joins the build at once.
   cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" -DSONDREL_TESTS=$tests >"$dir.configure.log" 2>&1 \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" -DSONDREL_TESTS=ON >"$dir.configure.log" 2>&1 \
     || { cat "$dir.configure.log" >&2; return 1; }
 }
 
@@ -54,36 +56,43 @@ sondrel_build() {
   return $rc
 }
 
+# The test project of both builds: one CTest run over $BUILD/i686 and $BUILD/x86_64,
+# whose test names begin with the build they run on ("i686:", "x86_64:").
+sondrel_test_project() {
+  local t
+  for t in $SONDREL_ARCHES; do sondrel_configure "$t" || return; done
+  for t in $SONDREL_ARCHES; do echo "subdirs(\"$t\")"; done >"$BUILD/CTestTestfile.cmake"
+}
+
 # Builds what the tests chosen by these CTest arguments run: the whole of both
 # builds for the full suite, only some test programs for a filtered run.
 sondrel_build_for_tests() {
-  sondrel_configure x86_64 || return
-  local needs
-  needs=$(cd "$BUILD/x86_64" && ctest --show-only=json-v1 "$@" | python3 "$ROOT/scripts/test_targets.py" "$BUILD/x86_64/bin") \
-    || return
-  if grep -qx i686 <<<"$needs"; then sondrel_build i686 || return; fi
-  if grep -qx all <<<"$needs"; then
-    sondrel_build x86_64
-  else
-    local targets
-    mapfile -t targets < <(grep -vx i686 <<<"$needs")
-    [ ${#targets[@]} -eq 0 ] || sondrel_build x86_64 "${targets[@]}"
-  fi
+  sondrel_test_project || return
+  local needs t targets
+  needs=$(cd "$BUILD" && ctest --show-only=json-v1 "$@" | python3 "$ROOT/scripts/test_targets.py" "$BUILD") || return
+  for t in $SONDREL_ARCHES; do
+    if grep -qx "$t all" <<<"$needs"; then
+      sondrel_build "$t" || return
+    else
+      mapfile -t targets < <(sed -n "s/^$t //p" <<<"$needs")
+      [ ${#targets[@]} -eq 0 ] || sondrel_build "$t" "${targets[@]}" || return
+    fi
+  done
 }
 
 # Runs a command with the display, wineserver and capture device up, takes them
 # down again and returns the command's exit status.
 sondrel_in_env() {
-  sondrel_env_up
+  sondrel_env_up || { sondrel_env_down; return 1; }
   local rc=0
   "$@" || rc=$?
   sondrel_env_down
   return $rc
 }
 
-# Run a Windows program under the project's prefix; its exit status is returned.
+# Run a Windows program of either build under the project's prefix; its exit status is returned.
 sondrel_wine() {
-  wine "$@"
+  sondrel_in_wineroot wine "$@"
 }
 
 SONDREL_OWN_ENV=""
@@ -106,31 +115,62 @@ sondrel_env_up() {
   fi
   # Before any Wine process starts, so that all of them reach the same capture device.
   sondrel_capture_up || log "recording tests will find no capture device"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    log "creating Wine prefix in $WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w
-    # A crash must never wait on a person.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
-    # There is no window manager on the virtual display: a window that Wine thinks
-    # managed waits 2 s for one at every unmap. Let Wine manage none of them.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
-    wineserver -w
-  fi
-  wineserver -p
+  trap sondrel_env_down EXIT
+  trap 'exit 130' INT TERM
+  sondrel_wineroot_ensure || return
+  sondrel_prefix_ensure || return
+  sondrel_in_wineroot wineserver -p
   # Start Wine's own services now, detached from our output: started by a test
   # instead, they would inherit its pipes and CTest would wait for them forever.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
-  trap sondrel_env_down EXIT
+  sondrel_wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  sondrel_probe_32bit
+}
+
+# Creates the prefix on first use. A prefix that another Wine made (the project's
+# own default one only) is made again: Wine 10 would upgrade it in place.
+sondrel_prefix_ensure() {
+  local stamp="$WINEPREFIX/.sondrel-wine" recipe
+  recipe=$(sondrel_wineroot_recipe)
+  if [ -z "${WINEPREFIX_OVERRIDE:-}" ] && [ -d "$WINEPREFIX" ] && [ "$(cat "$stamp" 2>/dev/null)" != "$recipe" ]; then
+    log "the Wine prefix in $WINEPREFIX was made by another Wine: making it again"
+    rm -rf "$WINEPREFIX"
+  fi
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  log "creating Wine prefix in $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  sondrel_in_wineroot wineboot -i >/dev/null 2>&1 || true
+  sondrel_in_wineroot wineserver -w
+  # A crash must never wait on a person.
+  sondrel_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+  # There is no window manager on the virtual display: a window that Wine thinks
+  # managed waits 2 s for one at every unmap. Let Wine manage none of them.
+  sondrel_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+  sondrel_in_wineroot wineserver -w
+  [ -f "$WINEPREFIX/system.reg" ] || { log "Wine could not create its prefix in $WINEPREFIX"; return 1; }
+  echo "$recipe" >"$stamp"
+}
+
+# Whether this machine runs the 32-bit build: a 32-bit program must run and see
+# 4-byte pointers. When it cannot, SONDREL_NO_32BIT says why, and every run of a
+# 32-bit program (scripts/wine-run.sh) fails with that message instead.
+sondrel_probe_32bit() {
+  local probe="$BUILD/i686/bin/archprobe.exe" out rc=0
+  unset SONDREL_NO_32BIT
+  [ -f "$probe" ] || return 0
+  out=$(sondrel_wine "$probe" 32 2>&1 </dev/null) || rc=$?
+  [ $rc -eq 0 ] && return 0
+  export SONDREL_NO_32BIT="this machine cannot run the shipped 32-bit build under Wine (the probe exited $rc: $(tr '\n' ' ' <<<"$out"))"
+  log "$SONDREL_NO_32BIT"
 }
 
 sondrel_env_down() {
   [ -n "$SONDREL_OWN_ENV" ] || return 0
   SONDREL_OWN_ENV=""
   sondrel_capture_down
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  if sondrel_wineroot_ready; then
+    sondrel_in_wineroot wineserver -k >/dev/null 2>&1 || true
+    sondrel_in_wineroot wineserver -w >/dev/null 2>&1 || true
+  fi
   if [ -n "$SONDREL_XVFB_PID" ]; then
     kill "$SONDREL_XVFB_PID" >/dev/null 2>&1 || true
     wait "$SONDREL_XVFB_PID" 2>/dev/null || true

@@ -17,7 +17,7 @@ namespace testkit {
 std::string WinPath(const std::string& unixPath);
 // A file or folder made by a data script: $SONDREL_TESTDATA/name, as a Windows path.
 std::string DataPath(const std::string& name);
-// The x86_64 build's bin folder, as a Windows path (with a trailing backslash).
+// The bin folder of the build under test, as a Windows path (with a trailing backslash).
 std::string BinPath(const std::string& name = "");
 // A fresh empty folder (emptied at any depth) under the test data folder for one test
 // (Windows path, no trailing slash).
