@@ -80,6 +80,19 @@ sondrel_build_for_tests() {
   done
 }
 
+# Runs the calling script again ("$0" "$@") in a mount namespace of its own, once
+# per run. Its mounts are shared inside it, so that every Wine command's namespace
+# (scripts/in-wineroot.sh) and the wineserver's follow what the run mounts later,
+# such as a test's small tmpfs; and they all end with the run, whatever becomes of
+# it, touching nothing of the system's own mount table.
+sondrel_run_namespace() {
+  [ -n "${SONDREL_RUN_NS:-}" ] || [ "${SONDREL_ENV_UP:-}" = 1 ] && return 0
+  local userns=()
+  [ "$(id -u)" -eq 0 ] || userns=(--map-root-user)
+  export SONDREL_RUN_NS=1
+  exec unshare "${userns[@]}" --mount --propagation shared -- "$@"
+}
+
 # Runs a command with the display, wineserver and capture device up, takes them
 # down again and returns the command's exit status.
 sondrel_in_env() {

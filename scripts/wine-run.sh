@@ -5,6 +5,7 @@
 # build fails at once, with the reason, on a machine that cannot run 32-bit code.
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$ROOT/scripts/lib.sh"
+sondrel_run_namespace "$0" "$@"
 run_program() {
   case "$(readlink -f "$1")" in
     "$(readlink -f "$BUILD")"/i686/*)

@@ -181,13 +181,14 @@ uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
   } else {
     limit = fill_ > half_ ? fill_ - half_ : 0;
   }
+  uint32_t k = 0, next = next_, phase = phase_;
+  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
+  const size_t other = capacity_;  // from a left sample to the right one
+#if defined(__SSE__)
   // Outputs go in groups of four: the sums of a group run side by side, so no
   // addition waits for the one before, and they are added up and rounded together.
   // A short group repeats its last output in the unused lanes, so that every output
   // is summed alike however the blocks fall. The stepping state lives in locals.
-  uint32_t k = 0, next = next_, phase = phase_;
-  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
-  const size_t other = capacity_;  // from a left sample to the right one
   while (k < maxOut && next < limit) {
     const float* h[kGroup];
     const float* x[kGroup];
@@ -237,6 +238,44 @@ uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
     Round4(left, out[0] + k, count);
     k += count;
   }
+#else
+  // Without vector registers (the i686 build's x87) one output at a time, by the same
+  // instructions for every output: x87 keeps some values in 80-bit registers and
+  // rounds others to floats in memory, so sums run side by side in lanes would round
+  // differently by lane, and an output's value would depend on where a block ends.
+  while (k < maxOut && next < limit) {
+    const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, 0);
+    const float* x = history_.get() + (next + 1 - half);
+    float left = 0.0f, right = 0.0f;
+    if (channels_ == 2) {
+      float l0 = 0.0f, l1 = 0.0f, r0 = 0.0f, r1 = 0.0f;
+      for (uint32_t j = 0; j < taps; j += 2) {
+        l0 += h[j] * x[j];
+        r0 += h[j] * x[other + j];
+        l1 += h[j + 1] * x[j + 1];
+        r1 += h[j + 1] * x[other + j + 1];
+      }
+      left = l0 + l1;
+      right = r0 + r1;
+      out[1][k] = RoundToSample16(right);
+    } else {
+      float l0 = 0.0f, l1 = 0.0f;
+      for (uint32_t j = 0; j < taps; j += 2) {
+        l0 += h[j] * x[j];
+        l1 += h[j + 1] * x[j + 1];
+      }
+      left = l0 + l1;
+    }
+    out[0][k] = RoundToSample16(left);
+    ++k;
+    next += stepWhole;
+    phase += stepPart;
+    if (phase >= up) {
+      phase -= up;
+      ++next;
+    }
+  }
+#endif
   next_ = next;
   phase_ = phase;
   // Keep only what later outputs reach back to.

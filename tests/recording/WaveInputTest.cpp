@@ -250,6 +250,9 @@ size_t DoneBuffers(WaveInput& input) {
   return done;
 }
 
+// A stop on a thread of its own (a thread procedure has the platform's calling convention).
+DWORD WINAPI StopOnThread(void* input) { return static_cast<DWORD>(static_cast<WaveInput*>(input)->Stop()); }
+
 TEST(WaveInputStop, KeepsEveryBufferFilledBeforeTheStop) {
   Feed("sequence 1");
   Stall stall;
@@ -262,8 +265,7 @@ TEST(WaveInputStop, KeepsEveryBufferFilledBeforeTheStop) {
   ASSERT_EQ(WaitForSingleObject(stall.entered, 10000), WAIT_OBJECT_0);
   for (int i = 0; i < 500 && DoneBuffers(input) < 3; ++i) Sleep(10);
   ASSERT_GE(DoneBuffers(input), 3u) << "the device filled no buffers while the thread stalled";
-  HANDLE stopper = CreateThread(nullptr, 0, [](void* in) -> DWORD { return static_cast<WaveInput*>(in)->Stop(); },
-                                &input, 0, nullptr);
+  HANDLE stopper = CreateThread(nullptr, 0, StopOnThread, &input, 0, nullptr);
   // The stop takes back every buffer at the device; then the thread goes on.
   for (int i = 0; i < 500 && DoneBuffers(input) < 5; ++i) Sleep(10);
   SetEvent(stall.release);

@@ -67,18 +67,17 @@ TEST_F(WindowCreation, RefusedOnCreateUnregistersReportsAndShowsNothing) {
   EXPECT_FALSE(QuitPosted());  // the failed creation's WM_DESTROY must not end the caller's loop
 }
 
+BOOL CALLBACK CountToolTip(HWND hwnd, LPARAM param) {
+  char cls[64];
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0) ++*reinterpret_cast<int*>(param);
+  return TRUE;
+}
+
 // This thread's tooltip windows.
 int ToolTipWindows() {
   int count = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        char cls[64];
-        GetClassNameA(hwnd, cls, sizeof cls);
-        if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0) ++*reinterpret_cast<int*>(param);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
+  EnumThreadWindows(GetCurrentThreadId(), CountToolTip, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
