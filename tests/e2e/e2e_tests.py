@@ -80,6 +80,21 @@ def refused_loads():
         check(all(p["result"] == 0 for p in r.calls(number - 1)), "channel %d answers false" % number)
 
 
+def file_buffer_refused():
+    """A file buffer size the file access refuses (the host's word 3 beyond 2 GiB)
+    is shown as error 7 under the file's name, and the load goes on: the file plays."""
+    r = run("file_buffer_refused", "setup %d -1\nui create\n" % BLOCK + "\n".join([
+        "open 1 %s" % data("mono.wav"),
+        "click play 1",
+        "pull 3",
+    ]) + "\n")
+    boxes = r.boxes()
+    check(len(boxes) == 1 and boxes[0].startswith("mono.wav\n") and "Error 7:" in boxes[0],
+          "one box for error 7 naming the file: %s" % boxes)
+    check([e["answer"] for e in r.of_type("event", code=6)] == [1], "the channel was announced")
+    check(r.channel(1) == raw("mono.raw")[:3 * BLOCK], "the file plays")
+
+
 def system_close():
     """The system close key asks the host once (command 15) and the window stays;
     after the host destroys it, it can be created again."""
