@@ -71,6 +71,7 @@ def refused_loads():
     check(codes == [32, 17, 17, 8, 35], "boxes for errors 32, 17, 17, 8, 35 in order: %s" % boxes)
     sources = [text.split("\n")[0] for text in boxes]
     check(sources[1:4] == ["Waveformat Converter"] * 2 + ["notwave.wav"], "each box names its source: %s" % sources)
+    check("8000" in boxes[1] and "mono or stereo" in boxes[2], "the format boxes say what plays: %s" % boxes[1:3])
     events6 = [(e["channel"], e["partner"], e["answer"]) for e in r.of_type("event", code=6)]
     check(events6 == [(1, 0, 1), (2, 0, 0)], "event 6 only for the accepted load and the refused one: %s" % events6)
     check(not r.of_type("event", code=7), "no channel was closed")
