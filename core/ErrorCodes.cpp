@@ -9,15 +9,16 @@ const char* ErrorCodeText(int code) {
     case Error::Read: return "The file could not be read.";
     case Error::Write: return "The file could not be written.";
     case Error::Seek: return "A position in the file could not be reached.";
-    case Error::FileBuffer: return "The file buffer was refused.";
-    case Error::NotPcmWave: return "This is not a PCM wave file.";
+    case Error::FileBuffer: return "The file buffer size was refused: the file is read without that buffer.";
+    case Error::NotPcmWave: return "This is not a wave file of integer PCM or 32-bit float samples.";
     case Error::EmptyData: return "The wave file holds no audio data.";
     case Error::EntryMissing: return "An entry point of the shared library is missing.";
     case Error::IndexRange: return "Element index out of range, or the list is full.";
     case Error::KeyMissing: return "The settings key is missing.";
-    case Error::SectionMissing: return "The settings section is missing.";
+    case Error::SectionMissing: return "The settings section is missing, or the recording device is not ready.";
     case Error::FormatNotConvertible:
-      return "The wave format cannot be played: it must be 16-bit PCM at 44100 Hz, mono or stereo.";
+      return "The wave format cannot be played: it must be mono or stereo, 8000 to 192000 Hz, with 8-, 16-, 24- or "
+             "32-bit samples and a block align that fits them.";
     case Error::WindowCreate: return "The window could not be created.";
     case Error::OutOfMemory: return "Out of memory.";
     case Error::BufferSize: return "The recording buffer size must be a whole number of sample frames above 0.";

@@ -11,14 +11,14 @@ enum Code : int {
   Write = 5,             // write error
   Seek = 6,              // seek error
   FileBuffer = 7,        // file buffer refused
-  NotPcmWave = 8,        // not a PCM wave file
+  NotPcmWave = 8,        // not a wave file of integer PCM or 32-bit float samples
   EmptyData = 9,         // empty data chunk
   EntryMissing = 10,     // a shared-library entry point is missing
   IndexRange = 13,       // element index out of range, or a full list
   KeyMissing = 15,       // settings key missing
   SectionMissing = 16,   // settings section missing
-  NotReady = 16,         // the same code from a device: no buffers yet, or busy (open or recording)
-  FormatNotConvertible = 17,
+  NotReady = 16,         // the same code from a device: no buffers yet, or not recording
+  FormatNotConvertible = 17,  // not mono or stereo, a rate outside 8000..192000 Hz, or depth and block align amiss
   WindowCreate = 18,     // registering the window class or creating the window failed
   OutOfMemory = 19,
   BufferSize = 20,       // a recording buffer size of 0, or not a whole number of sample frames

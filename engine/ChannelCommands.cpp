@@ -93,12 +93,12 @@ bool ChannelEngine::PlayStop(int c) {
   c = OwnerOf(c);
   if (!channels_[c].loaded) return true;
   if (Outdated(c)) return CloseFile(c);
-  // A synchronised start may change every loaded synchronised channel and its partner.
+  // A synchronised start the host refuses stops every loaded channel.
   auto lockMask = [&]() {
     uint32_t mask = PairMask(c);
     if (channels_[c].sync)
       for (int k = 0; k < kNumChannels; ++k)
-        if (Synchronised(k)) mask |= PairMask(k);
+        if (channels_[k].loaded) mask |= 1u << k;
     return mask;
   };
   uint32_t mask = lockMask();
@@ -150,8 +150,9 @@ bool ChannelEngine::PlayStop(int c) {
 }
 
 // A stopped synchronised channel c: waits while a synchronised channel plays, else starts
-// every synchronised channel with one event 2. False when the host refused; the
-// channels it would have started are then back in the states they had.
+// every synchronised channel with one event 2. False when the host refused; every
+// loaded channel is then stopped and rewound, also those that were playing without
+// sync or paused, and each shows its new state.
 bool ChannelEngine::StartSynchronised(int c, int p) {
   for (int k = 0; k < kNumChannels; ++k) {
     if (Synchronised(k) && channels_[k].state == kPlaying) {
@@ -160,9 +161,7 @@ bool ChannelEngine::StartSynchronised(int c, int p) {
       return true;
     }
   }
-  int32_t before[kNumChannels];
   uint32_t changed = 0;
-  for (int k = 0; k < kNumChannels; ++k) before[k] = channels_[k].state;
   for (int k = 0; k < kNumChannels; ++k) {
     if (!Synchronised(k)) continue;
     uint32_t pair = PairMask(k);
@@ -173,9 +172,16 @@ bool ChannelEngine::StartSynchronised(int c, int p) {
       }
   }
   bool accepted = SendEvent(kEventStart, 0, 0) != 0;
-  if (!accepted)
-    for (int k = 0; k < kNumChannels; ++k)
-      if (changed & (1u << k)) channels_[k].state = before[k];
+  if (!accepted) {
+    for (int k = 0; k < kNumChannels; ++k) {
+      Channel& channel = channels_[k];
+      if (!channel.loaded || channel.state == kStopped) continue;
+      if (channel.owner) Rewind(channel);
+      changed |= 1u << k;
+      channel.state = kStopped;
+      channel.dataValid = 0;
+    }
+  }
   for (int k = 0; k < kNumChannels; ++k)
     if ((changed & (1u << k)) && k != c && k != p) ShowChannelState(k);
   return accepted;

@@ -55,10 +55,8 @@ int ChannelEngine::LoadChannel(int c, const char* path, int32_t* partner) {
   WAVEFORMATEX format;
   load.file->GetFormat(&format);
   bool stereo = format.nChannels == 2;
-  // The buffer only speeds reading up: a refusal is not worth a message.
-  load.file->SetQuiet(true);
+  // A refused buffer size is shown (the file is then read without it); the load goes on.
   load.file->SetBuffer((uint32_t)setup_.words[kSetupFileBuffer]);
-  load.file->SetQuiet(false);
   if (stereo && c + 1 >= kNumChannels) return Report(reporter_, Error::NoFreeChannel);
   int last = stereo ? c + 1 : c;
   for (int k = c; k <= last; ++k)

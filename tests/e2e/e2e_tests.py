@@ -71,6 +71,7 @@ def refused_loads():
     check(codes == [32, 17, 17, 8, 35], "boxes for errors 32, 17, 17, 8, 35 in order: %s" % boxes)
     sources = [text.split("\n")[0] for text in boxes]
     check(sources[1:4] == ["Waveformat Converter"] * 2 + ["notwave.wav"], "each box names its source: %s" % sources)
+    check("8000" in boxes[1] and "mono or stereo" in boxes[2], "the format boxes say what plays: %s" % boxes[1:3])
     events6 = [(e["channel"], e["partner"], e["answer"]) for e in r.of_type("event", code=6)]
     check(events6 == [(1, 0, 1), (2, 0, 0)], "event 6 only for the accepted load and the refused one: %s" % events6)
     check(not r.of_type("event", code=7), "no channel was closed")
@@ -78,6 +79,21 @@ def refused_loads():
     for number in (2, 3, 4):
         check(r.channel(number) == b"", "channel %d stays empty" % number)
         check(all(p["result"] == 0 for p in r.calls(number - 1)), "channel %d answers false" % number)
+
+
+def file_buffer_refused():
+    """A file buffer size the file access refuses (the host's word 3 beyond 2 GiB)
+    is shown as error 7 under the file's name, and the load goes on: the file plays."""
+    r = run("file_buffer_refused", "setup %d -1\nui create\n" % BLOCK + "\n".join([
+        "open 1 %s" % data("mono.wav"),
+        "click play 1",
+        "pull 3",
+    ]) + "\n")
+    boxes = r.boxes()
+    check(len(boxes) == 1 and boxes[0].startswith("mono.wav\n") and "Error 7:" in boxes[0],
+          "one box for error 7 naming the file: %s" % boxes)
+    check([e["answer"] for e in r.of_type("event", code=6)] == [1], "the channel was announced")
+    check(r.channel(1) == raw("mono.raw")[:3 * BLOCK], "the file plays")
 
 
 def system_close():

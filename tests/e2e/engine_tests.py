@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end runs of the channel engine as a user meets it in the reference host:
-stereo pairs in synchronised starts, and the play-position marker after many loops.
+stereo pairs in synchronised starts, a synchronised start the host refuses, and
+the play-position marker after many loops.
 
     python3 engine_tests.py CASE
 """
@@ -85,6 +86,56 @@ def marker_loops():
         found = _markers(shot, c)
         check(len(found) == 1 and abs(found[0] - want) <= 1.5,
               "channel %d's marker at %s, the sound at %.1f" % (c + 1, found, want))
+
+
+def refused_sync_start():
+    """The host refusing a synchronised start stops all four channels: the paused
+    synchronised channel and the channel playing without sync as well. Each shows
+    a stopped play switch and, started again, plays from the start of its file."""
+    from imagefiles import read_bmp
+    from layout import BITMAPS
+    r = run("refused_sync_start", "setup %d 65536\nui create\n" % BLOCK + "\n".join([
+        "open 1 %s" % data("mono2.wav"),
+        "open 2 %s" % data("mono.wav"),
+        "open 3 %s" % data("stereo.wav"),
+        "click play 2",      # no sync
+        "click sync 1",
+        "click play 1",      # channel 1 alone in a synchronised start
+        "pull 2",
+        "click pause 1",
+        "click sync 3",
+        "policy refuse 2",
+        "click play 3",      # would start channel 1 and the pair 3-4: refused
+        "pull 2",
+        "screenshot refused.png",
+        "policy accept",
+        "click play 2",
+        "click play 1",      # a synchronised start of 1 and 3-4
+        "pull 2",
+    ]) + "\n")
+    answers = [e["answer"] for e in r.of_type("event", code=2)]
+    check(answers == [1, 1, 0, 1, 1], "five starts, the third refused: %s" % answers)
+    boxes = r.boxes()
+    check(len(boxes) == 1 and "Error 34:" in boxes[0], "one box for error 34: %s" % boxes)
+    calls = {i: [(p["result"], p["bytes"]) for p in r.calls(i)] for i in range(4)}
+    stopped = [(0, 0)] * 2
+    check(calls[0] == [(1, BLOCK)] * 2 + stopped + [(1, BLOCK)] * 2, "channel 1: %s" % calls[0])
+    check(calls[1] == [(1, BLOCK)] * 2 + stopped + [(1, BLOCK)] * 2, "channel 2: %s" % calls[1])
+    for i in (2, 3):
+        check(calls[i] == stopped * 2 + [(1, BLOCK)] * 2, "channel %d: %s" % (i + 1, calls[i]))
+    with wave.open(data("mono2.wav"), "rb") as w:
+        mono2 = w.readframes(2 * BLOCK // 2)
+    check(r.channel(1) == mono2 * 2, "channel 1 began its file again after the refusal")
+    check(r.channel(2) == raw("mono.raw")[:2 * BLOCK] * 2, "channel 2 began its file again after the refusal")
+    check(r.channel(3) == raw("stereo.left.raw")[:2 * BLOCK], "channel 3 played its first blocks")
+    # The play switches of channels 1 and 2 show the skin's enabled, off frame.
+    shot = read_png(os.path.join(r.out, "refused.png"))
+    skin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "skin")
+    frames = read_bmp(os.path.join(skin, BITMAPS[124][0]))[0]
+    for c in (0, 1):
+        x0, y0, w, h = strip(c)["play"]
+        wrong = sum(1 for y in range(h) for x in range(w) if shot[y0 + y][x0 + x][:3] != tuple(frames[y][x]))
+        check(wrong == 0, "channel %d's play switch shows stopped (%d pixels differ)" % (c + 1, wrong))
 
 
 if __name__ == "__main__":

@@ -72,22 +72,6 @@ TEST_F(ChannelCommandTest, SynchronisedChannelsStartTogetherOrWaitForALoop) {
   EXPECT_EQ(State(3), kStopped);
 }
 
-TEST_F(ChannelCommandTest, RefusedSynchronisedStartStopsOnlyWhatItStarted) {
-  ASSERT_EQ(Load(0, "monoA.wav"), 0);
-  ASSERT_EQ(Load(1, "monoB.wav"), 0);
-  ASSERT_EQ(Load(3, "mono5s.wav"), 0);
-  engine->PlayStop(3);  // plays without sync, with the host's consent
-  engine->SetSync(0, true);
-  engine->SetSync(1, true);
-  host.Refuse(kEventStart, true);
-  errors.Clear();
-  engine->PlayStop(1);
-  EXPECT_EQ(State(0), kStopped);
-  EXPECT_EQ(State(1), kStopped);
-  EXPECT_EQ(State(3), kPlaying);
-  EXPECT_EQ(errors.codes, std::vector<int>{34});
-}
-
 // A host whose event handler runs a modal loop: the window reads the channel meanwhile.
 ChannelEngine* g_closing = nullptr;
 int g_seenLoaded = -1, g_fileReads = 0;
