@@ -263,7 +263,9 @@ TEST_F(StreamReadTest, ResampledPairDeliversWholeBlocksTimedByTheConvertedStream
   }
   ASSERT_GE(left.size(), 20u);
   EXPECT_EQ(left, right);
-  EXPECT_EQ(std::count(left.begin(), left.end() - 1, 4410), (long)left.size() - 1);
+  // The outputs whose filter reaches past the end come in one more, short, block.
+  EXPECT_EQ(std::count(left.begin(), left.end() - 2, 4410), (long)left.size() - 2);
+  EXPECT_LT(left[left.size() - 2], 4410);
   long samples = 0;
   for (int32_t count : left) samples += count / 2;
   EXPECT_NEAR(samples, 44100, 2205);
