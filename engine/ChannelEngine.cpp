@@ -448,7 +448,7 @@ ChannelEngine::BlockSeam ChannelEngine::ReadOwnerBlock(Channel& channel) {
 // filter's history running through, so the loop has no seam; the seams are found in
 // the output from the input frames each pass begins at. A pass shorter than the
 // block is read once and repeated in memory, so a block costs at most two reads and
-// three seeks however short the loop. At the end of a file that does not loop, the
+// four seeks however short the loop. At the end of a file that does not loop, the
 // outputs whose filter reaches past the end wait for the next block: a loop switched
 // on meanwhile goes on through them, else they come out with silence after the end
 // and the following read stops the channel.
@@ -474,43 +474,37 @@ ChannelEngine::BlockSeam ChannelEngine::ReadResampledBlock(Channel& channel) {
   uint32_t wanted = converter->InputBytesWanted(blockFrames - delay);
   uint32_t got = 0;
   int code = ReadWholeFrames(file, buffer, wanted, &got);
-  bool ended = false;
-  while (code == 0 && got < wanted) {
-    if (!channel.loop) {
-      ended = true;
-      break;
-    }
-    code = file->SeekToData();
+  // The data ended in this block: a looping file goes on from its start, once.
+  // A pass that ends before the block does is held whole in the buffer: it repeats
+  // there, and the file goes on from where the last copy ends.
+  if (code == 0 && got < wanted && channel.loop) {
     uint32_t start = got, pass = 0;
+    code = file->SeekToData();
     if (code == 0) code = ReadWholeFrames(file, buffer + start, wanted - start, &pass);
-    if (code != 0) break;
-    if (pass == 0) {  // no whole frame to loop
-      ended = true;
-      break;
-    }
     got += pass;
-    if (got == wanted) {
-      NotePasses(track, track.fed + start / align, 0, 1);
-      break;
-    }
-    // The whole pass is in the buffer: it repeats there, and the file goes on from
-    // where the last copy ends.
-    while (got < wanted) {
+    while (code == 0 && pass > 0 && got < wanted) {
       uint32_t n = got - start < wanted - got ? got - start : wanted - got;
       memcpy(buffer + got, buffer + start, n);
       got += n;
     }
-    uint32_t into = (got - start) % pass;
-    NotePasses(track, track.fed + start / align, pass / align, (got - start + pass - 1) / pass);
-    if (into != 0) code = file->Seek((int32_t)(file->DataStart() + into), MultimediaFile::kFromStart);
+    if (code == 0 && pass > 0) {
+      NotePasses(track, track.fed + start / align, pass / align, (got - start + pass - 1) / pass);
+      uint32_t into = (got - start) % pass;
+      if (got - start > pass && into != 0)
+        code = file->Seek((int32_t)(file->DataStart() + into), MultimediaFile::kFromStart);
+    }
   }
-  uint32_t want = blockFrames - delay;
+  // Without a loop, or with no whole frame to loop.
+  bool ended = code == 0 && got < wanted;
+  const uint32_t want = blockFrames - delay, sampleBytes = hostFormat_.nBlockAlign;
   uint32_t produced = 0;
   if (code == 0) {
+    // The outputs that reach past the end come out with silence after it in the
+    // block after the end (or at once when there is nothing else to give).
     bool flush = ended && (channel.tailPending || got == 0);
-    produced = converter->Convert(buffer, got, flush, want) / hostFormat_.nBlockAlign;
+    produced = converter->Convert(buffer, got, flush, want) / sampleBytes;
     track.fed += got / align;
-    if (ended && !flush && produced == 0) produced = converter->Convert(buffer, 0, true, want) / hostFormat_.nBlockAlign;
+    if (ended && !flush && produced == 0) produced = converter->Convert(buffer, 0, true, want) / sampleBytes;
     channel.tailPending = ended;
   }
   if (produced > 0) {
@@ -532,7 +526,7 @@ ChannelEngine::BlockSeam ChannelEngine::ReadResampledBlock(Channel& channel) {
   }
   track.made += produced;
   Rebase(track, inRate, outRate);
-  uint32_t bytes = produced * hostFormat_.nBlockAlign, delayBytes = delay * hostFormat_.nBlockAlign;
+  uint32_t bytes = produced * sampleBytes, delayBytes = delay * sampleBytes;
   DelayOutput(converter->FirstBuffer(), bytes, delayBytes);
   DelayOutput(converter->SecondBuffer(), bytes, delayBytes);
   channel.outputCount = bytes + delayBytes;
