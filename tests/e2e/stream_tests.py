@@ -58,10 +58,11 @@ def _blocks(y):
     return [y[i:i + SAMPLES] for i in range(0, len(y) - SAMPLES + 1, SAMPLES)]
 
 
-def _start(r, index):
-    """The first period in which channel index delivered, counted from the run's first."""
+def _start(r, index, samples=SAMPLES):
+    """Where on the host's timeline channel index first delivered: the first sample
+    of that period, counted from the run's first period."""
     first = min(p["period"] for p in r.periods)
-    return next(p["period"] for p in r.calls(index) if p["result"]) - first
+    return (next(p["period"] for p in r.calls(index) if p["result"]) - first) * samples
 
 
 def partial_frames():
@@ -98,36 +99,33 @@ def partial_frames():
     check(played == (noise * 80)[:len(played)], "the 44.1 kHz file's samples pass after pass")
 
 
-def _leader_session(leader, dc, periods):
-    return HEAD + "\n".join([
-        "open 2 %s" % leader, "open 1 %s" % dc, "open 3 %s" % dc,
-        "click loop 2", "click sync 2", "click play 2",
-        "pull 2",
-        "click sync 1", "click play 1", "click sync 3", "click play 3",
-        "pull %d" % (periods - 2),
-        "screenshot marker.png",
-    ]) + "\n"
-
-
 def seam():
-    """A looping 48 kHz leader whose pass is 10.9 blocks long: a synchronised channel
-    read after it starts on the sample its output restarts on, one read before it
-    at the next block, never earlier; after five passes the leader's marker stands
-    where its sound is."""
+    """A looping 48 kHz leader whose pass is 10.9 blocks of 4410 bytes (2.9 of 16384):
+    a synchronised channel read after it starts on the sample its output restarts
+    on, with a whole block of silence and sound; one read before it starts with the
+    next block, never earlier. After five passes the leader's marker stands where
+    its sound is."""
     frames = 26160  # 24034.5 samples at 44.1 kHz
     leader = _wave("leader.wav", 48000, 1, 16, bytes(frames * 2))
     dc = _wave("dc.wav", 44100, 1, 16, struct.pack("<h", 8000) * 44100)
-    periods = 60
-    r = run("seam", _leader_session(leader, dc, periods))
-    check(not r.boxes(), "no error boxes: %s" % r.boxes())
     seam_at = math.ceil(frames * 44100 / 48000)
-    origin = _start(r, 1) * SAMPLES
-    for number, index, want in ((3, 2, seam_at), (1, 0, (seam_at // SAMPLES + 1) * SAMPLES)):
-        y = _samples(r.channel(number))
-        onset = _start(r, index) * SAMPLES + next(i for i, v in enumerate(y) if v) - origin
-        check(onset == want, "channel %d starts at sample %d; the leader's seam is at %d" % (number, onset, seam_at))
+    for block, periods in ((16384, 6), (BLOCK, 60)):
+        samples = block // 2
+        r = run("seam%d" % block, "setup %d 65536\nui create\n" % block + "\n".join([
+            "open 2 %s" % leader, "open 1 %s" % dc, "open 3 %s" % dc,
+            "click loop 2", "click sync 2", "click play 2", "pull 1",
+            "click sync 1", "click play 1", "click sync 3", "click play 3",
+            "pull %d" % (periods - 1), "screenshot marker.png"]) + "\n")
+        check(not r.boxes(), "no error boxes: %s" % r.boxes())
+        origin = _start(r, 1, samples)
+        for number, index, want in ((3, 2, seam_at), (1, 0, (seam_at // samples + 1) * samples)):
+            y = _samples(r.channel(number))
+            onset = _start(r, index, samples) + next(i for i, v in enumerate(y) if v) - origin
+            check(onset == want, "block %d: channel %d starts at sample %d; the leader's seam is at %d" % (
+                block, number, onset, seam_at))
+            counts = [p["bytes"] for p in r.calls(index) if p["result"]]
+            check(counts[0] == block, "block %d: channel %d starts with a whole block: %s" % (block, number, counts))
     delivered = sum(p["bytes"] for p in r.calls(1)) // 2
-    check(delivered == periods * SAMPLES, "the leader delivered whole blocks: %d samples" % delivered)
     passes = int(delivered * 48000 / 44100 / frames)
     since = delivered - math.ceil(passes * frames * 44100 / 48000)
     length = frames * 44100 // 48000 * 1000 // 44100
