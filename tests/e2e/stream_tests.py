@@ -101,24 +101,26 @@ def partial_frames():
 
 def seam():
     """A looping 48 kHz leader whose pass is 10.9 blocks of 4410 bytes (2.9 of 16384):
-    a synchronised channel read after it starts on the sample its output restarts
-    on, with a whole block of silence and sound; one read before it starts with the
-    next block, never earlier. After five passes the leader's marker stands where
+    a synchronised stereo pair (48 kHz) read after it starts on the sample its output
+    restarts on, with a whole block of silence and sound; a channel read before it
+    (44.1 kHz) starts with the next block, never earlier. After five passes the leader's marker stands where
     its sound is."""
     frames = 26160  # 24034.5 samples at 44.1 kHz
     leader = _wave("leader.wav", 48000, 1, 16, bytes(frames * 2))
     dc = _wave("dc.wav", 44100, 1, 16, struct.pack("<h", 8000) * 44100)
+    dc48 = _wave("dc48.wav", 48000, 2, 16, struct.pack("<hh", 8000, -8000) * 48000)
     seam_at = math.ceil(frames * 44100 / 48000)
     for block, periods in ((16384, 6), (BLOCK, 60)):
         samples = block // 2
         r = run("seam%d" % block, "setup %d 65536\nui create\n" % block + "\n".join([
-            "open 2 %s" % leader, "open 1 %s" % dc, "open 3 %s" % dc,
+            "open 2 %s" % leader, "open 1 %s" % dc, "open 3 %s" % dc48,
             "click loop 2", "click sync 2", "click play 2", "pull 1",
             "click sync 1", "click play 1", "click sync 3", "click play 3",
             "pull %d" % (periods - 1), "screenshot marker.png"]) + "\n")
         check(not r.boxes(), "no error boxes: %s" % r.boxes())
         origin = _start(r, 1, samples)
-        for number, index, want in ((3, 2, seam_at), (1, 0, (seam_at // samples + 1) * samples)):
+        later = (seam_at // samples + 1) * samples
+        for number, index, want in ((3, 2, seam_at), (4, 3, seam_at), (1, 0, later)):
             y = _samples(r.channel(number))
             onset = _start(r, index, samples) + next(i for i, v in enumerate(y) if v) - origin
             check(onset == want, "block %d: channel %d starts at sample %d; the leader's seam is at %d" % (
