@@ -298,7 +298,7 @@ void ChannelEngine::Rewind(Channel& channel) {
 // file's end is harmless: the read then ends with the file. -1 when the position
 // cannot be told.
 static int64_t BytesLeftInData(WaveFile* file, uint32_t count) {
-  int32_t position = file->Tell();
+  int64_t position = file->Tell();
   if (position < 0) return -1;
   uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
   if ((uint64_t)position >= dataEnd) return 0;
@@ -317,7 +317,7 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
     code = left < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), (uint32_t)left, &got);
     if (got == 0 && code == 0 && channel.loop) {
       file->SeekToData();
-      uint32_t count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
+      uint32_t count = channel.readSize < file->DataSize() ? channel.readSize : (uint32_t)file->DataSize();
       code = file->Read(channel.readBuffer.get(), count, &got);
       StartWaitingChannels(c);
       wrapped = true;

@@ -137,12 +137,12 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
   SetFormat(format);
   const int width = Width();
   const uint32_t blockAlign = format.nBlockAlign;
-  const uint32_t frames = file->GetFrameCount();
+  const uint64_t frames = file->GetFrameCount();
   if (width <= 0 || blockAlign == 0 || blockAlign > 64) return Fail(Error::EmptyData);
 
   // One frame per column: column x shows frame x * (q + 1). A file too short for
   // that rule shows its last frame rather than bytes after the data.
-  const uint32_t q = frames / (uint32_t)width;
+  const uint64_t q = frames / (uint32_t)width;
   uint8_t frame[64];
   int lastPercent = 0;
   int code = 0;
@@ -150,7 +150,7 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
     uint64_t index = (uint64_t)x * (q + 1);
     if (index >= frames) index = frames - 1;
     uint32_t got = 0;
-    if (file->Seek((int32_t)(file->DataStart() + index * blockAlign), MultimediaFile::kFromStart) != 0 ||
+    if (file->Seek((int64_t)(file->DataStart() + index * blockAlign), MultimediaFile::kFromStart) != 0 ||
         file->Read(frame, blockAlign, &got) != 0) {
       code = Error::EmptyData;
       break;
