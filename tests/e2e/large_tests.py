@@ -10,6 +10,7 @@ import os
 import shutil
 import struct
 import sys
+import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generate"))
@@ -169,6 +170,75 @@ def rf64_beyond_4gib():
             wave_file.remove()
     finally:
         shutil.rmtree(folder, ignore_errors=True)
+
+
+def _mono_wave(path, samples):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(samples)
+
+
+def _long_path(folder, length, name):
+    """A path of `length` characters as the system sees it ("Z:" and the Linux path),
+    in folders of 100 characters, ending in a file named name (padded)."""
+    path = folder
+    while length - 2 - len(path) > 101 + len(name) + 20:
+        path = os.path.join(path, "d" * 100)
+    os.makedirs(path, exist_ok=True)
+    pad = length - 2 - len(path) - 1 - len(name)
+    return os.path.join(path, "n" * pad + name)
+
+
+def long_paths():
+    """Paths of 259 characters (the most the system opens) load by the open dialog
+    and by a drop, play, show their properties and get their picture cache beside
+    them; a dropped path of 300 characters is refused by a box that names it."""
+    folder = _folder("long_paths")
+    samples = b"".join(_stretch(0, 4410, 1)[i:i + 2] for i in range(0, 4410 * FRAME, FRAME))
+    opened, dropped = _long_path(folder, 259, "a.wav"), _long_path(os.path.join(folder, "b"), 259, "b.wav")
+    too_long = _long_path(os.path.join(folder, "c"), 300, "c.wav")
+    for path in (opened, dropped, too_long):
+        _mono_wave(path, samples)
+    check(len("Z:" + opened) == 259 and len("Z:" + dropped) == 259, "the paths have 259 characters")
+    r = run("long_paths", "setup 8820 65536\nui create\n" + "\n".join([
+        "open 1 %s" % opened, "drop 2 %s" % dropped, "drop 3 %s" % too_long, "click props 1",
+        "click play 1", "click play 2", "pull 1",
+    ]) + "\n")
+    events = [(e["channel"], e["partner"]) for e in r.of_type("event", code=6)]
+    check(events == [(1, 0), (2, 0)], "channels 1 and 2 opened, 3 not: %s\n%s" % (events, r.describe()))
+    check(r.channel(1) == samples and r.channel(2) == samples, "both play their file")
+    dialog = r.of_type("dialog", title="Wavefile Properties")
+    check(len(dialog) == 1 and dialog[0].get("1005") == os.path.basename(opened), "the properties name it: %s" % dialog)
+    for path in (opened, dropped):
+        check(os.path.exists(path[:-3] + "owi"), "the picture cache beside %s" % path)
+    boxes = r.boxes()
+    check(len(boxes) == 1 and os.path.basename(too_long) in boxes[0] and "300 characters" in boxes[0],
+          "one box naming the 300-character path: %s" % boxes)
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def replaced_file():
+    """A wave file replaced by another of the same format and size whose time stamp
+    is older than the picture cache shows its own picture, not the cached one."""
+    folder = _folder("replaced_file")
+    path, other = os.path.join(folder, "take.wav"), os.path.join(folder, "other.wav")
+    _mono_wave(path, struct.pack("<h", 20000) * RATE)
+    _mono_wave(other, bytes(2 * RATE))  # silence
+    os.utime(other, (1e9, 1e9))
+    x0, y0, w, _ = strip(0)["view"]
+
+    def bars(name):
+        shot = read_png(os.path.join(DATA, "runs", name, "picture.png"))
+        return sum(1 for x in range(3, w) if any(shot[y][x0 + x][:3] == (255, 0, 0) for y in range(y0 + 2, y0 + 11)))
+    run("replaced_first", "setup 8820 65536\nui create\nopen 1 %s\nscreenshot picture.png\n" % path)
+    check(bars("replaced_first") == w - 3, "the loud file draws a bar in every column")
+    check(os.path.getmtime(path[:-3] + "owi") > 1e9, "its cache was written")
+    shutil.copy2(other, path)  # cp -p: the older time stamp comes along
+    run("replaced_again", "setup 8820 65536\nui create\nopen 1 %s\nscreenshot picture.png\n" % path)
+    check(bars("replaced_again") == 0, "the silent file replacing it draws no bars")
+    shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":
