@@ -70,7 +70,7 @@ class PreRecorder {
   int NextRandom();
 
   std::unique_ptr<WaveInput> recorder_;
-  char userfiles_[256] = {};
+  char userfiles_[MAX_PATH] = {};
   char outputPath_[260] = {};
   bool generated_ = true;
   uint32_t seed_ = 0;

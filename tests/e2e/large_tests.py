@@ -194,24 +194,31 @@ def _long_path(folder, length, name):
 def long_paths():
     """Paths of 259 characters (the most the system opens) load by the open dialog
     and by a drop, play, show their properties and get their picture cache beside
-    them; a dropped path of 300 characters is refused by a box that names it."""
+    them; a take recorded to one lands in the next track; a dropped path of 300
+    characters is refused by a box that names it."""
     folder = _folder("long_paths")
     samples = b"".join(_stretch(0, 4410, 1)[i:i + 2] for i in range(0, 4410 * FRAME, FRAME))
     opened, dropped = _long_path(folder, 259, "a.wav"), _long_path(os.path.join(folder, "b"), 259, "b.wav")
     too_long = _long_path(os.path.join(folder, "c"), 300, "c.wav")
+    take = _long_path(os.path.join(folder, "t"), 259, "t.wav")
     for path in (opened, dropped, too_long):
         _mono_wave(path, samples)
     check(len("Z:" + opened) == 259 and len("Z:" + dropped) == 259, "the paths have 259 characters")
-    r = run("long_paths", "setup 8820 65536\nui create\n" + "\n".join([
+    r = run("long_paths", "setup 8820 65536\nui create\nfeed sequence 1\n" + "\n".join([
         "open 1 %s" % opened, "drop 2 %s" % dropped, "drop 3 %s" % too_long, "click props 1",
+        "click prerec", "prerec browse %s" % take, "click record", "wait 500", "click stoprec",
         "click play 1", "click play 2", "pull 1",
     ]) + "\n")
     events = [(e["channel"], e["partner"]) for e in r.of_type("event", code=6)]
-    check(events == [(1, 0), (2, 0)], "channels 1 and 2 opened, 3 not: %s\n%s" % (events, r.describe()))
+    check(events == [(1, 0), (2, 0), (3, 0)], "channels 1, 2 and the take's 3 opened: %s\n%s" % (events, r.describe()))
+    takes = r.of_type("take")
+    check(len(takes) == 1 and takes[0]["path"][2:].replace("\\", "/") == take and takes[0].get("channel") == 3,
+          "the take went to the long path and into track 3: %s" % takes)
+    check(os.path.getsize(take) > 44, "the take holds samples")
     check(r.channel(1) == samples and r.channel(2) == samples, "both play their file")
     dialog = r.of_type("dialog", title="Wavefile Properties")
     check(len(dialog) == 1 and dialog[0].get("1005") == os.path.basename(opened), "the properties name it: %s" % dialog)
-    for path in (opened, dropped):
+    for path in (opened, dropped, take):
         check(os.path.exists(path[:-3] + "owi"), "the picture cache beside %s" % path)
     boxes = r.boxes()
     check(len(boxes) == 1 and os.path.basename(too_long) in boxes[0] and "300 characters" in boxes[0],
