@@ -36,8 +36,8 @@ uint64_t HashBytes(uint64_t hash, const uint8_t* bytes, uint32_t count) {
 bool HashData(WaveFile* file, uint64_t from, uint32_t count, uint64_t* hash) {
   uint8_t bytes[kImageCacheHashedBytes];
   uint32_t got = 0;
-  if (file->Seek(static_cast<int64_t>(file->DataStart() + from), 0) != 0 || file->Read(bytes, count, &got) != 0 ||
-      got != count)
+  const int64_t at = static_cast<int64_t>(file->DataStart() + from);
+  if (file->Seek(at, MultimediaFile::kFromStart) != 0 || file->Read(bytes, count, &got) != 0 || got != count)
     return false;
   *hash = HashBytes(*hash, bytes, count);
   return true;
