@@ -310,7 +310,7 @@ uint32_t FrameBytes(const WaveFile* file) {
 int ReadWholeFrames(WaveFile* file, uint8_t* buffer, uint32_t count, uint32_t* got) {
   *got = 0;
   const uint32_t align = FrameBytes(file);
-  int32_t position = file->Tell();
+  int64_t position = file->Tell();
   if (position < 0) return Error::Seek;
   uint64_t dataSize = file->DataSize();
   uint64_t dataEnd = (uint64_t)file->DataStart() + (dataSize - dataSize % align);
@@ -323,7 +323,7 @@ int ReadWholeFrames(WaveFile* file, uint8_t* buffer, uint32_t count, uint32_t* g
   uint32_t partial = *got % align;
   if (partial == 0) return 0;
   *got -= partial;
-  return file->Seek(-(int32_t)partial, MultimediaFile::kFromCurrent);
+  return file->Seek(-(int64_t)partial, MultimediaFile::kFromCurrent);
 }
 
 // Moves count bytes of a block delivery behind delay bytes of silence.
@@ -491,7 +491,7 @@ ChannelEngine::BlockSeam ChannelEngine::ReadResampledBlock(Channel& channel) {
       NotePasses(track, track.fed + start / align, pass / align, (got - start + pass - 1) / pass);
       uint32_t into = (got - start) % pass;
       if (got - start > pass && into != 0)
-        code = file->Seek((int32_t)(file->DataStart() + into), MultimediaFile::kFromStart);
+        code = file->Seek((int64_t)(file->DataStart() + into), MultimediaFile::kFromStart);
     }
   }
   // Without a loop, or with no whole frame to loop.

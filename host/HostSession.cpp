@@ -297,7 +297,8 @@ void HostSession::SwitchUi(bool on) {
   LogCall("onPluginSwitch", JsonObject().Add("on", on ? 1 : 0));
 }
 
-bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error) {
+bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error, bool discard) {
+  discard_ = discard;
   DWORD periodMs = 0;
   if (realtime) {
     // One block of 16-bit mono samples at 44100 Hz; at least 1 ms.
@@ -337,7 +338,7 @@ void HostSession::OnChannelRead(uint32_t period, int channel, int32_t result, co
   bool bad = result && (count < 0 || count > kMaxBlockBytes || (count > 0 && !data));
   if (bad) line.AddBool("bad", true);
   periods_.Append(line);
-  if (result && !bad && !channels_[channel].Append(data, (size_t)count)) writeFailed_ = true;
+  if (result && !bad && !discard_ && !channels_[channel].Append(data, (size_t)count)) writeFailed_ = true;
 }
 
 }  // namespace hostkit

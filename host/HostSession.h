@@ -56,8 +56,9 @@ class HostSession : public PeriodSink {
   bool DestroyUiInNextDialog(std::string* error);
   void SwitchUi(bool on);
   // `periods` periods on the streaming thread (paced at the block's duration
-  // when realtime); false with *error when the streaming thread did not finish.
-  bool Pull(uint32_t periods, bool realtime, std::string* error);
+  // when realtime; with discard the blocks are logged but not written to the
+  // channels' wave files); false with *error when the streaming thread did not finish.
+  bool Pull(uint32_t periods, bool realtime, std::string* error, bool discard = false);
   bool StreamingError(std::string* error);
   // Dispatches the interface thread's messages for ms milliseconds.
   void Wait(DWORD ms);
@@ -102,6 +103,7 @@ class HostSession : public PeriodSink {
   int32_t blockSize_ = 0;
   bool uiUp_ = false;
   bool writeFailed_ = false;
+  volatile bool discard_ = false;  // set between pulls: the blocks are not written
 };
 
 // Creates a folder and its missing parents; true when it exists afterwards.

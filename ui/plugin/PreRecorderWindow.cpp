@@ -201,7 +201,15 @@ void PreRecorderWindow::NewOutputName() {
 // window keeps it), and the display is gone then.
 void PreRecorderWindow::BrowseOutputFile() {
   if (recorder_.Recording() || !saveDialog_.ShowFileDialog()) return;
-  recorder_.ChooseOutputPath(saveDialog_.FileName());
+  if (!recorder_.ChooseOutputPath(saveDialog_.FileName())) {
+    char name[MAX_PATH];
+    snprintf(message_, sizeof message_, "%s\nThe path of this file has %d characters; the system opens paths of up to %d.",
+             FileNameOfPath(saveDialog_.FileName(), name, sizeof name), lstrlenA(saveDialog_.FileName()), MAX_PATH - 1);
+    SetErrorText(message_);
+    ReportError(Error::PathTooLong);
+    SetErrorText(nullptr);
+    return;
+  }
   ShowOutputName();
 }
 
