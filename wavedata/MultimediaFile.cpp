@@ -156,6 +156,10 @@ int64_t MultimediaFile::Length() {
 // sample is read; a refused buffer leaves the file reading straight through.
 int MultimediaFile::SetBuffer(uint32_t size) {
   if (handle_ == INVALID_HANDLE_VALUE) return Fail(Error::FileBuffer);
+  // The platform's buffered file access took a buffer size as a signed 32-bit count
+  // and refused one beyond 2 GiB; so does this, on both builds, rather than reserve
+  // gigabytes for a host's nonsensical size.
+  if (size > 0x7FFFFFFFu) return Fail(Error::FileBuffer);
   std::unique_ptr<uint8_t[]> buffer;
   if (size > 0) {
     buffer.reset(new (std::nothrow) uint8_t[size]);
