@@ -115,7 +115,7 @@ class PreRecorderWindow : public UserInterface {
   PreRecorder recorder_;
   std::unique_ptr<WaveTrace> trace_;
   char takePath_[260] = {};
-  char message_[2 * MAX_PATH + 256] = {};
+  char message_[2 * MAX_PATH + 512] = {};
   int takeChannels_ = 1;
 
   // The trace's columns are written by the recorder's thread and drawn by the
