@@ -40,7 +40,7 @@ WaveInput::WaveInput()
 WaveInput::~WaveInput() {
   if (Recording()) Stop();
   EndThreads();
-  if (deviceOpen_) CloseDevice();
+  if (deviceOpen_ && !g_unloading) CloseDevice();
   if (deviceOpen_) {
     // A device that cannot be closed may still write into its buffers: they, and the
     // event it signals, are left to it on purpose rather than freed under it.
@@ -454,7 +454,10 @@ void WaveInput::EndThreads() {
 // (it keeps its buffers and is closed again at the next start); the file is dealt
 // with all the same.
 int WaveInput::EndTake(bool finish) {
-  int code = CloseDevice();
+  // Closing waits for the platform's own threads to end, which they cannot while the
+  // library is unloaded under the loader lock. The device is stopped and holds no
+  // buffer by then: it is left open (its buffers with it) until the process ends.
+  int code = g_unloading ? 0 : CloseDevice();
   if (!recording_) return code;
   recording_ = false;
   int fileCode = 0;
