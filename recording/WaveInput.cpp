@@ -175,6 +175,7 @@ int WaveInput::Start(const char* path, uint32_t fileBufferSize) {
   takeEnd_ = kRunning;
   ringIn_ = ringOut_ = 0;
   ringPeak_ = 0;
+  ranDry_ = 0;
   lstrcpynA(takePath_, path ? path : "", sizeof takePath_);
   ResetEvent(buffersReturned_.Handle());
   ResetEvent(quit_.Handle());
@@ -295,6 +296,11 @@ void WaveInput::RunRecorder() {
 // behind the others, so the oldest buffer at the device is always the next to return.
 bool WaveInput::TakeReturnedBuffers() {
   bool any = false;
+  if (!stopRequested_) {
+    int32_t done = 0;
+    for (int32_t i = 0; i < bufferCount_; ++i) done += buffers_[i].dwUser != 0 && Returned(&buffers_[i]);
+    if (done == bufferCount_) ++ranDry_;
+  }
   for (;;) {
     WAVEHDR* next = nullptr;
     int32_t index = 0;

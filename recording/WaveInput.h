@@ -94,6 +94,9 @@ class WaveInput : public WaveDevice {
   // Blocks in the ring not yet written, and the most there were during the take.
   uint32_t PendingBlocks() const { return static_cast<uint32_t>(ringIn_ - ringOut_); }
   uint32_t MostPendingBlocks() const { return ringPeak_; }
+  // Times during the take that the recorder thread found every buffer back from the
+  // device: the device had none left to fill and may have dropped sound meanwhile.
+  uint32_t DeviceRanDry() const { return ranDry_; }
   // Set while not recording (tests and benchmarks only).
   void SetBeforeWriteHook(BeforeWriteHook hook, void* context);
   // Time without a returned buffer after which the take ends by itself (kDeviceSilent).
@@ -156,6 +159,7 @@ class WaveInput : public WaveDevice {
   volatile LONG ringIn_ = 0;
   volatile LONG ringOut_ = 0;
   uint32_t ringPeak_ = 0;
+  uint32_t ranDry_ = 0;
   volatile DWORD lastReturn_ = 0;  // tick of the last buffer the device gave back
   BeforeWriteHook beforeWrite_ = nullptr;
   void* beforeWriteContext_ = nullptr;
