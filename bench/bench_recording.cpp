@@ -45,6 +45,7 @@ struct Watch {
   HANDLE enough = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   LONG want = 0;
   volatile LONG blocks = 0;
+  int priority = 0;  // the recorder thread's, during the last take
 };
 
 void OnBlock(void* context, const uint8_t*, uint32_t) {
@@ -67,6 +68,11 @@ bool Take(WaveInput& input, Watch& watch, uint32_t blockSize, uint32_t fileBuffe
   input.SetDataCallback(OnBlock, &watch);
   if (input.AllocateBuffers(5, blockSize) != 0 || input.Start(watch.path.c_str(), fileBuffer) != 0) return false;
   benchkit::CountAllocationsOn(input.RecorderThreadId());
+  // The recorder thread's priority as the platform reports it (Wine may not apply it to the scheduler).
+  if (HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, input.RecorderThreadId())) {
+    watch.priority = GetThreadPriority(thread);
+    CloseHandle(thread);
+  }
   if (input.QueueBuffers() != 0) return false;
   DWORD limit = static_cast<DWORD>(static_cast<uint64_t>(blocks) * blockSize * 1000 / kBytesPerSecond) + 20000;
   bool filled = WaitForSingleObject(watch.enough, limit) == WAIT_OBJECT_0;
@@ -178,10 +184,11 @@ bool LongTake(WaveInput& input, Watch& watch, long seconds, bool stall) {
   long recorded = 0;
   long lost = LostBlocks(watch.path, &recorded);
   if (lost < 0) return false;
-  char extra[200];
+  char extra[220];
   snprintf(extra, sizeof extra,
-           " seconds=%.1f busy_threads=%lu stalls=%d device_ran_dry=%u most_pending_blocks=%u ring_blocks=%u",
-           recorded * (double)kBlock / kBytesPerSecond, static_cast<unsigned long>(busy), stalls.next,
+           " seconds=%.1f busy_threads=%lu stalls=%d recorder_priority=%d device_ran_dry=%u most_pending_blocks=%u"
+           " ring_blocks=%u",
+           recorded * (double)kBlock / kBytesPerSecond, static_cast<unsigned long>(busy), stalls.next, watch.priority,
            input.DeviceRanDry(), input.MostPendingBlocks(),
            static_cast<unsigned>((uint64_t)kBytesPerSecond * WaveInput::kRingMs / 1000 / kBlock + 1));
   benchkit::Report(stall ? "recording_lost_blocks_disk_stall" : "recording_lost_blocks_overload", lost, "blocks",
