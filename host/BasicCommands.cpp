@@ -95,6 +95,12 @@ bool Wait(HostSession* session, const ScriptArgs& args, std::string* error) {
   return true;
 }
 
+// unload: FreeLibrary at once, without destroyUserInterface first (a take may run),
+// as a host that quits without closing the interface does.
+bool Unload(HostSession* session, const ScriptArgs&, std::string* error) {
+  return !session || session->Unload(error);
+}
+
 }  // namespace
 
 void AddBasicCommands(ScriptRunner& runner) {
@@ -104,7 +110,8 @@ void AddBasicCommands(ScriptRunner& runner) {
   runner.Add({"ui", 1, 1, "ui create|destroy|destroy-in-dialog|show|hide", Ui});
   runner.Add({"pull", 1, 3, "pull N [realtime] [discard]", Pull});
   runner.Add({"streamerror", 0, 0, "streamerror", StreamError});
-  runner.Add({"wait", 1, 1, "wait MS", Wait});
+  runner.Add({"wait", 1, 1, "wait MS", Wait, true});
+  runner.Add({"unload", 0, 0, "unload", Unload});
 }
 
 }  // namespace hostkit

@@ -326,6 +326,24 @@ bool HostSession::StreamingError(std::string* error) {
   return finished;
 }
 
+bool HostSession::Unload(std::string* error) {
+  Disarm();
+  if (streaming_) {
+    if (!streaming_->Stop()) {
+      *error = "the streaming thread did not stop";
+      return false;
+    }
+    streaming_.reset();
+  }
+  if (loader_.Loaded()) {
+    LogCall("FreeLibrary", JsonObject());
+    loader_.Unload();
+    uiUp_ = false;
+    events_.Append(JsonObject().Add("type", "unload").Add("thread", threads_.Current()));
+  }
+  return true;
+}
+
 void HostSession::Wait(DWORD ms) {
   if (guard_) guard_->Extend(ms);
   PumpMessages(ms);

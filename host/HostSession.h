@@ -62,6 +62,10 @@ class HostSession : public PeriodSink {
   bool StreamingError(std::string* error);
   // Dispatches the interface thread's messages for ms milliseconds.
   void Wait(DWORD ms);
+  // Stops streaming and frees the plug-in at once, without destroyUserInterface
+  // first (its windows and a running take are its own to end). False with *error
+  // when the streaming thread does not stop.
+  bool Unload(std::string* error);
 
   HostCallbacks& Callbacks() { return *callbacks_; }
   JsonLog& Events() { return events_; }

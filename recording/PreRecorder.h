@@ -24,7 +24,7 @@ class PreRecorder {
 
   // Makes the device: the system's input devices listed, device 0 chosen when
   // there is one (else the wave mapper), 44100 Hz mono 16-bit, callback set for
-  // every recorded block (on the recorder's thread). The userfiles directory is
+  // every recorded block (on the recorder's writer thread). The userfiles directory is
   // taken from the process's main module unless one was set before (no name is
   // made here: NewOutputName). 0 or 19.
   int SetUp(RecordedBlockCallback callback, void* context);

@@ -27,6 +27,14 @@ sondrel_capture_kill() {
   fi
 }
 
+# Starts the private daemon on the configuration in folder $1 (again, after a test
+# stopped it: the feeder finds the new FIFO by itself).
+sondrel_capture_daemon() {
+  local dir=$1
+  sondrel_capture_pulse "$dir" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
+      -F "$dir/pa.conf" --log-target="file:$dir/pa.log" >/dev/null 2>&1
+}
+
 sondrel_capture_up() {
   if [ "${SONDREL_NO_CAPTURE:-}" = 1 ]; then
     log "SONDREL_NO_CAPTURE=1: recording uses this machine's default input device"
@@ -47,8 +55,7 @@ load-module module-loopback source=sondrel_capture sink=sondrel_null
 set-default-sink sondrel_null
 CONF
   # The daemon warns when it runs as root (CI does); it works the same.
-  if ! sondrel_capture_pulse "$dir" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
-      -F "$dir/pa.conf" --log-target="file:$dir/pa.log" >/dev/null 2>&1; then
+  if ! sondrel_capture_daemon "$dir"; then
     log "the capture daemon did not start (see $dir/pa.log)"
     return 1
   fi
