@@ -178,11 +178,15 @@ void MeasureQuality() {
   double from48 = SinadDb(Convert(Sine(1000, level, 48000, 16, 2), 48000, 16), 1000);
   double from22 = SinadDb(Convert(Sine(1000, level, 22050, 16, 2), 22050, 16), 1000);
   double from48x24 = SinadDb(Convert(Sine(1000, level, 48000, 24, 2), 48000, 24), 1000);
+  double from22x24 = SinadDb(Convert(Sine(1000, level, 22050, 24, 2), 22050, 24), 1000);
+  // A 16-bit source holds its own rounding besides the output's: 3 dB below one rounding.
   double worst = std::min(from48, from22);
   char extra[160];
   snprintf(extra, sizeof extra, " from48k=%.2f from22k=%.2f", from48, from22);
-  Quality("resample_sinad_db", worst, direct, ">=91.5", worst >= 91.5, extra);
-  Quality("resample_sinad_24bit_db", from48x24, direct, ">=91.5", from48x24 >= 91.5, " from=48k/24bit");
+  Quality("resample_sinad_db", worst, direct, ">=88.5", worst >= 88.5, extra);
+  double worst24 = std::min(from48x24, from22x24);
+  snprintf(extra, sizeof extra, " from48k=%.2f from22k=%.2f", from48x24, from22x24);
+  Quality("resample_sinad_24bit_db", worst24, direct, ">=91.5", worst24 >= 91.5, extra);
 
   // Tones at -1 dBFS above 22.05 kHz fold below it unless the filter stops them; a
   // level below half a 16-bit step (-96.3 dBFS) rounds to silence.

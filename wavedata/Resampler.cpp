@@ -55,6 +55,35 @@ inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) out[i] = (int16_t)whole[i];
 }
 
+#if !defined(__SSE__)
+// Without vector registers (the i686 build's x87) each output is summed alone, by
+// the same instructions for every output: x87 keeps some values in 80-bit registers
+// and rounds others to floats in memory, so lanes side by side would round
+// differently, and an output's value would depend on where a block ends. Not inlined,
+// so that every call runs the very same code.
+__attribute__((noinline)) float Dot(const float* h, const float* x, uint32_t taps) {
+  float a = 0.0f, b = 0.0f;
+  for (uint32_t j = 0; j < taps; j += 2) {
+    a += h[j] * x[j];
+    b += h[j + 1] * x[j + 1];
+  }
+  return a + b;
+}
+
+// One value rounded as Round4 rounds four.
+__attribute__((noinline)) int16_t Round1(float value) {
+  value = value > 32767.0f ? 32767.0f : value;
+  value = value < -32768.0f ? -32768.0f : value;
+  uint32_t bits, half;
+  memcpy(&bits, &value, 4);
+  half = (bits & 0x80000000u) | 0x3F000000u;
+  float offset;
+  memcpy(&offset, &half, 4);
+  value = value == value ? value + offset : 0.0f;
+  return (int16_t)(int32_t)value;
+}
+#endif
+
 uint64_t Gcd(uint64_t a, uint64_t b) {
   while (b) {
     uint64_t t = a % b;
@@ -337,8 +366,11 @@ uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut, boo
   const uint32_t count = b.count, reach = b.reach;
   const float* taps = b.taps.get();
   const float* left = b.neighbours.get();
+#if defined(__SSE__)
   const float* right = left + rowSize;
+#endif
   uint32_t made = 0, center = b.center;
+#if defined(__SSE__)
   while (made < room && center < limit) {
     // Four outputs side by side, as in the polyphase stage; a short group repeats
     // its last output. Output n's neighbours start at (center - reach) / 2 + n.
@@ -385,6 +417,18 @@ uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut, boo
     }
     made += n;
   }
+#else
+  for (; made < room && center < limit; ++made, center += 2) {
+    const uint32_t at = (center - reach) / 2;
+    for (int ch = 0; ch < channels_; ++ch) {
+      float value = Dot(taps, left + ch * rowSize + at, count) + 0.5f * in.At(ch)[center];
+      if (toOut)
+        out[ch][made] = Round1(value);
+      else
+        next->At(ch)[next->fill + made] = value;
+    }
+  }
+#endif
   if (next) next->fill += made;
   b.center = center;
   *drained = center >= in.fill;
@@ -419,6 +463,7 @@ uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end)
   const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
   const size_t other = line_.capacity;  // from a left sample to the right one
   const float* history = line_.data.get();
+#if defined(__SSE__)
   while (k < maxOut && next < limit) {
     const float* h[kGroup];
     const float* x[kGroup];
@@ -468,6 +513,19 @@ uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end)
     Round4(left, out[0] + k, count);
     k += count;
   }
+#else
+  for (; k < maxOut && next < limit; ++k) {
+    const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, 0);
+    const float* x = history + (next + 1 - half);
+    for (int ch = 0; ch < channels_; ++ch) out[ch][k] = Round1(Dot(h, x + ch * other, taps));
+    next += stepWhole;
+    phase += stepPart;
+    if (phase >= up) {
+      phase -= up;
+      ++next;
+    }
+  }
+#endif
   next_ = next;
   phase_ = phase;
   // Keep only what later outputs reach back to.
@@ -490,6 +548,7 @@ uint32_t Resampler::RunDoubling(int16_t* const* out, uint32_t maxOut, uint32_t l
   const size_t other = line_.capacity;
   const float* history = line_.data.get();
   const float* h = table_.get() + taps;
+#if defined(__SSE__)
   while (k < maxOut && next < limit) {
     const float* x[kGroup];
     uint32_t at[kGroup], count = 0, total = 0;
@@ -544,6 +603,14 @@ uint32_t Resampler::RunDoubling(int16_t* const* out, uint32_t maxOut, uint32_t l
       for (uint32_t i = 0; i < count; ++i) out[ch][at[i]] = rounded[i];
     }
   }
+#else
+  for (; k < maxOut && next < limit; ++k) {
+    for (int ch = 0; ch < channels_; ++ch)
+      out[ch][k] = phase == 0 ? Round1(history[ch * other + next]) : Round1(Dot(h, history + ch * other + (next + 1 - half), taps));
+    if (phase == 1) ++next;
+    phase ^= 1;
+  }
+#endif
   next_ = next;
   phase_ = phase;
   uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
