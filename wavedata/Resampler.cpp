@@ -61,13 +61,17 @@ inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
 // and rounds others to floats in memory, so lanes side by side would round
 // differently, and an output's value would depend on where a block ends. Not inlined,
 // so that every call runs the very same code.
+// Four sums in turn, so that no addition waits for the one before (taps are a
+// multiple of four); they fit the x87 register stack.
 __attribute__((noinline)) float Dot(const float* h, const float* x, uint32_t taps) {
-  float a = 0.0f, b = 0.0f;
-  for (uint32_t j = 0; j < taps; j += 2) {
+  float a = 0.0f, b = 0.0f, c = 0.0f, d = 0.0f;
+  for (uint32_t j = 0; j < taps; j += 4) {
     a += h[j] * x[j];
     b += h[j + 1] * x[j + 1];
+    c += h[j + 2] * x[j + 2];
+    d += h[j + 3] * x[j + 3];
   }
-  return a + b;
+  return (a + b) + (c + d);
 }
 
 // One value rounded as Round4 rounds four.
