@@ -35,14 +35,15 @@ typedef int32_t Int4 __attribute__((vector_size(16)));
 
 // The four lanes of each of four sums added up, one lane per sum, in the same order
 // for every output. (Vectors pass by reference: the i686 build has no vector registers.)
-inline void AddAcross(const Float4& a, const Float4& b, const Float4& c, const Float4& d, Float4* sums) {
+__attribute__((always_inline)) inline void AddAcross(const Float4& a, const Float4& b, const Float4& c, const Float4& d,
+                                                     Float4* sums) {
   Float4 ab = __builtin_shuffle(a, b, Int4{0, 4, 1, 5}) + __builtin_shuffle(a, b, Int4{2, 6, 3, 7});
   Float4 cd = __builtin_shuffle(c, d, Int4{0, 4, 1, 5}) + __builtin_shuffle(c, d, Int4{2, 6, 3, 7});
   *sums = __builtin_shuffle(ab, cd, Int4{0, 1, 4, 5}) + __builtin_shuffle(ab, cd, Int4{2, 3, 6, 7});
 }
 
 // Four sums rounded to 16-bit samples exactly as RoundToSample16 rounds one.
-inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
+__attribute__((always_inline)) inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
   Float4 v = sums;
   const Float4 high = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
   const Float4 low = {-32768.0f, -32768.0f, -32768.0f, -32768.0f};
@@ -55,14 +56,21 @@ inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) out[i] = (int16_t)whole[i];
 }
 
-#if !defined(__SSE__)
-// Without vector registers (the i686 build's x87) each output is summed alone, by
-// the same instructions for every output: x87 keeps some values in 80-bit registers
-// and rounds others to floats in memory, so lanes side by side would round
-// differently, and an output's value would depend on where a block ends. Not inlined,
-// so that every call runs the very same code.
-// Four sums in turn, so that no addition waits for the one before (taps are a
-// multiple of four); they fit the x87 register stack.
+// The vector sums need SSE2. The x86_64 build always has it; the i686 build (x87)
+// compiles them for SSE2 too and takes them where the processor has it (the stack
+// is realigned for them on the way in).
+#if defined(__SSE2__)
+#define VECTOR_KERNELS
+#else
+#define VECTOR_KERNELS __attribute__((target("sse2"), force_align_arg_pointer))
+#endif
+
+// Without SSE2 each output is summed alone, by the same instructions for every
+// output: x87 keeps some values in 80-bit registers and rounds others to floats in
+// memory, so lanes side by side would round differently, and an output's value
+// would depend on where a block ends. Not inlined, so that every call runs the very
+// same code. Four sums in turn, so that no addition waits for the one before (taps
+// are a multiple of four); they fit the x87 register stack.
 __attribute__((noinline)) float Dot(const float* h, const float* x, uint32_t taps) {
   float a = 0.0f, b = 0.0f, c = 0.0f, d = 0.0f;
   for (uint32_t j = 0; j < taps; j += 4) {
@@ -86,7 +94,14 @@ __attribute__((noinline)) int16_t Round1(float value) {
   value = value == value ? value + offset : 0.0f;
   return (int16_t)(int32_t)value;
 }
-#endif
+
+// Drops the samples of a line before from; from is taken off the indices held.
+void Discard(float* data, uint32_t capacity, int channels, uint32_t from, uint32_t fill) {
+  for (int ch = 0; ch < channels; ++ch) {
+    float* row = data + (size_t)ch * capacity;
+    memmove(row, row + from, sizeof(float) * (fill - from));
+  }
+}
 
 uint64_t Gcd(uint64_t a, uint64_t b) {
   while (b) {
@@ -126,7 +141,7 @@ double WindowedSinc(double x, double u, double cutoff, double i0beta) {
 uint32_t HalfBandTaps(double rate, double pass) {
   double width = (rate / 2 - 2 * pass) / rate;
   uint32_t reach = (uint32_t)std::ceil((KaiserLength(width) - 1) / 2);  // samples either side
-  return (reach + 1 + 3) & ~3u;  // odd distances up to reach on both sides
+  return (reach + 1 + 3) & ~3u;                                         // odd distances up to reach on both sides
 }
 
 // Taps per output of a polyphase stage from rate to out, a multiple of four.
@@ -149,6 +164,12 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
   if (inRate == 0 || outRate == 0 || channels < 1 || channels > kMaxChannels || maxOut == 0)
     return Error::FormatNotConvertible;
   channels_ = channels;
+#if defined(__SSE2__)
+  vectors_ = true;
+#else
+  __builtin_cpu_init();
+  vectors_ = __builtin_cpu_supports("sse2");
+#endif
   uint64_t g = Gcd(inRate, outRate);
   rateIn_ = inRate / g;
   rateOut_ = outRate / g;
@@ -326,27 +347,9 @@ const float* Resampler::Coefficients(uint32_t phase, int slot) {
   return s;
 }
 
-uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
-  if (!FirstLine().data) return 0;
-  for (int i = 0; i < halfBands_; ++i) {
-    bool drained = false;
-    uint32_t made = RunHalfBand(i, out, maxOut, end, &drained);
-    if (!polyphase_ && i == halfBands_ - 1) return made;
-    // A later stage's input has ended only when this stage has given out all of its own.
-    end = end && drained;
-  }
-  return RunPolyphase(out, maxOut, end);
-}
-
-// Drops the samples of a line before from; from is taken off the indices held.
-static void Discard(float* data, uint32_t capacity, int channels, uint32_t from, uint32_t fill) {
-  for (int ch = 0; ch < channels; ++ch) {
-    float* row = data + (size_t)ch * capacity;
-    memmove(row, row + from, sizeof(float) * (fill - from));
-  }
-}
-
-uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut, bool end, bool* drained) {
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut,
+                                                                      bool end, bool* drained) {
   HalfBand& b = bands_[i];
   Line& in = b.input;
   const bool toOut = !polyphase_ && i == halfBands_ - 1;
@@ -370,69 +373,67 @@ uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut, boo
   const uint32_t count = b.count, reach = b.reach;
   const float* taps = b.taps.get();
   const float* left = b.neighbours.get();
-#if defined(__SSE__)
   const float* right = left + rowSize;
-#endif
   uint32_t made = 0, center = b.center;
-#if defined(__SSE__)
-  while (made < room && center < limit) {
-    // Four outputs side by side, as in the polyphase stage; a short group repeats
-    // its last output. Output n's neighbours start at (center - reach) / 2 + n.
-    uint32_t n = 0, at[kGroup];
-    for (; n < kGroup && made + n < room && center < limit; ++n, center += 2) at[n] = (center - reach) / 2;
-    for (uint32_t k = n; k < kGroup; ++k) at[k] = at[n - 1];
-    Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
-    if (channels_ == 2) {
-      for (uint32_t j = 0; j < count; j += 4) {
-        Float4 t = Load4(taps + j);
-        l0 += t * Load4(left + at[0] + j);
-        r0 += t * Load4(right + at[0] + j);
-        l1 += t * Load4(left + at[1] + j);
-        r1 += t * Load4(right + at[1] + j);
-        l2 += t * Load4(left + at[2] + j);
-        r2 += t * Load4(right + at[2] + j);
-        l3 += t * Load4(left + at[3] + j);
-        r3 += t * Load4(right + at[3] + j);
-      }
-    } else {
-      for (uint32_t j = 0; j < count; j += 4) {
-        Float4 t = Load4(taps + j);
-        l0 += t * Load4(left + at[0] + j);
-        l1 += t * Load4(left + at[1] + j);
-        l2 += t * Load4(left + at[2] + j);
-        l3 += t * Load4(left + at[3] + j);
-      }
-    }
-    for (int ch = 0; ch < channels_; ++ch) {
-      Float4 sums;
-      if (ch == 0)
-        AddAcross(l0, l1, l2, l3, &sums);
-      else
-        AddAcross(r0, r1, r2, r3, &sums);
-      const float* x = in.At(ch) + reach;  // the centers
-      Float4 middle = {x[2 * at[0]], x[2 * at[1]], x[2 * at[2]], x[2 * at[3]]};
-      sums += middle * 0.5f;
-      if (toOut) {
-        Round4(sums, out[ch] + made, n);
+  if constexpr (kVectors) {
+    while (made < room && center < limit) {
+      // Four outputs side by side, as in the polyphase stage; a short group repeats
+      // its last output. Output n's neighbours start at (center - reach) / 2 + n.
+      uint32_t n = 0, at[kGroup];
+      for (; n < kGroup && made + n < room && center < limit; ++n, center += 2) at[n] = (center - reach) / 2;
+      for (uint32_t k = n; k < kGroup; ++k) at[k] = at[n - 1];
+      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
+      if (channels_ == 2) {
+        for (uint32_t j = 0; j < count; j += 4) {
+          Float4 t = Load4(taps + j);
+          l0 += t * Load4(left + at[0] + j);
+          r0 += t * Load4(right + at[0] + j);
+          l1 += t * Load4(left + at[1] + j);
+          r1 += t * Load4(right + at[1] + j);
+          l2 += t * Load4(left + at[2] + j);
+          r2 += t * Load4(right + at[2] + j);
+          l3 += t * Load4(left + at[3] + j);
+          r3 += t * Load4(right + at[3] + j);
+        }
       } else {
-        float* to = next->At(ch) + next->fill + made;
-        for (uint32_t k = 0; k < n; ++k) to[k] = sums[k];
+        for (uint32_t j = 0; j < count; j += 4) {
+          Float4 t = Load4(taps + j);
+          l0 += t * Load4(left + at[0] + j);
+          l1 += t * Load4(left + at[1] + j);
+          l2 += t * Load4(left + at[2] + j);
+          l3 += t * Load4(left + at[3] + j);
+        }
+      }
+      for (int ch = 0; ch < channels_; ++ch) {
+        Float4 sums;
+        if (ch == 0)
+          AddAcross(l0, l1, l2, l3, &sums);
+        else
+          AddAcross(r0, r1, r2, r3, &sums);
+        const float* x = in.At(ch) + reach;  // the centers
+        Float4 middle = {x[2 * at[0]], x[2 * at[1]], x[2 * at[2]], x[2 * at[3]]};
+        sums += middle * 0.5f;
+        if (toOut) {
+          Round4(sums, out[ch] + made, n);
+        } else {
+          float* to = next->At(ch) + next->fill + made;
+          for (uint32_t k = 0; k < n; ++k) to[k] = sums[k];
+        }
+      }
+      made += n;
+    }
+  } else {
+    for (; made < room && center < limit; ++made, center += 2) {
+      const uint32_t at = (center - reach) / 2;
+      for (int ch = 0; ch < channels_; ++ch) {
+        float value = Dot(taps, left + ch * rowSize + at, count) + 0.5f * in.At(ch)[center];
+        if (toOut)
+          out[ch][made] = Round1(value);
+        else
+          next->At(ch)[next->fill + made] = value;
       }
     }
-    made += n;
   }
-#else
-  for (; made < room && center < limit; ++made, center += 2) {
-    const uint32_t at = (center - reach) / 2;
-    for (int ch = 0; ch < channels_; ++ch) {
-      float value = Dot(taps, left + ch * rowSize + at, count) + 0.5f * in.At(ch)[center];
-      if (toOut)
-        out[ch][made] = Round1(value);
-      else
-        next->At(ch)[next->fill + made] = value;
-    }
-  }
-#endif
   if (next) next->fill += made;
   b.center = center;
   *drained = center >= in.fill;
@@ -450,7 +451,8 @@ uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut, boo
   return made;
 }
 
-uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end) {
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end) {
   uint32_t limit;  // outputs whose time lies before this sample index can be made
   if (end) {
     for (int ch = 0; ch < channels_; ++ch) memset(line_.At(ch) + line_.fill, 0, sizeof(float) * line_.pad);
@@ -458,7 +460,7 @@ uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end)
   } else {
     limit = line_.fill > half_ ? line_.fill - half_ : 0;
   }
-  if (up_ == 2 && down_ == 1) return RunDoubling(out, maxOut, limit);
+  if (up_ == 2 && down_ == 1) return RunDoubling<kVectors>(out, maxOut, limit);
   // Outputs go in groups of four: the sums of a group run side by side, so no
   // addition waits for the one before, and they are added up and rounded together.
   // A short group repeats its last output in the unused lanes, so that every output
@@ -467,15 +469,61 @@ uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end)
   const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
   const size_t other = line_.capacity;  // from a left sample to the right one
   const float* history = line_.data.get();
-#if defined(__SSE__)
-  while (k < maxOut && next < limit) {
-    const float* h[kGroup];
-    const float* x[kGroup];
-    uint32_t count = 0;
-    for (; count < kGroup && k + count < maxOut && next < limit; ++count) {
-      h[count] = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, (int)count);
-      x[count] = history + (next + 1 - half);
-      // One output's step: whole input samples and a remainder, without a division.
+  if constexpr (kVectors) {
+    while (k < maxOut && next < limit) {
+      const float* h[kGroup];
+      const float* x[kGroup];
+      uint32_t count = 0;
+      for (; count < kGroup && k + count < maxOut && next < limit; ++count) {
+        h[count] = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, (int)count);
+        x[count] = history + (next + 1 - half);
+        // One output's step: whole input samples and a remainder, without a division.
+        next += stepWhole;
+        phase += stepPart;
+        if (phase >= up) {
+          phase -= up;
+          ++next;
+        }
+      }
+      for (uint32_t i = count; i < kGroup; ++i) {
+        h[i] = h[count - 1];
+        x[i] = x[count - 1];
+      }
+      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {};
+      if (channels_ == 2) {
+        Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
+        for (uint32_t j = 0; j < taps; j += 4) {
+          Float4 h0 = Load4(h[0] + j), h1 = Load4(h[1] + j), h2 = Load4(h[2] + j), h3 = Load4(h[3] + j);
+          l0 += h0 * Load4(x[0] + j);
+          r0 += h0 * Load4(x[0] + other + j);
+          l1 += h1 * Load4(x[1] + j);
+          r1 += h1 * Load4(x[1] + other + j);
+          l2 += h2 * Load4(x[2] + j);
+          r2 += h2 * Load4(x[2] + other + j);
+          l3 += h3 * Load4(x[3] + j);
+          r3 += h3 * Load4(x[3] + other + j);
+        }
+        Float4 right;
+        AddAcross(r0, r1, r2, r3, &right);
+        Round4(right, out[1] + k, count);
+      } else {
+        for (uint32_t j = 0; j < taps; j += 4) {
+          l0 += Load4(h[0] + j) * Load4(x[0] + j);
+          l1 += Load4(h[1] + j) * Load4(x[1] + j);
+          l2 += Load4(h[2] + j) * Load4(x[2] + j);
+          l3 += Load4(h[3] + j) * Load4(x[3] + j);
+        }
+      }
+      Float4 left;
+      AddAcross(l0, l1, l2, l3, &left);
+      Round4(left, out[0] + k, count);
+      k += count;
+    }
+  } else {
+    for (; k < maxOut && next < limit; ++k) {
+      const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, 0);
+      const float* x = history + (next + 1 - half);
+      for (int ch = 0; ch < channels_; ++ch) out[ch][k] = Round1(Dot(h, x + ch * other, taps));
       next += stepWhole;
       phase += stepPart;
       if (phase >= up) {
@@ -483,53 +531,7 @@ uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end)
         ++next;
       }
     }
-    for (uint32_t i = count; i < kGroup; ++i) {
-      h[i] = h[count - 1];
-      x[i] = x[count - 1];
-    }
-    Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {};
-    if (channels_ == 2) {
-      Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
-      for (uint32_t j = 0; j < taps; j += 4) {
-        Float4 h0 = Load4(h[0] + j), h1 = Load4(h[1] + j), h2 = Load4(h[2] + j), h3 = Load4(h[3] + j);
-        l0 += h0 * Load4(x[0] + j);
-        r0 += h0 * Load4(x[0] + other + j);
-        l1 += h1 * Load4(x[1] + j);
-        r1 += h1 * Load4(x[1] + other + j);
-        l2 += h2 * Load4(x[2] + j);
-        r2 += h2 * Load4(x[2] + other + j);
-        l3 += h3 * Load4(x[3] + j);
-        r3 += h3 * Load4(x[3] + other + j);
-      }
-      Float4 right;
-      AddAcross(r0, r1, r2, r3, &right);
-      Round4(right, out[1] + k, count);
-    } else {
-      for (uint32_t j = 0; j < taps; j += 4) {
-        l0 += Load4(h[0] + j) * Load4(x[0] + j);
-        l1 += Load4(h[1] + j) * Load4(x[1] + j);
-        l2 += Load4(h[2] + j) * Load4(x[2] + j);
-        l3 += Load4(h[3] + j) * Load4(x[3] + j);
-      }
-    }
-    Float4 left;
-    AddAcross(l0, l1, l2, l3, &left);
-    Round4(left, out[0] + k, count);
-    k += count;
   }
-#else
-  for (; k < maxOut && next < limit; ++k) {
-    const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, 0);
-    const float* x = history + (next + 1 - half);
-    for (int ch = 0; ch < channels_; ++ch) out[ch][k] = Round1(Dot(h, x + ch * other, taps));
-    next += stepWhole;
-    phase += stepPart;
-    if (phase >= up) {
-      phase -= up;
-      ++next;
-    }
-  }
-#endif
   next_ = next;
   phase_ = phase;
   // Keep only what later outputs reach back to.
@@ -546,75 +548,78 @@ uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end)
 // Twice the rate: every other output is an input sample itself, and the others,
 // halfway between two samples, share one row of taps. Up to four of those are summed
 // side by side with the samples between them, as in RunPolyphase.
-uint32_t Resampler::RunDoubling(int16_t* const* out, uint32_t maxOut, uint32_t limit) {
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::RunDoubling(int16_t* const* out, uint32_t maxOut,
+                                                                      uint32_t limit) {
   uint32_t k = 0, next = next_, phase = phase_;
   const uint32_t taps = taps_, half = half_;
   const size_t other = line_.capacity;
   const float* history = line_.data.get();
   const float* h = table_.get() + taps;
-#if defined(__SSE__)
-  while (k < maxOut && next < limit) {
-    const float* x[kGroup];
-    uint32_t at[kGroup], count = 0, total = 0;
-    for (; k + total < maxOut && next < limit; ++total) {
-      if (phase == 0) {
-        for (int ch = 0; ch < channels_; ++ch) {
-          float v = history[ch * other + next];
-          Round4(Float4{v, v, v, v}, out[ch] + k + total, 1);
+  if constexpr (kVectors) {
+    while (k < maxOut && next < limit) {
+      const float* x[kGroup];
+      uint32_t at[kGroup], count = 0, total = 0;
+      for (; k + total < maxOut && next < limit; ++total) {
+        if (phase == 0) {
+          for (int ch = 0; ch < channels_; ++ch) {
+            float v = history[ch * other + next];
+            Round4(Float4{v, v, v, v}, out[ch] + k + total, 1);
+          }
+          phase = 1;
+          continue;
         }
-        phase = 1;
-        continue;
+        if (count == kGroup) break;
+        x[count] = history + (next + 1 - half);
+        at[count++] = k + total;
+        phase = 0;
+        ++next;
       }
-      if (count == kGroup) break;
-      x[count] = history + (next + 1 - half);
-      at[count++] = k + total;
-      phase = 0;
-      ++next;
+      k += total;
+      if (count == 0) continue;
+      for (uint32_t i = count; i < kGroup; ++i) x[i] = x[count - 1];
+      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
+      if (channels_ == 2) {
+        for (uint32_t j = 0; j < taps; j += 4) {
+          Float4 t = Load4(h + j);
+          l0 += t * Load4(x[0] + j);
+          r0 += t * Load4(x[0] + other + j);
+          l1 += t * Load4(x[1] + j);
+          r1 += t * Load4(x[1] + other + j);
+          l2 += t * Load4(x[2] + j);
+          r2 += t * Load4(x[2] + other + j);
+          l3 += t * Load4(x[3] + j);
+          r3 += t * Load4(x[3] + other + j);
+        }
+      } else {
+        for (uint32_t j = 0; j < taps; j += 4) {
+          Float4 t = Load4(h + j);
+          l0 += t * Load4(x[0] + j);
+          l1 += t * Load4(x[1] + j);
+          l2 += t * Load4(x[2] + j);
+          l3 += t * Load4(x[3] + j);
+        }
+      }
+      for (int ch = 0; ch < channels_; ++ch) {
+        Float4 sums;
+        if (ch == 0)
+          AddAcross(l0, l1, l2, l3, &sums);
+        else
+          AddAcross(r0, r1, r2, r3, &sums);
+        int16_t rounded[kGroup];
+        Round4(sums, rounded, count);
+        for (uint32_t i = 0; i < count; ++i) out[ch][at[i]] = rounded[i];
+      }
     }
-    k += total;
-    if (count == 0) continue;
-    for (uint32_t i = count; i < kGroup; ++i) x[i] = x[count - 1];
-    Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
-    if (channels_ == 2) {
-      for (uint32_t j = 0; j < taps; j += 4) {
-        Float4 t = Load4(h + j);
-        l0 += t * Load4(x[0] + j);
-        r0 += t * Load4(x[0] + other + j);
-        l1 += t * Load4(x[1] + j);
-        r1 += t * Load4(x[1] + other + j);
-        l2 += t * Load4(x[2] + j);
-        r2 += t * Load4(x[2] + other + j);
-        l3 += t * Load4(x[3] + j);
-        r3 += t * Load4(x[3] + other + j);
-      }
-    } else {
-      for (uint32_t j = 0; j < taps; j += 4) {
-        Float4 t = Load4(h + j);
-        l0 += t * Load4(x[0] + j);
-        l1 += t * Load4(x[1] + j);
-        l2 += t * Load4(x[2] + j);
-        l3 += t * Load4(x[3] + j);
-      }
-    }
-    for (int ch = 0; ch < channels_; ++ch) {
-      Float4 sums;
-      if (ch == 0)
-        AddAcross(l0, l1, l2, l3, &sums);
-      else
-        AddAcross(r0, r1, r2, r3, &sums);
-      int16_t rounded[kGroup];
-      Round4(sums, rounded, count);
-      for (uint32_t i = 0; i < count; ++i) out[ch][at[i]] = rounded[i];
+  } else {
+    for (; k < maxOut && next < limit; ++k) {
+      for (int ch = 0; ch < channels_; ++ch)
+        out[ch][k] = phase == 0 ? Round1(history[ch * other + next])
+                                : Round1(Dot(h, history + ch * other + (next + 1 - half), taps));
+      if (phase == 1) ++next;
+      phase ^= 1;
     }
   }
-#else
-  for (; k < maxOut && next < limit; ++k) {
-    for (int ch = 0; ch < channels_; ++ch)
-      out[ch][k] = phase == 0 ? Round1(history[ch * other + next]) : Round1(Dot(h, history + ch * other + (next + 1 - half), taps));
-    if (phase == 1) ++next;
-    phase ^= 1;
-  }
-#endif
   next_ = next;
   phase_ = phase;
   uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
@@ -625,6 +630,29 @@ uint32_t Resampler::RunDoubling(int16_t* const* out, uint32_t maxOut, uint32_t l
     line_.fill -= keepFrom;
   }
   return k;
+}
+
+// Every stage in turn; inlined whole into ProduceVectors, so that its vector sums
+// are compiled for SSE2 there.
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::Run(int16_t* const* out, uint32_t maxOut, bool end) {
+  for (int i = 0; i < halfBands_; ++i) {
+    bool drained = false;
+    uint32_t made = RunHalfBand<kVectors>(i, out, maxOut, end, &drained);
+    if (!polyphase_ && i == halfBands_ - 1) return made;
+    // A later stage's input has ended only when this stage has given out all of its own.
+    end = end && drained;
+  }
+  return RunPolyphase<kVectors>(out, maxOut, end);
+}
+
+uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
+  if (!FirstLine().data) return 0;
+  return vectors_ && !plain_ ? ProduceVectors(out, maxOut, end) : Run<false>(out, maxOut, end);
+}
+
+VECTOR_KERNELS uint32_t Resampler::ProduceVectors(int16_t* const* out, uint32_t maxOut, bool end) {
+  return Run<true>(out, maxOut, end);
 }
 
 uint64_t Resampler::OutputFrames(uint64_t inputFrames) const { return inputFrames * rateOut_ / rateIn_; }

@@ -36,6 +36,10 @@ class Resampler {
   // to the time of the last input sample.
   uint32_t Produce(int16_t* const* out, uint32_t maxOut, bool end);
 
+  // Sums one output at a time, as where the processor has no SSE2, instead of side
+  // by side with vector instructions: for the tests of that path.
+  void UsePlainSums(bool plain) { plain_ = plain; }
+
   // Output frames a stream of inputFrames gives, rounded down.
   uint64_t OutputFrames(uint64_t inputFrames) const;
   // Taps per output sample of the polyphase stage (0 when there is none), filter
@@ -71,11 +75,18 @@ class Resampler {
   };
   const Line& FirstLine() const { return halfBands_ ? bands_[0].input : line_; }
   Line& FirstLine() { return halfBands_ ? bands_[0].input : line_; }
+  // The stages with vector sums (SSE2), or one output at a time (x87).
+  uint32_t ProduceVectors(int16_t* const* out, uint32_t maxOut, bool end);
+  template <bool kVectors>
+  uint32_t Run(int16_t* const* out, uint32_t maxOut, bool end);
   // Runs half-band stage i into the next stage's line (or, the last stage without a
   // polyphase stage, into out). Returns the outputs made; *drained tells whether its
   // input is used up to its end.
+  template <bool kVectors>
   uint32_t RunHalfBand(int i, int16_t* const* out, uint32_t maxOut, bool end, bool* drained);
+  template <bool kVectors>
   uint32_t RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end);
+  template <bool kVectors>
   uint32_t RunDoubling(int16_t* const* out, uint32_t maxOut, uint32_t limit);
   // Outputs summed side by side.
   static constexpr int kGroup = 4;
@@ -92,6 +103,8 @@ class Resampler {
   uint32_t taps_ = 0;     // 2 x half_
   uint32_t phases_ = 0;   // rows in the table; up_ when exact, else interpolated
   bool exact_ = true;
+  bool vectors_ = true;    // the processor has SSE2
+  bool plain_ = false;
   bool polyphase_ = true;  // false when the half-band stages end at the output's rate
   uint64_t rateIn_ = 1, rateOut_ = 1;  // the whole conversion, in lowest terms
   uint32_t maxPush_ = 0;

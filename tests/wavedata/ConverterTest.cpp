@@ -9,6 +9,7 @@
 
 #include "tests/common/TestKit.h"
 #include "tests/wavedata/GuardedBuffer.h"
+#include "wavedata/Resampler.h"
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
 
@@ -258,6 +259,48 @@ TEST(ConverterResample, OneStreamThroughEveryBlockBoundary) {
     converter.Reset();
     Played again = Play(converter, input, Whole);
     EXPECT_TRUE(again.left == whole.left && again.right == whole.right);
+  }
+}
+
+// The sums one output at a time (processors without SSE2) give one stream whatever
+// the pieces its input comes in, within a step of the vector sums, for every way the
+// rate is converted.
+TEST(ConverterResample, PlainSumsMatchTheVectorSums) {
+  const uint32_t kBlock = 441;
+  for (uint32_t rate : {48000u, 22050u, 88200u, 96000u, 32000u}) {
+    SCOPED_TRACE(rate);
+    std::vector<float> input(rate / 2 * 2);  // half a second of stereo noise
+    uint32_t seed = 11;
+    for (float& v : input) v = (float)((int32_t)((seed = seed * 1103515245u + 12345u) >> 16) - 32768) * 0.5f;
+    const auto play = [&](bool plain, bool pieces) {
+      Resampler r;
+      EXPECT_EQ(r.Setup(rate, 44100, 2, kBlock), 0);
+      r.UsePlainSums(plain);
+      std::vector<int16_t> stream, left(kBlock), right(kBlock);
+      int16_t* out[2] = {left.data(), right.data()};
+      size_t at = 0, frames = input.size() / 2;
+      for (uint32_t call = 0; call < 100000; ++call) {
+        uint32_t wanted = r.FramesWanted(kBlock);
+        uint32_t n = (uint32_t)std::min<size_t>(pieces ? std::min(wanted, call * 37 % 300) : wanted, frames - at);
+        for (uint32_t i = 0; i < n; ++i) {
+          r.InputArea(0)[i] = input[2 * (at + i)];
+          r.InputArea(1)[i] = input[2 * (at + i) + 1];
+        }
+        r.Commit(n);
+        at += n;
+        uint32_t made = r.Produce(out, kBlock, at == frames && n < wanted);
+        for (uint32_t i = 0; i < made; ++i) stream.insert(stream.end(), {left[i], right[i]});
+        if (made == 0 && at == frames && n < wanted) break;
+      }
+      return stream;
+    };
+    std::vector<int16_t> plain = play(true, false), vectors = play(false, false);
+    EXPECT_EQ(play(true, true), plain);
+    ASSERT_EQ(plain.size(), vectors.size());
+    EXPECT_NEAR((double)plain.size() / 2, 22050.0, kBlock);  // frames
+    int worst = 0;
+    for (size_t i = 0; i < plain.size(); ++i) worst = std::max(worst, std::abs(plain[i] - vectors[i]));
+    EXPECT_LE(worst, 1);
   }
 }
 
