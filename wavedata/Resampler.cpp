@@ -65,6 +65,14 @@ __attribute__((always_inline)) inline void Round4(const Float4& sums, int16_t* o
 #define VECTOR_KERNELS __attribute__((target("sse2"), force_align_arg_pointer))
 #endif
 
+// A stereo group's eight sums and its taps fit the sixteen vector registers of
+// x86_64; the i686 build has eight, and sums one channel after the other.
+#if defined(__x86_64__)
+constexpr bool kJointStereo = true;
+#else
+constexpr bool kJointStereo = false;
+#endif
+
 // Without SSE2 each output is summed alone, by the same instructions for every
 // output: x87 keeps some values in 80-bit registers and rounds others to floats in
 // memory, so lanes side by side would round differently, and an output's value
@@ -490,7 +498,7 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* 
         x[i] = x[count - 1];
       }
       Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {};
-      if (channels_ == 2) {
+      if (channels_ == 2 && kJointStereo) {
         Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
         for (uint32_t j = 0; j < taps; j += 4) {
           Float4 h0 = Load4(h[0] + j), h1 = Load4(h[1] + j), h2 = Load4(h[2] + j), h3 = Load4(h[3] + j);
@@ -512,6 +520,18 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* 
           l1 += Load4(h[1] + j) * Load4(x[1] + j);
           l2 += Load4(h[2] + j) * Load4(x[2] + j);
           l3 += Load4(h[3] + j) * Load4(x[3] + j);
+        }
+        if (channels_ == 2) {
+          Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
+          for (uint32_t j = 0; j < taps; j += 4) {
+            r0 += Load4(h[0] + j) * Load4(x[0] + other + j);
+            r1 += Load4(h[1] + j) * Load4(x[1] + other + j);
+            r2 += Load4(h[2] + j) * Load4(x[2] + other + j);
+            r3 += Load4(h[3] + j) * Load4(x[3] + other + j);
+          }
+          Float4 right;
+          AddAcross(r0, r1, r2, r3, &right);
+          Round4(right, out[1] + k, count);
         }
       }
       Float4 left;
