@@ -2,7 +2,8 @@
 # Runs every benchmark of the named builds under Wine (./sondrel bench brings
 # Wine and the display up), one build after the other; each BENCH line gets the
 # field arch=i686 or arch=x86_64. With more arguments, only the benchmarks whose
-# name contains one of them. Exits non-zero when a benchmark cannot run.
+# name contains one of them. Then the converter's native benchmark against its
+# peers (bench/native), once. Exits non-zero when a benchmark cannot run.
 #   bench.sh "i686 x86_64" [NAME...]
 set -uo pipefail
 ROOT=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -28,6 +29,20 @@ for arch in $arches; do
     "$ROOT/scripts/wine-run.sh" "$bench" > >(sed -u "/^BENCH /s/\$/ arch=$arch/") || failed+=("$arch:$name")
   done
 done
+# wavedata/Resampler built with the host's compiler and linked with libsoxr,
+# libsamplerate and speexdsp; only this program links them.
+name=bench_resampler_peers
+wanted=1
+if [ $# -gt 0 ]; then
+  wanted=""
+  for pattern in "$@"; do case "$name" in *"$pattern"*) wanted=1 ;; esac; done
+fi
+if [ -n "$wanted" ]; then
+  log "running $name (native; load $(cut -d' ' -f1 /proc/loadavg))"
+  mkdir -p "$BUILD/native"
+  g++ -O2 -std=c++17 -Wall -I"$ROOT" "$ROOT/bench/native/resampler_peers.cpp" "$ROOT/wavedata/Resampler.cpp" \
+    -o "$BUILD/native/$name" -lsoxr -lsamplerate -lspeexdsp && "$BUILD/native/$name" || failed+=("native:$name")
+fi
 if [ ${#failed[@]} -gt 0 ]; then
   log "could not run: ${failed[*]}"
   exit 1

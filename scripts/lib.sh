@@ -10,7 +10,7 @@ export WINEARCH=win64
 SONDREL_PACKAGES="g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
  mmdebstrap xvfb xauth x11-utils pulseaudio pulseaudio-utils googletest cmake ninja-build
- sox python3"
+ sox python3 g++ libsoxr-dev libsamplerate0-dev libspeexdsp-dev"
 
 log() { echo "[sondrel] $*" >&2; }
 source "$ROOT/scripts/capture.sh"

@@ -6,17 +6,21 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
-#include "wavedata/SampleFormat.h"
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
-// Stop band attenuation of the design, in dB.
-constexpr double kAttenuationDb = 86.0;
-// Pass band and stop band edges as fractions of the lower of the two rates: at
-// 44100 Hz flat to 18.2 kHz, and stopped from 22.9 kHz. Between 22.05 and 22.9 kHz
-// an input of a higher rate may fold back partly attenuated, to above 21.2 kHz.
-constexpr double kPassEdge = 0.4127;
-constexpr double kStopEdge = 0.5195;
+// Stop band attenuation of every stage, in dB: a full-scale tone there leaves less
+// than half a 16-bit step, which rounds to silence.
+constexpr double kAttenuationDb = 100.0;
+// Edges as fractions of the output rate when the rate goes down: flat to 20 kHz at
+// 44.1 kHz, stopped from its Nyquist frequency, so nothing folds back.
+constexpr double kDownPassEdge = 0.4535;
+constexpr double kDownStopEdge = 0.5;
+// Edges as fractions of the input rate when the rate goes up: flat to 0.45 of it;
+// images are stopped from 0.55 of it (those of the input between 0.45 and 0.5 of its
+// rate, where recordings hold little, are only partly stopped below 0.55).
+constexpr double kUpPassEdge = 0.45;
+constexpr double kUpStopEdge = 0.55;
 // Rational steps with more phases than this use an interpolated table of this size.
 constexpr uint32_t kMaxExactPhases = 2048;
 constexpr uint32_t kInterpolatedPhases = 1024;
@@ -31,14 +35,15 @@ typedef int32_t Int4 __attribute__((vector_size(16)));
 
 // The four lanes of each of four sums added up, one lane per sum, in the same order
 // for every output. (Vectors pass by reference: the i686 build has no vector registers.)
-inline void AddAcross(const Float4& a, const Float4& b, const Float4& c, const Float4& d, Float4* sums) {
+__attribute__((always_inline)) inline void AddAcross(const Float4& a, const Float4& b, const Float4& c, const Float4& d,
+                                                     Float4* sums) {
   Float4 ab = __builtin_shuffle(a, b, Int4{0, 4, 1, 5}) + __builtin_shuffle(a, b, Int4{2, 6, 3, 7});
   Float4 cd = __builtin_shuffle(c, d, Int4{0, 4, 1, 5}) + __builtin_shuffle(c, d, Int4{2, 6, 3, 7});
   *sums = __builtin_shuffle(ab, cd, Int4{0, 1, 4, 5}) + __builtin_shuffle(ab, cd, Int4{2, 3, 6, 7});
 }
 
 // Four sums rounded to 16-bit samples exactly as RoundToSample16 rounds one.
-inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
+__attribute__((always_inline)) inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
   Float4 v = sums;
   const Float4 high = {32767.0f, 32767.0f, 32767.0f, 32767.0f};
   const Float4 low = {-32768.0f, -32768.0f, -32768.0f, -32768.0f};
@@ -51,9 +56,64 @@ inline void Round4(const Float4& sums, int16_t* out, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) out[i] = (int16_t)whole[i];
 }
 
-uint32_t Gcd(uint32_t a, uint32_t b) {
+// The vector sums need SSE2. The x86_64 build always has it; the i686 build (x87)
+// compiles them for SSE2 too and takes them where the processor has it (the stack
+// is realigned for them on the way in).
+#if defined(__SSE2__)
+#define VECTOR_KERNELS
+#else
+#define VECTOR_KERNELS __attribute__((target("sse2"), force_align_arg_pointer))
+#endif
+
+// A stereo group's eight sums and its taps fit the sixteen vector registers of
+// x86_64; the i686 build has eight, and sums one channel after the other.
+#if defined(__x86_64__)
+constexpr bool kJointStereo = true;
+#else
+constexpr bool kJointStereo = false;
+#endif
+
+// Without SSE2 each output is summed alone, by the same instructions for every
+// output: x87 keeps some values in 80-bit registers and rounds others to floats in
+// memory, so lanes side by side would round differently, and an output's value
+// would depend on where a block ends. Not inlined, so that every call runs the very
+// same code. Four sums in turn, so that no addition waits for the one before (taps
+// are a multiple of four); they fit the x87 register stack.
+__attribute__((noinline)) float Dot(const float* h, const float* x, uint32_t taps) {
+  float a = 0.0f, b = 0.0f, c = 0.0f, d = 0.0f;
+  for (uint32_t j = 0; j < taps; j += 4) {
+    a += h[j] * x[j];
+    b += h[j + 1] * x[j + 1];
+    c += h[j + 2] * x[j + 2];
+    d += h[j + 3] * x[j + 3];
+  }
+  return (a + b) + (c + d);
+}
+
+// One value rounded as Round4 rounds four.
+__attribute__((noinline)) int16_t Round1(float value) {
+  value = value > 32767.0f ? 32767.0f : value;
+  value = value < -32768.0f ? -32768.0f : value;
+  uint32_t bits, half;
+  memcpy(&bits, &value, 4);
+  half = (bits & 0x80000000u) | 0x3F000000u;
+  float offset;
+  memcpy(&offset, &half, 4);
+  value = value == value ? value + offset : 0.0f;
+  return (int16_t)(int32_t)value;
+}
+
+// Drops the samples of a line before from; from is taken off the indices held.
+void Discard(float* data, uint32_t capacity, int channels, uint32_t from, uint32_t fill) {
+  for (int ch = 0; ch < channels; ++ch) {
+    float* row = data + (size_t)ch * capacity;
+    memmove(row, row + from, sizeof(float) * (fill - from));
+  }
+}
+
+uint64_t Gcd(uint64_t a, uint64_t b) {
   while (b) {
-    uint32_t t = a % b;
+    uint64_t t = a % b;
     a = b;
     b = t;
   }
@@ -63,100 +123,223 @@ uint32_t Gcd(uint32_t a, uint32_t b) {
 // The modified Bessel function of order 0, by its power series.
 double BesselI0(double x) {
   double sum = 1.0, term = 1.0, q = x * x / 4.0;
-  for (int k = 1; k < 60; ++k) {
+  for (int k = 1; k < 200; ++k) {
     term *= q / ((double)k * k);
     sum += term;
     if (term < sum * 1e-17) break;
   }
   return sum;
 }
+
+constexpr double kBeta = 0.1102 * (kAttenuationDb - 8.7);
+
+// Taps a Kaiser-windowed sinc needs for a transition width (cycles per sample).
+double KaiserLength(double width) { return (kAttenuationDb - 7.95) / (2.285 * 2.0 * kPi * width) + 1; }
+
+// The Kaiser window at u (-1 to 1) times the sinc of cutoff (cycles per sample) at x samples.
+double WindowedSinc(double x, double u, double cutoff, double i0beta) {
+  double window = u * u < 1.0 ? BesselI0(kBeta * std::sqrt(1.0 - u * u)) / i0beta : 0.0;
+  double arg = 2.0 * cutoff * x;
+  double sinc = std::fabs(arg) < 1e-12 ? 1.0 : std::sin(kPi * arg) / (kPi * arg);
+  return 2.0 * cutoff * sinc * window;
+}
+
+// Odd taps of a half-band stage (rate r to r / 2) flat to pass Hz: how many, a
+// multiple of four.
+uint32_t HalfBandTaps(double rate, double pass) {
+  double width = (rate / 2 - 2 * pass) / rate;
+  uint32_t reach = (uint32_t)std::ceil((KaiserLength(width) - 1) / 2);  // samples either side
+  return (reach + 1 + 3) & ~3u;                                         // odd distances up to reach on both sides
+}
+
+// Taps per output of a polyphase stage from rate to out, a multiple of four.
+uint32_t PolyphaseTaps(double rate, double out) {
+  double width = rate > out ? (kDownStopEdge - kDownPassEdge) * out / rate : kUpStopEdge - kUpPassEdge;
+  uint32_t half = ((uint32_t)std::ceil(KaiserLength(width)) + 1) / 2;
+  return 2 * ((half + 1) & ~1u);
+}
 }  // namespace
 
-// Designs the filter for the two rates and sizes every buffer for maxOut outputs.
+// Chooses the stages for the two rates, designs their filters and sizes every line
+// for maxOut outputs.
 int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t maxOut) {
   table_.reset();
-  history_.reset();
   scratch_.reset();
+  line_ = Line();
+  for (HalfBand& b : bands_) b = HalfBand();
+  halfBands_ = 0;
+  taps_ = half_ = phases_ = 0;
   if (inRate == 0 || outRate == 0 || channels < 1 || channels > kMaxChannels || maxOut == 0)
     return Error::FormatNotConvertible;
-  uint32_t g = Gcd(inRate, outRate);
-  up_ = outRate / g;
-  down_ = inRate / g;
   channels_ = channels;
-  stepWhole_ = down_ / up_;
-  stepPart_ = down_ % up_;
+#if defined(__SSE2__)
+  vectors_ = true;
+#else
+  __builtin_cpu_init();
+  vectors_ = __builtin_cpu_supports("sse2");
+#endif
+  uint64_t g = Gcd(inRate, outRate);
+  rateIn_ = inRate / g;
+  rateOut_ = outRate / g;
 
-  // Everything in input samples: the cut-off follows the lower rate.
-  double lower = inRate < outRate ? inRate : outRate;
-  double cutoff = (kPassEdge + kStopEdge) / 2 * lower / inRate;  // cycles per input sample
-  double width = (kStopEdge - kPassEdge) * lower / inRate;        // transition, cycles per input sample
-  double beta = 0.1102 * (kAttenuationDb - 8.7);
-  uint32_t length = (uint32_t)std::ceil((kAttenuationDb - 7.95) / (2.285 * 2.0 * kPi * width)) + 1;
-  half_ = (length + 1) / 2;
-  half_ = (half_ + 1) & ~1u;  // taps a multiple of four for the vector sums
-  taps_ = 2 * half_;
-  exact_ = up_ <= kMaxExactPhases;
-  phases_ = exact_ ? up_ : kInterpolatedPhases;
+  // Half-band stages while the rate is at least twice the output's and halving costs
+  // less per output than the polyphase taps it spares. One that ends at the output's
+  // rate is flat to the pass edge; one before another stage is flat to the output's
+  // Nyquist frequency and stops all that would fold below it.
+  const double out = outRate;
+  double rate = inRate, pass[kMaxHalfBands];
+  while (halfBands_ < kMaxHalfBands && rate >= 2 * out) {
+    bool last = (uint64_t)outRate << (halfBands_ + 1) == inRate;
+    double p = last ? kDownPassEdge * out : 0.5 * out;
+    if (!last && HalfBandTaps(rate, p) * (rate / 2) / out + PolyphaseTaps(rate / 2, out) >= PolyphaseTaps(rate, out))
+      break;
+    pass[halfBands_++] = p;
+    rate /= 2;
+    if (last) break;
+  }
+  polyphase_ = (uint64_t)outRate << halfBands_ != inRate;
 
-  // The output block's inputs, the filter's reach either side, and room for silence.
-  uint64_t span = ((uint64_t)maxOut * down_ + up_ - 1) / up_ + 2;
-  pad_ = half_ + 1;
-  uint64_t capacity = (uint64_t)taps_ + span + pad_ + 2;
-  if (capacity > (1u << 24)) return Error::OutOfMemory;
-  capacity_ = (uint32_t)capacity;
-  maxPush_ = capacity_ - pad_ - (half_ - 1);
+  // Lines from the last stage back to the first: each holds what its stage needs for
+  // the next line's largest push. The room is allocated after the sizes are known.
+  uint64_t push = maxOut;  // what the stage after the one being sized takes at most
+  if (polyphase_) {
+    uint64_t polyOut = (uint64_t)outRate << halfBands_;
+    uint64_t gp = Gcd(polyOut, inRate);
+    up_ = (uint32_t)(polyOut / gp);
+    down_ = (uint32_t)(inRate / gp);
+    stepWhole_ = down_ / up_;
+    stepPart_ = down_ % up_;
+    taps_ = PolyphaseTaps(rate, out);
+    half_ = taps_ / 2;
+    exact_ = up_ <= kMaxExactPhases;
+    phases_ = exact_ ? up_ : kInterpolatedPhases;
+    uint64_t span = ((uint64_t)maxOut * down_ + up_ - 1) / up_ + 2;
+    line_.pad = half_ + 1;
+    uint64_t capacity = (uint64_t)taps_ + span + line_.pad + 2;
+    if (capacity > (1u << 24)) return Error::OutOfMemory;
+    line_.capacity = (uint32_t)capacity;
+    push = line_.capacity - line_.pad - (half_ - 1);
+  }
+  for (int i = halfBands_ - 1; i >= 0; --i) {
+    HalfBand& b = bands_[i];
+    b.count = HalfBandTaps(inRate / (double)(1u << i), pass[i]);
+    b.reach = b.count - 1;
+    b.input.pad = b.reach + 2;
+    uint64_t capacity = 2 * push + 4 * (uint64_t)b.reach + b.input.pad + 8;
+    if (capacity > (1u << 24)) return Error::OutOfMemory;
+    b.input.capacity = (uint32_t)capacity;
+    push = b.input.capacity - b.input.pad - b.reach;
+  }
+  maxPush_ = (uint32_t)push;
 
-  size_t rows = (size_t)phases_ + 1;
-  table_.reset(new (std::nothrow) float[rows * taps_]);
-  history_.reset(new (std::nothrow) float[(size_t)channels_ * capacity_]);
-  scratch_.reset(new (std::nothrow) float[(size_t)kGroup * taps_]);
-  if (!table_ || !history_ || !scratch_) {
+  bool failed = false;
+  auto allocate = [&](std::unique_ptr<float[]>& data, size_t size) {
+    data.reset(new (std::nothrow) float[size ? size : 1]);
+    failed = failed || !data;
+  };
+  if (polyphase_) {
+    allocate(table_, ((size_t)phases_ + 1) * taps_);
+    allocate(scratch_, (size_t)kGroup * taps_);
+    allocate(line_.data, (size_t)channels_ * line_.capacity);
+  }
+  for (int i = 0; i < halfBands_; ++i) {
+    allocate(bands_[i].taps, bands_[i].count);
+    allocate(bands_[i].input.data, (size_t)channels_ * bands_[i].input.capacity);
+    allocate(bands_[i].neighbours, (size_t)channels_ * (bands_[i].input.capacity / 2 + 4));
+  }
+  if (failed) {
     table_.reset();
-    history_.reset();
     scratch_.reset();
+    line_ = Line();
+    for (HalfBand& b : bands_) b = HalfBand();
+    halfBands_ = 0;
     return Error::OutOfMemory;
   }
-  // Row p holds the taps for an output p / phases_ of an input sample after the
-  // sample at index half_ - 1 of the window; each row sums to 1, so silence and
-  // constant levels pass exactly.
-  double i0beta = BesselI0(beta);
-  auto tap = [&](uint32_t j, double frac) {
-    double x = (double)j - (double)(half_ - 1) - frac;
-    double u = x / (double)half_;
-    double window = u * u < 1.0 ? BesselI0(beta * std::sqrt(1.0 - u * u)) / i0beta : 0.0;
-    double arg = 2.0 * cutoff * x;
-    double sinc = std::fabs(arg) < 1e-12 ? 1.0 : std::sin(kPi * arg) / (kPi * arg);
-    return 2.0 * cutoff * sinc * window;
-  };
-  for (size_t p = 0; p < rows; ++p) {
-    double frac = (double)p / phases_, sum = 0.0;
-    for (uint32_t j = 0; j < taps_; ++j) sum += tap(j, frac);
-    float* row = table_.get() + p * taps_;
-    for (uint32_t j = 0; j < taps_; ++j) row[j] = (float)(tap(j, frac) / sum);
+
+  double i0beta = BesselI0(kBeta);
+  // A half-band stage's taps: the sinc at a quarter of its rate is zero at every even
+  // distance; the odd taps are scaled to sum to one half, so that with the center's
+  // half a constant level passes exactly.
+  for (int i = 0; i < halfBands_; ++i) {
+    HalfBand& b = bands_[i];
+    double sum = 0.0, reach = b.reach + 1.0;
+    for (uint32_t k = 0; k < b.count; ++k) {
+      double x = (double)k * 2 - b.reach;
+      sum += WindowedSinc(x, x / reach, 0.25, i0beta);
+    }
+    for (uint32_t k = 0; k < b.count; ++k) {
+      double x = (double)k * 2 - b.reach;
+      b.taps[k] = (float)(WindowedSinc(x, x / reach, 0.25, i0beta) * 0.5 / sum);
+    }
+  }
+  if (polyphase_) {
+    // Everything in the stage's input samples: the cut-off follows the lower rate.
+    double cutoff = rate > out ? (kDownPassEdge + kDownStopEdge) / 2 * out / rate : (kUpPassEdge + kUpStopEdge) / 2;
+    // Row p holds the taps for an output p / phases_ of an input sample after the
+    // sample at index half_ - 1 of the window; each row sums to 1, so silence and
+    // constant levels pass exactly.
+    for (size_t p = 0; p <= phases_; ++p) {
+      double frac = (double)p / phases_, sum = 0.0;
+      float* row = table_.get() + p * taps_;
+      for (int pass2 = 0; pass2 < 2; ++pass2) {
+        for (uint32_t j = 0; j < taps_; ++j) {
+          double x = (double)j - (double)(half_ - 1) - frac;
+          double tap = WindowedSinc(x, x / (double)half_, cutoff, i0beta);
+          if (pass2 == 0)
+            sum += tap;
+          else
+            row[j] = (float)(tap / sum);
+        }
+      }
+    }
+    // Going up, the sinc's zeros fall on every other input sample: an output at an
+    // input sample's time is that sample.
+    if (rate < out) {
+      memset(table_.get(), 0, sizeof(float) * taps_);
+      table_[half_ - 1] = 1.0f;
+    }
   }
   Reset();
   return 0;
 }
 
 void Resampler::Reset() {
-  if (history_) memset(history_.get(), 0, sizeof(float) * (size_t)channels_ * capacity_);
+  auto clear = [&](Line& line) {
+    if (line.data) memset(line.data.get(), 0, sizeof(float) * (size_t)channels_ * line.capacity);
+  };
+  for (int i = 0; i < halfBands_; ++i) {
+    clear(bands_[i].input);
+    bands_[i].split = 0;
+    bands_[i].center = bands_[i].reach;
+    bands_[i].input.fill = bands_[i].reach;
+  }
+  clear(line_);
   next_ = half_ ? half_ - 1 : 0;
-  fill_ = next_;
+  line_.fill = next_;
   phase_ = 0;
 }
 
 uint32_t Resampler::FramesWanted(uint32_t out) const {
-  if (out == 0 || !history_) return 0;
-  uint64_t last = next_ + ((uint64_t)phase_ + (uint64_t)(out - 1) * down_) / up_;
-  uint64_t need = last + half_ + 1;
-  uint64_t wanted = need > fill_ ? need - fill_ : 0;
+  if (out == 0 || !FirstLine().data) return 0;
+  // Samples the last stage's line still needs, then back through the half-bands.
+  uint64_t want = out;
+  if (polyphase_) {
+    uint64_t last = next_ + ((uint64_t)phase_ + (uint64_t)(out - 1) * down_) / up_;
+    uint64_t need = last + half_ + 1;
+    want = need > line_.fill ? need - line_.fill : 0;
+  }
+  for (int i = halfBands_ - 1; i >= 0 && want > 0; --i) {
+    const HalfBand& b = bands_[i];
+    uint64_t need = b.center + 2 * (want - 1) + b.reach + 1;
+    want = need > b.input.fill ? need - b.input.fill : 0;
+  }
   uint32_t space = InputSpace();
-  return wanted > space ? space : (uint32_t)wanted;
+  return want > space ? space : (uint32_t)want;
 }
 
 void Resampler::Commit(uint32_t frames) {
   uint32_t space = InputSpace();
-  fill_ += frames > space ? space : frames;
+  FirstLine().fill += frames > space ? space : frames;
 }
 
 // The taps for the next output's phase: a row of the table, or two rows blended.
@@ -172,31 +355,195 @@ const float* Resampler::Coefficients(uint32_t phase, int slot) {
   return s;
 }
 
-uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
-  if (!history_) return 0;
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut,
+                                                                      bool end, bool* drained) {
+  HalfBand& b = bands_[i];
+  Line& in = b.input;
+  const bool toOut = !polyphase_ && i == halfBands_ - 1;
+  Line* next = toOut ? nullptr : i + 1 < halfBands_ ? &bands_[i + 1].input : &line_;
+  const uint32_t room = toOut ? maxOut : next->Space();
+  const size_t rowSize = in.capacity / 2 + 4;
+  // The even samples side by side; after an ended input, with its silence (copied
+  // again should more input come).
+  uint32_t upTo = (in.fill + 1) / 2;
+  if (end)
+    for (int ch = 0; ch < channels_; ++ch) memset(in.At(ch) + in.fill, 0, sizeof(float) * in.pad);
+  uint32_t splitTo = end ? (in.fill + in.pad) / 2 : upTo;
+  for (int ch = 0; ch < channels_; ++ch) {
+    const float* from = in.At(ch);
+    float* to = b.neighbours.get() + ch * rowSize;
+    for (uint32_t k = b.split; k < splitTo; ++k) to[k] = from[2 * k];
+  }
+  b.split = upTo;
+  // Outputs whose center lies before this index can be made.
+  const uint32_t limit = end ? in.fill : in.fill > b.reach ? in.fill - b.reach : 0;
+  const uint32_t count = b.count, reach = b.reach;
+  const float* taps = b.taps.get();
+  const float* left = b.neighbours.get();
+  const float* right = left + rowSize;
+  uint32_t made = 0, center = b.center;
+  if constexpr (kVectors) {
+    while (made < room && center < limit) {
+      // Four outputs side by side, as in the polyphase stage; a short group repeats
+      // its last output. Output n's neighbours start at (center - reach) / 2 + n.
+      uint32_t n = 0, at[kGroup];
+      for (; n < kGroup && made + n < room && center < limit; ++n, center += 2) at[n] = (center - reach) / 2;
+      for (uint32_t k = n; k < kGroup; ++k) at[k] = at[n - 1];
+      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
+      if (channels_ == 2) {
+        for (uint32_t j = 0; j < count; j += 4) {
+          Float4 t = Load4(taps + j);
+          l0 += t * Load4(left + at[0] + j);
+          r0 += t * Load4(right + at[0] + j);
+          l1 += t * Load4(left + at[1] + j);
+          r1 += t * Load4(right + at[1] + j);
+          l2 += t * Load4(left + at[2] + j);
+          r2 += t * Load4(right + at[2] + j);
+          l3 += t * Load4(left + at[3] + j);
+          r3 += t * Load4(right + at[3] + j);
+        }
+      } else {
+        for (uint32_t j = 0; j < count; j += 4) {
+          Float4 t = Load4(taps + j);
+          l0 += t * Load4(left + at[0] + j);
+          l1 += t * Load4(left + at[1] + j);
+          l2 += t * Load4(left + at[2] + j);
+          l3 += t * Load4(left + at[3] + j);
+        }
+      }
+      for (int ch = 0; ch < channels_; ++ch) {
+        Float4 sums;
+        if (ch == 0)
+          AddAcross(l0, l1, l2, l3, &sums);
+        else
+          AddAcross(r0, r1, r2, r3, &sums);
+        const float* x = in.At(ch) + reach;  // the centers
+        Float4 middle = {x[2 * at[0]], x[2 * at[1]], x[2 * at[2]], x[2 * at[3]]};
+        sums += middle * 0.5f;
+        if (toOut) {
+          Round4(sums, out[ch] + made, n);
+        } else {
+          float* to = next->At(ch) + next->fill + made;
+          for (uint32_t k = 0; k < n; ++k) to[k] = sums[k];
+        }
+      }
+      made += n;
+    }
+  } else {
+    for (; made < room && center < limit; ++made, center += 2) {
+      const uint32_t at = (center - reach) / 2;
+      for (int ch = 0; ch < channels_; ++ch) {
+        float value = Dot(taps, left + ch * rowSize + at, count) + 0.5f * in.At(ch)[center];
+        if (toOut)
+          out[ch][made] = Round1(value);
+        else
+          next->At(ch)[next->fill + made] = value;
+      }
+    }
+  }
+  if (next) next->fill += made;
+  b.center = center;
+  *drained = center >= in.fill;
+  // Keep only what later outputs reach back to (an even count: centers stay odd).
+  uint32_t keepFrom = center > reach ? center - reach : 0;
+  if (keepFrom > in.fill) keepFrom = in.fill & ~1u;
+  if (keepFrom > 0) {
+    Discard(in.data.get(), in.capacity, channels_, keepFrom, in.fill);
+    uint32_t pairs = keepFrom / 2;
+    Discard(b.neighbours.get(), (uint32_t)rowSize, channels_, pairs, b.split > pairs ? b.split : pairs);
+    b.split = b.split > pairs ? b.split - pairs : 0;
+    b.center -= keepFrom;
+    in.fill -= keepFrom;
+  }
+  return made;
+}
+
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end) {
   uint32_t limit;  // outputs whose time lies before this sample index can be made
   if (end) {
-    for (int ch = 0; ch < channels_; ++ch) memset(InputArea(ch), 0, sizeof(float) * pad_);
-    limit = fill_;
+    for (int ch = 0; ch < channels_; ++ch) memset(line_.At(ch) + line_.fill, 0, sizeof(float) * line_.pad);
+    limit = line_.fill;
   } else {
-    limit = fill_ > half_ ? fill_ - half_ : 0;
+    limit = line_.fill > half_ ? line_.fill - half_ : 0;
   }
-  uint32_t k = 0, next = next_, phase = phase_;
-  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
-  const size_t other = capacity_;  // from a left sample to the right one
-#if defined(__SSE__)
+  if (up_ == 2 && down_ == 1) return RunDoubling<kVectors>(out, maxOut, limit);
   // Outputs go in groups of four: the sums of a group run side by side, so no
   // addition waits for the one before, and they are added up and rounded together.
   // A short group repeats its last output in the unused lanes, so that every output
   // is summed alike however the blocks fall. The stepping state lives in locals.
-  while (k < maxOut && next < limit) {
-    const float* h[kGroup];
-    const float* x[kGroup];
-    uint32_t count = 0;
-    for (; count < kGroup && k + count < maxOut && next < limit; ++count) {
-      h[count] = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, (int)count);
-      x[count] = history_.get() + (next + 1 - half);
-      // One output's step: whole input samples and a remainder, without a division.
+  uint32_t k = 0, next = next_, phase = phase_;
+  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
+  const size_t other = line_.capacity;  // from a left sample to the right one
+  const float* history = line_.data.get();
+  if constexpr (kVectors) {
+    while (k < maxOut && next < limit) {
+      const float* h[kGroup];
+      const float* x[kGroup];
+      uint32_t count = 0;
+      for (; count < kGroup && k + count < maxOut && next < limit; ++count) {
+        h[count] = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, (int)count);
+        x[count] = history + (next + 1 - half);
+        // One output's step: whole input samples and a remainder, without a division.
+        next += stepWhole;
+        phase += stepPart;
+        if (phase >= up) {
+          phase -= up;
+          ++next;
+        }
+      }
+      for (uint32_t i = count; i < kGroup; ++i) {
+        h[i] = h[count - 1];
+        x[i] = x[count - 1];
+      }
+      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {};
+      if (channels_ == 2 && kJointStereo) {
+        Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
+        for (uint32_t j = 0; j < taps; j += 4) {
+          Float4 h0 = Load4(h[0] + j), h1 = Load4(h[1] + j), h2 = Load4(h[2] + j), h3 = Load4(h[3] + j);
+          l0 += h0 * Load4(x[0] + j);
+          r0 += h0 * Load4(x[0] + other + j);
+          l1 += h1 * Load4(x[1] + j);
+          r1 += h1 * Load4(x[1] + other + j);
+          l2 += h2 * Load4(x[2] + j);
+          r2 += h2 * Load4(x[2] + other + j);
+          l3 += h3 * Load4(x[3] + j);
+          r3 += h3 * Load4(x[3] + other + j);
+        }
+        Float4 right;
+        AddAcross(r0, r1, r2, r3, &right);
+        Round4(right, out[1] + k, count);
+      } else {
+        for (uint32_t j = 0; j < taps; j += 4) {
+          l0 += Load4(h[0] + j) * Load4(x[0] + j);
+          l1 += Load4(h[1] + j) * Load4(x[1] + j);
+          l2 += Load4(h[2] + j) * Load4(x[2] + j);
+          l3 += Load4(h[3] + j) * Load4(x[3] + j);
+        }
+        if (channels_ == 2) {
+          Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
+          for (uint32_t j = 0; j < taps; j += 4) {
+            r0 += Load4(h[0] + j) * Load4(x[0] + other + j);
+            r1 += Load4(h[1] + j) * Load4(x[1] + other + j);
+            r2 += Load4(h[2] + j) * Load4(x[2] + other + j);
+            r3 += Load4(h[3] + j) * Load4(x[3] + other + j);
+          }
+          Float4 right;
+          AddAcross(r0, r1, r2, r3, &right);
+          Round4(right, out[1] + k, count);
+        }
+      }
+      Float4 left;
+      AddAcross(l0, l1, l2, l3, &left);
+      Round4(left, out[0] + k, count);
+      k += count;
+    }
+  } else {
+    for (; k < maxOut && next < limit; ++k) {
+      const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, 0);
+      const float* x = history + (next + 1 - half);
+      for (int ch = 0; ch < channels_; ++ch) out[ch][k] = Round1(Dot(h, x + ch * other, taps));
       next += stepWhole;
       phase += stepPart;
       if (phase >= up) {
@@ -204,92 +551,128 @@ uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
         ++next;
       }
     }
-    for (uint32_t i = count; i < kGroup; ++i) {
-      h[i] = h[count - 1];
-      x[i] = x[count - 1];
-    }
-    Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {};
-    if (channels_ == 2) {
-      Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
-      for (uint32_t j = 0; j < taps; j += 4) {
-        Float4 h0 = Load4(h[0] + j), h1 = Load4(h[1] + j), h2 = Load4(h[2] + j), h3 = Load4(h[3] + j);
-        l0 += h0 * Load4(x[0] + j);
-        r0 += h0 * Load4(x[0] + other + j);
-        l1 += h1 * Load4(x[1] + j);
-        r1 += h1 * Load4(x[1] + other + j);
-        l2 += h2 * Load4(x[2] + j);
-        r2 += h2 * Load4(x[2] + other + j);
-        l3 += h3 * Load4(x[3] + j);
-        r3 += h3 * Load4(x[3] + other + j);
-      }
-      Float4 right;
-      AddAcross(r0, r1, r2, r3, &right);
-      Round4(right, out[1] + k, count);
-    } else {
-      for (uint32_t j = 0; j < taps; j += 4) {
-        l0 += Load4(h[0] + j) * Load4(x[0] + j);
-        l1 += Load4(h[1] + j) * Load4(x[1] + j);
-        l2 += Load4(h[2] + j) * Load4(x[2] + j);
-        l3 += Load4(h[3] + j) * Load4(x[3] + j);
-      }
-    }
-    Float4 left;
-    AddAcross(l0, l1, l2, l3, &left);
-    Round4(left, out[0] + k, count);
-    k += count;
   }
-#else
-  // Without vector registers (the i686 build's x87) one output at a time, by the same
-  // instructions for every output: x87 keeps some values in 80-bit registers and
-  // rounds others to floats in memory, so sums run side by side in lanes would round
-  // differently by lane, and an output's value would depend on where a block ends.
-  while (k < maxOut && next < limit) {
-    const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, 0);
-    const float* x = history_.get() + (next + 1 - half);
-    float left = 0.0f, right = 0.0f;
-    if (channels_ == 2) {
-      float l0 = 0.0f, l1 = 0.0f, r0 = 0.0f, r1 = 0.0f;
-      for (uint32_t j = 0; j < taps; j += 2) {
-        l0 += h[j] * x[j];
-        r0 += h[j] * x[other + j];
-        l1 += h[j + 1] * x[j + 1];
-        r1 += h[j + 1] * x[other + j + 1];
-      }
-      left = l0 + l1;
-      right = r0 + r1;
-      out[1][k] = RoundToSample16(right);
-    } else {
-      float l0 = 0.0f, l1 = 0.0f;
-      for (uint32_t j = 0; j < taps; j += 2) {
-        l0 += h[j] * x[j];
-        l1 += h[j + 1] * x[j + 1];
-      }
-      left = l0 + l1;
-    }
-    out[0][k] = RoundToSample16(left);
-    ++k;
-    next += stepWhole;
-    phase += stepPart;
-    if (phase >= up) {
-      phase -= up;
-      ++next;
-    }
-  }
-#endif
   next_ = next;
   phase_ = phase;
   // Keep only what later outputs reach back to.
   uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
-  if (keepFrom > fill_) keepFrom = fill_;
+  if (keepFrom > line_.fill) keepFrom = line_.fill;
   if (keepFrom > 0) {
-    for (int ch = 0; ch < channels_; ++ch) {
-      float* row = history_.get() + (size_t)ch * capacity_;
-      memmove(row, row + keepFrom, sizeof(float) * (fill_ - keepFrom));
-    }
+    Discard(line_.data.get(), line_.capacity, channels_, keepFrom, line_.fill);
     next_ -= keepFrom;
-    fill_ -= keepFrom;
+    line_.fill -= keepFrom;
   }
   return k;
 }
 
-uint64_t Resampler::OutputFrames(uint64_t inputFrames) const { return inputFrames * up_ / down_; }
+// Twice the rate: every other output is an input sample itself, and the others,
+// halfway between two samples, share one row of taps. Up to four of those are summed
+// side by side with the samples between them, as in RunPolyphase.
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::RunDoubling(int16_t* const* out, uint32_t maxOut,
+                                                                      uint32_t limit) {
+  uint32_t k = 0, next = next_, phase = phase_;
+  const uint32_t taps = taps_, half = half_;
+  const size_t other = line_.capacity;
+  const float* history = line_.data.get();
+  const float* h = table_.get() + taps;
+  if constexpr (kVectors) {
+    while (k < maxOut && next < limit) {
+      const float* x[kGroup];
+      uint32_t at[kGroup], count = 0, total = 0;
+      for (; k + total < maxOut && next < limit; ++total) {
+        if (phase == 0) {
+          for (int ch = 0; ch < channels_; ++ch) {
+            float v = history[ch * other + next];
+            Round4(Float4{v, v, v, v}, out[ch] + k + total, 1);
+          }
+          phase = 1;
+          continue;
+        }
+        if (count == kGroup) break;
+        x[count] = history + (next + 1 - half);
+        at[count++] = k + total;
+        phase = 0;
+        ++next;
+      }
+      k += total;
+      if (count == 0) continue;
+      for (uint32_t i = count; i < kGroup; ++i) x[i] = x[count - 1];
+      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
+      if (channels_ == 2) {
+        for (uint32_t j = 0; j < taps; j += 4) {
+          Float4 t = Load4(h + j);
+          l0 += t * Load4(x[0] + j);
+          r0 += t * Load4(x[0] + other + j);
+          l1 += t * Load4(x[1] + j);
+          r1 += t * Load4(x[1] + other + j);
+          l2 += t * Load4(x[2] + j);
+          r2 += t * Load4(x[2] + other + j);
+          l3 += t * Load4(x[3] + j);
+          r3 += t * Load4(x[3] + other + j);
+        }
+      } else {
+        for (uint32_t j = 0; j < taps; j += 4) {
+          Float4 t = Load4(h + j);
+          l0 += t * Load4(x[0] + j);
+          l1 += t * Load4(x[1] + j);
+          l2 += t * Load4(x[2] + j);
+          l3 += t * Load4(x[3] + j);
+        }
+      }
+      for (int ch = 0; ch < channels_; ++ch) {
+        Float4 sums;
+        if (ch == 0)
+          AddAcross(l0, l1, l2, l3, &sums);
+        else
+          AddAcross(r0, r1, r2, r3, &sums);
+        int16_t rounded[kGroup];
+        Round4(sums, rounded, count);
+        for (uint32_t i = 0; i < count; ++i) out[ch][at[i]] = rounded[i];
+      }
+    }
+  } else {
+    for (; k < maxOut && next < limit; ++k) {
+      for (int ch = 0; ch < channels_; ++ch)
+        out[ch][k] = phase == 0 ? Round1(history[ch * other + next])
+                                : Round1(Dot(h, history + ch * other + (next + 1 - half), taps));
+      if (phase == 1) ++next;
+      phase ^= 1;
+    }
+  }
+  next_ = next;
+  phase_ = phase;
+  uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
+  if (keepFrom > line_.fill) keepFrom = line_.fill;
+  if (keepFrom > 0) {
+    Discard(line_.data.get(), line_.capacity, channels_, keepFrom, line_.fill);
+    next_ -= keepFrom;
+    line_.fill -= keepFrom;
+  }
+  return k;
+}
+
+// Every stage in turn; inlined whole into ProduceVectors, so that its vector sums
+// are compiled for SSE2 there.
+template <bool kVectors>
+__attribute__((always_inline)) inline uint32_t Resampler::Run(int16_t* const* out, uint32_t maxOut, bool end) {
+  for (int i = 0; i < halfBands_; ++i) {
+    bool drained = false;
+    uint32_t made = RunHalfBand<kVectors>(i, out, maxOut, end, &drained);
+    if (!polyphase_ && i == halfBands_ - 1) return made;
+    // A later stage's input has ended only when this stage has given out all of its own.
+    end = end && drained;
+  }
+  return RunPolyphase<kVectors>(out, maxOut, end);
+}
+
+uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
+  if (!FirstLine().data) return 0;
+  return vectors_ && !plain_ ? ProduceVectors(out, maxOut, end) : Run<false>(out, maxOut, end);
+}
+
+VECTOR_KERNELS uint32_t Resampler::ProduceVectors(int16_t* const* out, uint32_t maxOut, bool end) {
+  return Run<true>(out, maxOut, end);
+}
+
+uint64_t Resampler::OutputFrames(uint64_t inputFrames) const { return inputFrames * rateOut_ / rateIn_; }

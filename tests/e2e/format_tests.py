@@ -67,7 +67,7 @@ def _whole_blocks(r, index, expected_samples):
 
 def stereo_48k_24bit():
     """A 48 kHz 24-bit stereo file plays in channels 1 and 2 as whole 44.1 kHz blocks
-    for its two seconds, each half its own sine at SINAD >= 85 dB; the properties
+    for its two seconds, each half its own sine at SINAD >= 91.5 dB; the properties
     dialog shows the file's own format."""
     r = run("stereo_48k_24bit", HEAD + "open 1 %s\nclick props 1\nclick play 1\npull 45\n" % data("stereo48k24.wav"))
     check(not r.boxes(), "no error boxes: %s" % r.boxes())
@@ -77,7 +77,7 @@ def stereo_48k_24bit():
     for number, frequency in ((1, 1000), (2, 1500)):
         y = _samples(r.channel(number))[skip:-skip]
         sinad = _sinad(y, frequency, 44100)
-        check(sinad >= 85, "channel %d: SINAD %.1f dB at %d Hz" % (number, sinad, frequency))
+        check(sinad >= 91.5, "channel %d: SINAD %.1f dB at %d Hz" % (number, sinad, frequency))
     dialog = r.of_type("dialog", title="Wavefile Properties")
     want = {"1010": "PCM", "1011": "2", "1006": "48000", "1008": "24", "1023": "Total runtime is 00:00:02 ..."}
     check(len(dialog) == 1 and all(dialog[0].get(k) == v for k, v in want.items()),

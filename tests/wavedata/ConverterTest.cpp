@@ -9,6 +9,7 @@
 
 #include "tests/common/TestKit.h"
 #include "tests/wavedata/GuardedBuffer.h"
+#include "wavedata/Resampler.h"
 #include "wavedata/WaveFile.h"
 #include "wavedata/WaveformatConverter.h"
 
@@ -182,52 +183,200 @@ TEST(SampleDecoding, FloatSamplesReachTheFilterClippedWithoutDenormals) {
   }
 }
 
+// Plays input through a converter as the channel engine does: each call is given
+// piece(wanted, call) bytes of what the converter asks for. The output buffers'
+// samples (left, then right when split) and the byte counts of the calls.
+struct Played {
+  std::vector<int16_t> left, right;
+  std::vector<uint32_t> sizes;
+};
+Played Play(WaveformatConverter& converter, const std::vector<uint8_t>& input,
+            uint32_t (*piece)(uint32_t wanted, uint32_t call)) {
+  Played played;
+  uint32_t readSize = converter.ReadSize();
+  size_t at = 0;
+  for (uint32_t call = 0;; ++call) {
+    uint32_t wanted = converter.InputBytesWanted();
+    EXPECT_LE(wanted, readSize);
+    uint32_t length = std::min<uint32_t>(piece(wanted, call), (uint32_t)(input.size() - at));
+    bool end = at + length == input.size() && length < wanted;
+    uint32_t bytes = converter.Convert(input.data() + at, length, end);
+    at += length;
+    std::vector<int16_t> block = Samples(converter.FirstBuffer(), bytes);
+    played.left.insert(played.left.end(), block.begin(), block.end());
+    if (converter.SecondBuffer()) {
+      block = Samples(converter.SecondBuffer(), bytes);
+      played.right.insert(played.right.end(), block.begin(), block.end());
+    }
+    played.sizes.push_back(bytes);
+    if (bytes == 0 && at == input.size()) break;
+    if (call > 10000) {
+      ADD_FAILURE() << "the stream does not end";
+      break;
+    }
+  }
+  return played;
+}
+
+uint32_t Whole(uint32_t wanted, uint32_t) { return wanted; }
+
 // The resampler's output is one stream whatever the pieces its input comes in:
 // whole blocks, exactly the host's size, from what the converter asks for; the same
-// samples from input cut anywhere; the same again after a rewind.
+// samples from input cut anywhere; the same again after a rewind. For every way the
+// rate is converted: a fraction down, a fraction up, doubled, halved, halved and a
+// fraction, halved twice and a fraction.
 TEST(ConverterResample, OneStreamThroughEveryBlockBoundary) {
-  const uint32_t kFrames = 48000, kBlock = 882;
-  std::vector<uint8_t> input(kFrames * 2);
-  uint32_t seed = 7;
-  for (size_t i = 0; i < input.size(); ++i) input[i] = (uint8_t)((seed = seed * 1103515245u + 12345u) >> 24);
-  WaveformatConverter converter;
-  ASSERT_EQ(converter.Setup(Format(1, 48000, 16, 2), HostFormat(), false), 0);
-  uint32_t readSize = 0;
-  ASSERT_EQ(converter.AllocateBuffers(kBlock, &readSize), 0);
-  ASSERT_TRUE(converter.Resampling());
-  std::vector<uint32_t> sizes;
-  const auto play = [&](std::vector<int16_t>& stream, uint32_t (*piece)(uint32_t wanted, uint32_t call)) {
-    sizes.clear();
-    size_t at = 0;
-    for (uint32_t call = 0;; ++call) {
-      uint32_t wanted = converter.InputBytesWanted();
-      EXPECT_LE(wanted, readSize);
-      uint32_t length = std::min<uint32_t>(piece(wanted, call), (uint32_t)(input.size() - at));
-      bool end = at + length == input.size() && length < wanted;
-      uint32_t bytes = converter.Convert(input.data() + at, length, end);
-      at += length;
-      std::vector<int16_t> block = Samples(converter.FirstBuffer(), bytes);
-      stream.insert(stream.end(), block.begin(), block.end());
-      sizes.push_back(bytes);
-      if (bytes == 0 && at == input.size()) return;
-      if (call > 10000) return ADD_FAILURE() << "the stream does not end";
+  const uint32_t kBlock = 882;
+  const struct {
+    uint32_t rate;
+    uint16_t channels;
+  } cases[] = {{48000, 1}, {32000, 2}, {22050, 2}, {88200, 2}, {96000, 1}, {192000, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rate);
+    std::vector<uint8_t> input((size_t)c.rate * 2 * c.channels);  // one second of 16-bit noise
+    uint32_t seed = 7;
+    for (size_t i = 0; i < input.size(); ++i) input[i] = (uint8_t)((seed = seed * 1103515245u + 12345u) >> 24);
+    WaveformatConverter converter;
+    ASSERT_EQ(converter.Setup(Format(c.channels, c.rate, 16, 2 * c.channels), HostFormat(), c.channels == 2), 0);
+    uint32_t readSize = 0;
+    ASSERT_EQ(converter.AllocateBuffers(kBlock, &readSize), 0);
+    ASSERT_TRUE(converter.Resampling());
+    Played whole = Play(converter, input, Whole);
+    // Whole blocks until the end of the data, then its rest, then nothing.
+    const std::vector<uint32_t>& sizes = whole.sizes;
+    ASSERT_GE(sizes.size(), 3u);
+    EXPECT_EQ(std::count(sizes.begin(), sizes.end() - 2, kBlock), (long)sizes.size() - 2);
+    EXPECT_GT(sizes[sizes.size() - 2], 0u);
+    EXPECT_EQ(sizes.back(), 0u);
+    // The host's duration: one second, within one block.
+    EXPECT_NEAR((double)whole.left.size(), 44100.0, kBlock / 2);
+    EXPECT_EQ(whole.right.size(), c.channels == 2 ? whole.left.size() : 0u);
+    converter.Reset();
+    Played pieces = Play(converter, input, [](uint32_t wanted, uint32_t call) {
+      return std::min<uint32_t>(wanted, 4 * (call * 37 % 250));  // whole frames, mono or stereo
+    });
+    EXPECT_TRUE(pieces.left == whole.left && pieces.right == whole.right);
+    converter.Reset();
+    Played again = Play(converter, input, Whole);
+    EXPECT_TRUE(again.left == whole.left && again.right == whole.right);
+  }
+}
+
+// The sums one output at a time (processors without SSE2) give one stream whatever
+// the pieces its input comes in, within a step of the vector sums, for every way the
+// rate is converted.
+TEST(ConverterResample, PlainSumsMatchTheVectorSums) {
+  const uint32_t kBlock = 441;
+  for (uint32_t rate : {48000u, 22050u, 88200u, 96000u, 32000u}) {
+    SCOPED_TRACE(rate);
+    std::vector<float> input(rate / 2 * 2);  // half a second of stereo noise
+    uint32_t seed = 11;
+    for (float& v : input) v = (float)((int32_t)((seed = seed * 1103515245u + 12345u) >> 16) - 32768) * 0.5f;
+    const auto play = [&](bool plain, bool pieces) {
+      Resampler r;
+      EXPECT_EQ(r.Setup(rate, 44100, 2, kBlock), 0);
+      r.UsePlainSums(plain);
+      std::vector<int16_t> stream, left(kBlock), right(kBlock);
+      int16_t* out[2] = {left.data(), right.data()};
+      size_t at = 0, frames = input.size() / 2;
+      for (uint32_t call = 0; call < 100000; ++call) {
+        uint32_t wanted = r.FramesWanted(kBlock);
+        uint32_t n = (uint32_t)std::min<size_t>(pieces ? std::min(wanted, call * 37 % 300) : wanted, frames - at);
+        for (uint32_t i = 0; i < n; ++i) {
+          r.InputArea(0)[i] = input[2 * (at + i)];
+          r.InputArea(1)[i] = input[2 * (at + i) + 1];
+        }
+        r.Commit(n);
+        at += n;
+        uint32_t made = r.Produce(out, kBlock, at == frames && n < wanted);
+        for (uint32_t i = 0; i < made; ++i) stream.insert(stream.end(), {left[i], right[i]});
+        if (made == 0 && at == frames && n < wanted) break;
+      }
+      return stream;
+    };
+    std::vector<int16_t> plain = play(true, false), vectors = play(false, false);
+    EXPECT_EQ(play(true, true), plain);
+    ASSERT_EQ(plain.size(), vectors.size());
+    EXPECT_NEAR((double)plain.size() / 2, 22050.0, kBlock);  // frames
+    int worst = 0;
+    for (size_t i = 0; i < plain.size(); ++i) worst = std::max(worst, std::abs(plain[i] - vectors[i]));
+    EXPECT_LE(worst, 1);
+  }
+}
+
+// The level of a sine of known frequency in 16-bit samples at the host's rate: the
+// amplitude of the best a sin + b cos + c over all but the first and last 20 ms.
+double Amplitude(const std::vector<int16_t>& y, double frequency) {
+  const double kPi = 3.14159265358979323846;
+  double m[3][4] = {};
+  for (size_t n = 882; n + 882 < y.size(); ++n) {
+    double w = 2 * kPi * frequency * (double)n / 44100.0;
+    double basis[3] = {std::sin(w), std::cos(w), 1.0};
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) m[i][j] += basis[i] * basis[j];
+      m[i][3] += basis[i] * y[n];
     }
+  }
+  for (int i = 0; i < 3; ++i)
+    for (int k = i + 1; k < 3; ++k) {
+      double f = m[k][i] / m[i][i];
+      for (int j = i; j < 4; ++j) m[k][j] -= f * m[i][j];
+    }
+  double offset = m[2][3] / m[2][2];
+  double cosine = (m[1][3] - m[1][2] * offset) / m[1][1];
+  double sine = (m[0][3] - m[0][1] * cosine - m[0][2] * offset) / m[0][0];
+  return std::hypot(sine, cosine);
+}
+
+// A third of a second of a float sine at -1 dBFS, played through a converter.
+std::vector<int16_t> PlayTone(uint32_t rate, double frequency) {
+  const double kPi = 3.14159265358979323846;
+  std::vector<uint8_t> input;
+  for (uint32_t n = 0; n < rate / 3; ++n) {
+    float v = (float)(0.891 * std::sin(2 * kPi * frequency * n / rate));
+    uint8_t raw[4];
+    memcpy(raw, &v, 4);
+    input.insert(input.end(), raw, raw + 4);
+  }
+  WAVEFORMATEX format = Format(1, rate, 32, 4);
+  format.wFormatTag = 3;
+  WaveformatConverter converter;
+  EXPECT_EQ(converter.Setup(format, HostFormat(), false), 0);
+  uint32_t readSize = 0;
+  EXPECT_EQ(converter.AllocateBuffers(8820, &readSize), 0);
+  return Play(converter, input, Whole).left;
+}
+
+// Tones in the pass band keep their level within 0.01 dB: to 20 kHz from every rate
+// above the host's, to 0.45 of a lower rate. Tones the host's rate cannot hold leave
+// silence: from its Nyquist frequency on (an exact halving, which takes a half-band
+// filter, from as far above it as the pass band ends below).
+TEST(ConverterResample, FlatPassBandAndSilentStopBand) {
+  const struct {
+    uint32_t rate;
+    std::vector<double> pass, stop;
+  } cases[] = {
+      {48000, {1000, 15000, 19000, 20000}, {22100, 22600, 23500}},
+      {96000, {1000, 19000, 20000}, {22100, 25000, 30000, 47000}},
+      {88200, {1000, 20000}, {24200, 35000}},
+      {22050, {1000, 9900}, {}},
+      {32000, {14400}, {}},
   };
-  std::vector<int16_t> whole, pieces, again;
-  play(whole, [](uint32_t wanted, uint32_t) { return wanted; });
-  // Whole blocks until the end of the data, then its rest, then nothing.
-  ASSERT_GE(sizes.size(), 3u);
-  EXPECT_EQ(std::count(sizes.begin(), sizes.end() - 2, kBlock), (long)sizes.size() - 2);
-  EXPECT_GT(sizes[sizes.size() - 2], 0u);
-  EXPECT_EQ(sizes.back(), 0u);
-  // The host's duration: 44100 output samples for 48000 input samples, within one block.
-  EXPECT_NEAR((double)whole.size(), 44100.0, kBlock / 2);
-  converter.Reset();
-  play(pieces, [](uint32_t wanted, uint32_t call) { return std::min<uint32_t>(wanted, 2 * (call * 37 % 500)); });
-  EXPECT_EQ(pieces, whole);
-  converter.Reset();
-  play(again, [](uint32_t wanted, uint32_t) { return wanted; });
-  EXPECT_EQ(again, whole);
+  for (const auto& c : cases) {
+    for (double f : c.pass) {
+      SCOPED_TRACE(std::to_string(c.rate) + " Hz file, tone at " + std::to_string(f));
+      double gain = 20 * std::log10(Amplitude(PlayTone(c.rate, f), f) / (0.891 * 32768));
+      EXPECT_LE(std::fabs(gain), 0.01);
+    }
+    for (double f : c.stop) {
+      SCOPED_TRACE(std::to_string(c.rate) + " Hz file, tone at " + std::to_string(f));
+      std::vector<int16_t> y = PlayTone(c.rate, f);
+      ASSERT_GT(y.size(), 2000u);
+      int loudest = 0;
+      for (size_t n = 882; n + 882 < y.size(); ++n) loudest = std::max(loudest, std::abs((int)y[n]));
+      EXPECT_EQ(loudest, 0);
+    }
+  }
 }
 
 TEST(ConverterBuffers, ReallocationAndFreeing) {
