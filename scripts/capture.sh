@@ -3,6 +3,10 @@
 # user's session), whose default source is a stereo pipe source fed at real time by
 # scripts/capture_feeder.py. Wine's wave input reaches it through PULSE_SERVER.
 # SONDREL_FEED names the feeder's control file (scripts/feed.sh, host/CaptureFeed.h).
+# The default sink, where Wine's wave output plays, is a null sink of its own
+# (sondrel_out, 16-bit stereo 44100 Hz): its monitor holds exactly what the host
+# played. The capture source's loopback goes to another (sondrel_null), so that
+# what the capture device hears never mixes into it.
 # SONDREL_NO_CAPTURE=1 starts none: recording then uses the machine's own default input.
 
 SONDREL_CAPTURE_DIR=""
@@ -44,16 +48,18 @@ load-module module-pipe-source source_name=sondrel_capture file=$dir/source.fifo
 load-module module-null-sink sink_name=sondrel_null
 set-default-source sondrel_capture
 load-module module-loopback source=sondrel_capture sink=sondrel_null
-set-default-sink sondrel_null
+load-module module-null-sink sink_name=sondrel_out format=s16le rate=44100 channels=2 norewinds=1
+set-default-sink sondrel_out
 CONF
   # The daemon warns when it runs as root (CI does); it works the same.
-  if ! sondrel_capture_pulse "$dir" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
+  if ! sondrel_capture_pulse "$dir" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes --resample-method=trivial \
       -F "$dir/pa.conf" --log-target="file:$dir/pa.log" >/dev/null 2>&1; then
     log "the capture daemon did not start (see $dir/pa.log)"
     return 1
   fi
   export PULSE_SERVER="unix:$dir/run/native"
   export SONDREL_FEED="$dir/feed"
+  export SONDREL_SPEAKERS=sondrel_out.monitor
   SONDREL_CAPTURE_DIR="$dir"
   python3 "$ROOT/scripts/capture_feeder.py" "$dir/source.fifo" "$SONDREL_FEED" </dev/null >"$dir/feeder.log" 2>&1 &
   SONDREL_FEEDER_PID=$!
@@ -80,5 +86,5 @@ sondrel_capture_down() {
   sondrel_capture_pulse "$SONDREL_CAPTURE_DIR" pulseaudio --kill >/dev/null 2>&1 || true
   SONDREL_CAPTURE_DIR=""
   SONDREL_FEEDER_PID=""
-  unset PULSE_SERVER SONDREL_FEED
+  unset PULSE_SERVER SONDREL_FEED SONDREL_SPEAKERS
 }
