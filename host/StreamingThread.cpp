@@ -102,8 +102,6 @@ bool StreamingThread::Halt(DWORD timeoutMs) {
   return PumpUntilSignalled(state_->done.Handle(), timeoutMs);
 }
 
-bool StreamingThread::Busy() const { return state_ && state_->busy; }
-
 bool StreamingThread::ReportStreamingError(DWORD timeoutMs) { return RunJob(kStreamingError, timeoutMs); }
 
 void StreamingThread::DoPull(State& state) {

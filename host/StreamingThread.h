@@ -58,7 +58,6 @@ class StreamingThread {
   bool Begin(uint32_t periods, DWORD periodMs);
   // Ends a job begun with Begin after its current period; false when it did not end within timeoutMs.
   bool Halt(DWORD timeoutMs);
-  bool Busy() const;
   // Calls onStreamingError(0, 0) on the streaming thread and waits likewise.
   bool ReportStreamingError(DWORD timeoutMs);
 
