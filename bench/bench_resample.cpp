@@ -65,6 +65,30 @@ bool WriteNoise(const char* path, uint32_t rate, int bits) {
          file.Close() == 0;
 }
 
+// Ten seconds of 192 kHz float stereo noise at level (full scale 1.0), the header
+// written by hand for the float format tag.
+bool WriteFloatNoise(const char* path, double level) {
+  const uint32_t frames = 192000 * 10;
+  std::vector<float> samples(2 * (size_t)frames);
+  uint32_t seed = 777;
+  for (float& v : samples) {
+    seed = seed * 1103515245u + 12345u;
+    v = (float)(((double)(seed >> 8) / 8388608.0 - 1.0) * level);
+  }
+  WAVEFORMATEX format;
+  MakePcmFormat(&format, 192000, 2, 32);
+  WaveHeader header;
+  MakePcmHeader(&header, format, (uint32_t)(samples.size() * sizeof(float)));
+  header.formatTag = 3;
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0, more = 0;
+  bool ok = WriteFile(file, &header, sizeof header, &written, nullptr) &&
+            WriteFile(file, samples.data(), header.dataSize, &more, nullptr) && more == header.dataSize;
+  CloseHandle(file);
+  return ok;
+}
+
 // Mono samples at rate through a converter as the channel engine drives it: the
 // 16-bit output at 44.1 kHz.
 std::vector<int16_t> Convert(const std::vector<uint8_t>& input, uint32_t rate, int bits) {
@@ -204,6 +228,53 @@ void TimeRound(Samples& samples, Call call) {
   samples.allocations += benchkit::Allocations() - before;
 }
 
+// The tail of a fade or a reverb: a 192 kHz float stereo pair of values around
+// 1e-38 (where denormals begin) against the same pair of ordinary noise at -40
+// dBFS, each playing in loop, interleaved.
+int MeasureTinyFloats(ChannelEngine& engine) {
+  char dir[MAX_PATH], tiny[MAX_PATH], ordinary[MAX_PATH];
+  GetTempPathA(sizeof dir, dir);
+  snprintf(tiny, sizeof tiny, "%ssondrel_bench_tiny_%lu.wav", dir, GetCurrentProcessId());
+  snprintf(ordinary, sizeof ordinary, "%ssondrel_bench_float_%lu.wav", dir, GetCurrentProcessId());
+  if (!WriteFloatNoise(tiny, 2e-38) || !WriteFloatNoise(ordinary, 0.01)) return Fail("cannot write the float files");
+  int32_t partner = -1;
+  if (engine.LoadChannel(0, tiny, &partner) != 0 || engine.LoadChannel(2, ordinary, &partner) != 0)
+    return Fail("cannot load the float files");
+  for (int c : {0, 2}) {
+    engine.SetLoop(c, true);
+    engine.PlayStop(c);
+  }
+  const int calls = kCalls / 5;
+  Samples small, plain;
+  small.us.reserve(calls);
+  plain.us.reserve(calls);
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  long wrong = 0;
+  while ((int)small.us.size() < calls) {
+    TimeRound(small, [&] {
+      wrong += !engine.ReadStreamChannel(0, &out, &count) || count != kBlock;
+      wrong += !engine.ReadStreamChannel(1, &out, &count) || count != kBlock;
+    });
+    TimeRound(plain, [&] {
+      wrong += !engine.ReadStreamChannel(2, &out, &count) || count != kBlock;
+      wrong += !engine.ReadStreamChannel(3, &out, &count) || count != kBlock;
+    });
+  }
+  engine.CloseFile(0);
+  engine.CloseFile(2);
+  DeleteFileA(tiny);
+  DeleteFileA(ordinary);
+  if (wrong) return Fail("a playing float pair did not deliver whole blocks");
+  double median = small.At(0.5), baseMedian = plain.At(0.5), ratio = median / baseMedian;
+  printf("BENCH stream_float_tiny_ratio value=%.2f unit=us baseline=%.2f ratio=%.3f goal=<=1.25 pass=%s "
+         "allocations=%ld calls=%zu rate=192000 pointer_bits=%d\n",
+         median, baseMedian, ratio, ratio <= 1.25 && small.allocations == 0 ? "yes" : "no", small.allocations,
+         small.us.size(), (int)(8 * sizeof(void*)));
+  fflush(stdout);
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -258,6 +329,7 @@ int main() {
   fflush(stdout);
   DeleteFileA(plain);
   DeleteFileA(converted);
+  if (int code = MeasureTinyFloats(engine)) return code;
   MeasureQuality();
   return 0;
 }

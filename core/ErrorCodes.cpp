@@ -35,6 +35,8 @@ const char* ErrorCodeText(int code) {
     case Error::DropRefused: return "The dropped files could not be loaded.";
     case Error::TakeEnded: return "The take ended early.";
     case Error::TakeRefused: return "The take could not be started.";
+    case Error::PathTooLong: return "The path is too long to be opened.";
+    case Error::FileDialogFailed: return "The file dialog failed.";
     default: return nullptr;
   }
 }

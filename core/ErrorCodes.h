@@ -34,6 +34,8 @@ enum Code : int {
   DropRefused = 102,     // dropped files no strip could take, with the reason as text
   TakeEnded = 103,       // a take was cut short (a failed write, the size limit), with file and reason as text
   TakeRefused = 104,     // a take could not start (its file cannot be written or is in use), with the reason
+  PathTooLong = 105,     // a path longer than the system opens, with the file's name as text
+  FileDialogFailed = 106,  // the open or save dialog failed (not a cancel), with the reason as text
 };
 }  // namespace Error
 

@@ -15,6 +15,12 @@ class SyncObject {
   virtual bool Wait(DWORD timeoutMs);
 
   HANDLE Handle() const { return handle_; }
+  // Gives the handle up without closing it (for one another party may still use).
+  HANDLE Release() {
+    HANDLE handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
   const char* Name() const { return name_; }
   bool Valid() const { return handle_ != nullptr; }
 

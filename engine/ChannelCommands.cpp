@@ -118,6 +118,7 @@ bool ChannelEngine::PlayStop(int c) {
           break;
         }
         channel.state = kPlaying;
+        channel.startDelay = 0;
         if (partner) partner->state = kPlaying;
         if (SendEvent(kEventStart, 0, 0) == 0) {
           channel.state = kStopped;
@@ -168,6 +169,7 @@ bool ChannelEngine::StartSynchronised(int c, int p) {
     for (int j = 0; j < kNumChannels; ++j)
       if (pair & (1u << j)) {
         channels_[j].state = kPlaying;
+        channels_[j].startDelay = 0;
         changed |= 1u << j;
       }
   }

@@ -14,12 +14,10 @@
 
 namespace {
 constexpr uint32_t kHostRate = 44100;
-// Restarts of a looping resampled file within one block: plenty for any file of a frame or more.
-constexpr int kMaxWrapsPerBlock = 4096;
 
 // A state change made without the channel's lock: only from the expected state.
-void ChangeState(volatile int32_t* state, int32_t from, int32_t to) {
-  InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(state), to, from);
+bool ChangeState(volatile int32_t* state, int32_t from, int32_t to) {
+  return InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(state), to, from) == from;
 }
 }  // namespace
 
@@ -265,15 +263,16 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
     return true;
   }
 
-  bool wrapped = false;
+  BlockSeam seam;
   // The partner's record changes with this read: take its lock first, so that a busy
   // partner leaves both channels as they were for this period.
   HeldLock partnerLock;
   int p = channel.owner && ValidIndex(channel.partner) ? channel.partner : -1;
   if (channel.owner) {
     if (p >= 0 && !partnerLock.Acquire(channels_[p].lock.get(), kLockWaitMs)) return false;
-    wrapped = ReadOwnerBlock(channel, c);
+    seam = ReadOwnerBlock(channel);
     if (p >= 0) CopyStateToPartner(channel, p);
+    if (seam.loop >= 0) StartWaitingChannels(c, (uint32_t)seam.loop);
   }
 
   if (channel.state != channel.previousState) {
@@ -281,7 +280,7 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
     channel.previousState = channel.state;
   }
   // A right half's marker is moved by its owner's read.
-  if (channel.owner && channel.dataValid == 1) MovePosition(c, p, wrapped);
+  if (channel.owner && channel.dataValid == 1) MovePosition(c, p, seam);
   *output = channel.output;
   *count = (int32_t)channel.outputCount;
   return channel.dataValid == 1;
@@ -291,36 +290,134 @@ bool ChannelEngine::ReadStreamChannel(int c, uint8_t** output, int32_t* count) {
 void ChannelEngine::Rewind(Channel& channel) {
   if (channel.file) channel.file->SeekToData();
   if (channel.converter) channel.converter->Reset();
+  channel.seams = SeamTrack();
+  channel.tailPending = false;
+  channel.startDelay = 0;
 }
 
-// Bytes from the file's position to the end of its data chunk, at most count: what
-// follows the data (LIST, id3 and the like) is not audio. A data size beyond the
-// file's end is harmless: the read then ends with the file. -1 when the position
-// cannot be told.
-static int64_t BytesLeftInData(WaveFile* file, uint32_t count) {
-  int32_t position = file->Tell();
-  if (position < 0) return -1;
-  uint64_t dataEnd = (uint64_t)file->DataStart() + file->DataSize();
-  if ((uint64_t)position >= dataEnd) return 0;
-  return dataEnd - (uint64_t)position < count ? (int64_t)(dataEnd - (uint64_t)position) : count;
+namespace {
+// Bytes in one frame of the file (never 0).
+uint32_t FrameBytes(const WaveFile* file) {
+  uint32_t align = file->Header().blockAlign;
+  return align ? align : 1;
 }
 
-// Reads the owner's next block, restarting a looping file at its end; true when it wrapped.
-bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
-  if (channel.converter && channel.converter->Resampling()) return ReadResampledBlock(channel, c);
+// Reads whole frames from the file's position up to the end of its data chunk, at
+// most count bytes: what follows the data (LIST, id3 and the like) and a trailing
+// partial frame are not audio. A data size beyond the file's end is harmless: the
+// read then ends with the file, and a frame the file cuts is given back, so that
+// the grid holds if the file grows.
+int ReadWholeFrames(WaveFile* file, uint8_t* buffer, uint32_t count, uint32_t* got) {
+  *got = 0;
+  const uint32_t align = FrameBytes(file);
+  int64_t position = file->Tell();
+  if (position < 0) return Error::Seek;
+  uint64_t dataSize = file->DataSize();
+  uint64_t dataEnd = (uint64_t)file->DataStart() + (dataSize - dataSize % align);
+  uint64_t left = (uint64_t)position < dataEnd ? dataEnd - (uint64_t)position : 0;
+  count -= count % align;
+  if (left < count) count = (uint32_t)left;
+  if (count == 0) return 0;
+  int code = file->Read(buffer, count, got);
+  if (code != 0) return code;
+  uint32_t partial = *got % align;
+  if (partial == 0) return 0;
+  *got -= partial;
+  return file->Seek(-(int64_t)partial, MultimediaFile::kFromCurrent);
+}
+
+// Moves count bytes of a block delivery behind delay bytes of silence.
+void DelayOutput(uint8_t* buffer, uint32_t count, uint32_t delay) {
+  if (!buffer || delay == 0) return;
+  memmove(buffer + delay, buffer, count);
+  memset(buffer, 0, delay);
+}
+
+// The seam bookkeeping of a resampled stream (SeamTrack). inRate and outRate are the
+// file's and the host's rates.
+uint64_t FirstOutputAt(uint64_t inputFrame, uint32_t inRate, uint32_t outRate) {
+  return (inputFrame * outRate + inRate - 1) / inRate;
+}
+
+// count passes of step frames begin at input frame start, after those noted before.
+// A file that changed its length while several starts were pending keeps its first
+// and last start exact, those between approximate.
+void NotePasses(SeamTrack& t, uint64_t start, uint64_t step, uint64_t count) {
+  if (count == 0) return;
+  if (!t.pending) {
+    t.first = start;
+    t.step = step;
+    t.pending = true;
+  } else {
+    t.step = start - t.last;
+  }
+  t.last = start + (count - 1) * step;
+}
+
+// The seams among the outputs [t.made, t.made + n): the first and the last, as
+// offsets in these outputs; false when none falls there.
+bool TakeSeams(SeamTrack& t, uint32_t n, uint32_t inRate, uint32_t outRate, uint32_t* first, uint32_t* last) {
+  if (!t.pending || n == 0) return false;
+  uint64_t end = t.made + n;
+  uint64_t firstOut = FirstOutputAt(t.first, inRate, outRate);
+  if (firstOut >= end) return false;
+  // The latest input frame whose output comes before end.
+  uint64_t latest = (end - 1) * inRate / outRate;
+  uint64_t lastStart = t.first;
+  if (t.step > 0) {
+    uint64_t k = (latest - t.first) / t.step, most = (t.last - t.first) / t.step;
+    lastStart = t.first + (k < most ? k : most) * t.step;
+  }
+  *first = firstOut > t.made ? (uint32_t)(firstOut - t.made) : 0;
+  uint64_t lastOut = FirstOutputAt(lastStart, inRate, outRate);
+  *last = lastOut > t.made ? (uint32_t)(lastOut - t.made) : 0;
+  if (lastStart >= t.last) {
+    t.pending = false;
+  } else {
+    t.first = lastStart + t.step;
+  }
+  return true;
+}
+
+// Keeps the counts small: whole seconds of both streams are taken off alike, which
+// leaves every output's place among the inputs as it was.
+void Rebase(SeamTrack& t, uint32_t inRate, uint32_t outRate) {
+  if (t.made < (1ull << 32)) return;
+  uint64_t seconds = t.made / outRate - 1;
+  t.made -= seconds * outRate;
+  t.fed -= seconds * inRate;
+  if (t.pending) {
+    t.first -= seconds * inRate;
+    t.last -= seconds * inRate;
+  }
+}
+}  // namespace
+
+// Reads the owner's next block, restarting a looping file at its end. At the 44.1 kHz
+// rate a block ends with the data (a short block) and the restart begins the next one.
+ChannelEngine::BlockSeam ChannelEngine::ReadOwnerBlock(Channel& channel) {
+  if (channel.converter && channel.converter->Resampling()) return ReadResampledBlock(channel);
+  BlockSeam seam;
   WaveFile* file = channel.file.get();
-  bool wrapped = false;
   uint32_t got = 0;
   int code = Error::FileNotOpen;
+  uint32_t align = 1, delay = 0;
   if (file) {
-    int64_t left = BytesLeftInData(file, channel.readSize);
-    code = left < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), (uint32_t)left, &got);
+    align = FrameBytes(file);
+    // A delayed start reads that many frames less.
+    delay = channel.startDelay;
+    channel.startDelay = 0;
+    uint32_t frames = channel.readSize / align;
+    if (delay > frames) delay = frames;
+    uint32_t count = (frames - delay) * align;
+    // Unconverted, a frame is a host sample: it is read into place behind the silence.
+    uint8_t* target = channel.readBuffer.get() + (channel.converter ? 0 : delay * align);
+    code = ReadWholeFrames(file, target, count, &got);
     if (got == 0 && code == 0 && channel.loop) {
-      file->SeekToData();
-      uint32_t count = channel.readSize < file->DataSize() ? channel.readSize : file->DataSize();
-      code = file->Read(channel.readBuffer.get(), count, &got);
-      StartWaitingChannels(c);
-      wrapped = true;
+      code = file->SeekToData();
+      if (code == 0) code = ReadWholeFrames(file, target, count, &got);
+      seam.loop = seam.restart = (int32_t)delay;
+      seam.restarted = delay == 0;
     }
   }
   if (got > 0 && code == 0) {
@@ -329,54 +426,111 @@ bool ChannelEngine::ReadOwnerBlock(Channel& channel, int c) {
     Rewind(channel);
     channel.dataValid = 0;
     channel.state = kStopped;
+    got = 0;
+    delay = 0;
   }
-  if (!channel.converter)
-    channel.outputCount = got;
-  else
-    channel.outputCount = channel.dataValid ? channel.converter->Convert(channel.readBuffer.get(), got) : 0;
-  return wrapped;
+  uint32_t delayBytes = delay * hostFormat_.nBlockAlign;
+  if (delay > 0 && seam.restart < 0) seam.restart = (int32_t)delay;
+  if (!channel.converter) {
+    if (delayBytes) memset(channel.readBuffer.get(), 0, delayBytes);
+    channel.outputCount = got ? delayBytes + got : 0;
+    return seam;
+  }
+  uint32_t converted = channel.dataValid ? channel.converter->Convert(channel.readBuffer.get(), got) : 0;
+  DelayOutput(channel.converter->FirstBuffer(), converted, delayBytes);
+  DelayOutput(channel.converter->SecondBuffer(), converted, delayBytes);
+  channel.outputCount = converted ? converted + delayBytes : 0;
+  return seam;
 }
 
 // A resampled file: each block reads what the filter needs for a whole output block.
 // A looping file goes on from the start of its data within the same block, with the
-// filter's history running through, so the loop has no seam; at the end of a file
-// that does not loop, its last samples come out and the next read stops it.
-bool ChannelEngine::ReadResampledBlock(Channel& channel, int c) {
+// filter's history running through, so the loop has no seam; the seams are found in
+// the output from the input frames each pass begins at. A pass shorter than the
+// block is read once and repeated in memory, so a block costs at most two reads and
+// four seeks however short the loop. At the end of a file that does not loop, the
+// outputs whose filter reaches past the end wait for the next block: a loop switched
+// on meanwhile goes on through them, else they come out with silence after the end
+// and the following read stops the channel.
+ChannelEngine::BlockSeam ChannelEngine::ReadResampledBlock(Channel& channel) {
+  BlockSeam seam;
   WaveFile* file = channel.file.get();
   WaveformatConverter* converter = channel.converter.get();
   if (!file) {
     channel.dataValid = 0;
     channel.state = kStopped;
     channel.outputCount = 0;
-    return false;
+    return seam;
   }
-  uint32_t wanted = converter->InputBytesWanted();
+  const uint32_t align = FrameBytes(file);
+  const uint32_t inRate = converter->SourceFormat().nSamplesPerSec;
+  const uint32_t outRate = converter->TargetFormat().nSamplesPerSec;
+  SeamTrack& track = channel.seams;
+  uint32_t blockFrames = channel.blockSize / hostFormat_.nBlockAlign;
+  uint32_t delay = channel.startDelay;
+  channel.startDelay = 0;
+  if (delay > blockFrames) delay = blockFrames;
+  uint8_t* buffer = channel.readBuffer.get();
+  uint32_t wanted = converter->InputBytesWanted(blockFrames - delay);
   uint32_t got = 0;
-  bool wrapped = false;
-  int64_t left = BytesLeftInData(file, wanted);
-  int code = left < 0 ? Error::Seek : file->Read(channel.readBuffer.get(), (uint32_t)left, &got);
-  // A file shorter than a block wraps as often as the block needs.
-  for (int wraps = 0; code == 0 && got < wanted && channel.loop && wraps < kMaxWrapsPerBlock; ++wraps) {
-    uint32_t more = 0;
+  int code = ReadWholeFrames(file, buffer, wanted, &got);
+  // The data ended in this block: a looping file goes on from its start, once.
+  // A pass that ends before the block does is held whole in the buffer: it repeats
+  // there, and the file goes on from where the last copy ends.
+  if (code == 0 && got < wanted && channel.loop) {
+    uint32_t start = got, pass = 0;
     code = file->SeekToData();
-    int64_t rest = code == 0 ? BytesLeftInData(file, wanted - got) : 0;
-    if (rest < 0) code = Error::Seek;
-    if (code == 0) code = file->Read(channel.readBuffer.get() + got, (uint32_t)rest, &more);
-    if (!wrapped) StartWaitingChannels(c);
-    wrapped = true;
-    if (more == 0) break;
-    got += more;
+    if (code == 0) code = ReadWholeFrames(file, buffer + start, wanted - start, &pass);
+    got += pass;
+    while (code == 0 && pass > 0 && got < wanted) {
+      uint32_t n = got - start < wanted - got ? got - start : wanted - got;
+      memcpy(buffer + got, buffer + start, n);
+      got += n;
+    }
+    if (code == 0 && pass > 0) {
+      NotePasses(track, track.fed + start / align, pass / align, (got - start + pass - 1) / pass);
+      uint32_t into = (got - start) % pass;
+      if (got - start > pass && into != 0)
+        code = file->Seek((int64_t)(file->DataStart() + into), MultimediaFile::kFromStart);
+    }
   }
-  uint32_t produced = code == 0 ? converter->Convert(channel.readBuffer.get(), got, got < wanted) : 0;
+  // Without a loop, or with no whole frame to loop.
+  bool ended = code == 0 && got < wanted;
+  const uint32_t want = blockFrames - delay, sampleBytes = hostFormat_.nBlockAlign;
+  uint32_t produced = 0;
+  if (code == 0) {
+    // The outputs that reach past the end come out with silence after it in the
+    // block after the end (or at once when there is nothing else to give).
+    bool flush = ended && (channel.tailPending || got == 0);
+    produced = converter->Convert(buffer, got, flush, want) / sampleBytes;
+    track.fed += got / align;
+    if (ended && !flush && produced == 0) produced = converter->Convert(buffer, 0, true, want) / sampleBytes;
+    channel.tailPending = ended;
+  }
   if (produced > 0) {
     channel.dataValid = 1;
   } else {
     Rewind(channel);
     channel.dataValid = 0;
     channel.state = kStopped;
+    channel.outputCount = 0;
+    return seam;
   }
-  channel.outputCount = produced;
-  return wrapped;
+  uint32_t first = 0, last = 0;
+  if (TakeSeams(track, produced, inRate, outRate, &first, &last)) {
+    seam.loop = (int32_t)(delay + first);
+    seam.restart = (int32_t)(delay + last);
+    seam.restarted = seam.restart == 0;
+  } else if (delay > 0) {
+    seam.restart = (int32_t)delay;
+  }
+  track.made += produced;
+  Rebase(track, inRate, outRate);
+  uint32_t bytes = produced * sampleBytes, delayBytes = delay * sampleBytes;
+  DelayOutput(converter->FirstBuffer(), bytes, delayBytes);
+  DelayOutput(converter->SecondBuffer(), bytes, delayBytes);
+  channel.outputCount = bytes + delayBytes;
+  return seam;
 }
 
 // The right half follows its owner's read, under the partner's lock held by the caller.
@@ -390,13 +544,15 @@ void ChannelEngine::CopyStateToPartner(const Channel& owner, int p) {
 }
 
 // Moves the play position of owner c (and of its right half p) by the block just
-// delivered. At a wrap the count starts again with that block.
-void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
+// delivered. Where the sound begins again in the block, the count starts again there.
+void ChannelEngine::MovePosition(int c, int p, const BlockSeam& seam) {
   PlayPosition& position = positions_[c];
   uint32_t samples = hostFormat_.nBlockAlign ? channels_[c].outputCount / hostFormat_.nBlockAlign : 0;
+  bool wrapped = seam.restart >= 0;
   if (wrapped) {
     position.elapsed = 0;
     position.elapsedRest = 0;
+    samples = (uint32_t)seam.restart < samples ? samples - (uint32_t)seam.restart : 0;
   }
   uint64_t rest = position.elapsedRest + (uint64_t)samples * 1000u;
   uint64_t elapsed = position.elapsed + rest / kHostRate;
@@ -406,7 +562,7 @@ void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
     position.elapsedRest = 0;
   }
   position.elapsed = (uint32_t)elapsed;
-  position.restarted = wrapped ? 1 : 0;
+  position.restarted = seam.restarted ? 1 : 0;
   position.needsRepaint = 1;
   InvalidatePosition(c);
   if (p < 0) return;
@@ -420,9 +576,11 @@ void ChannelEngine::MovePosition(int c, int p, bool wrapped) {
 
 // The streaming thread holds channel c's lock here; the other channels' locks are not
 // taken, so each change is one atomic exchange from the waiting state.
-void ChannelEngine::StartWaitingChannels(int c) {
+// The host reads the channels in index order: those after c come in this period.
+void ChannelEngine::StartWaitingChannels(int c, uint32_t offset) {
   if (!ValidIndex(c) || !channels_[c].sync) return;
-  for (int i = 0; i < kNumChannels; ++i) ChangeState(&channels_[i].state, kWaitingForSync, kPlaying);
+  for (int i = 0; i < kNumChannels; ++i)
+    if (ChangeState(&channels_[i].state, kWaitingForSync, kPlaying)) channels_[i].startDelay = i > c ? offset : 0;
 }
 
 // onStreamingError: each channel is reset under its own lock, one at a time.

@@ -123,9 +123,11 @@ class ChannelEngine {
   // buffers were made for another block size, and for a period in which the
   // channel's lock (or its partner's) could not be had within 50 ms.
   bool ReadStreamChannel(int c, uint8_t** output, int32_t* count);
-  // A looping channel's wrap is the beat synchronised channels start on:
-  // with c's sync flag set, waiting channels play.
-  void StartWaitingChannels(int c);
+  // A looping channel's seam is the beat synchronised channels start on: with c's
+  // sync flag set, waiting channels play. The seam lies offset samples into c's
+  // current block: a waiting channel read after c in this period begins with that
+  // much silence, one read before it starts with its next block.
+  void StartWaitingChannels(int c, uint32_t offset = 0);
   // onStreamingError: every loaded channel stopped and rewound, each under its own lock.
   void StopAllChannels();
 
@@ -169,15 +171,21 @@ class ChannelEngine {
   bool LockChannels(HeldLocks& locks, uint32_t mask);
   bool LockPair(HeldLocks& locks, int c);
 
-  // Stream reading of an owner: one block read, looped or ended, converted.
-  bool ReadOwnerBlock(Channel& channel, int c);
-  bool ReadResampledBlock(Channel& channel, int c);
+  // Where in a delivered block the sound begins again, in output samples (-1: nowhere).
+  struct BlockSeam {
+    int32_t loop = -1;     // the first loop seam: synchronised channels start here
+    int32_t restart = -1;  // the last loop seam, or where a delayed start's sound begins
+    bool restarted = false;  // the block begins with a loop's restart
+  };
+  // Stream reading of an owner: one block read (whole frames), looped or ended, converted.
+  BlockSeam ReadOwnerBlock(Channel& channel);
+  BlockSeam ReadResampledBlock(Channel& channel);
   // An owner's file back at the start of its data, its converter's history cleared.
   static void Rewind(Channel& channel);
   void CopyStateToPartner(const Channel& owner, int p);
   // Moves the marker of owner c by the block just delivered, and its right half p's
   // (-1: none) to the same place: both show the owner's position.
-  void MovePosition(int c, int p, bool wrapped);
+  void MovePosition(int c, int p, const BlockSeam& seam);
 
   // Empties one channel whose lock this thread holds; the owner of a stereo file
   // closes it and sends event 7 (its partner is emptied first by the caller).

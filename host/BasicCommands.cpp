@@ -65,15 +65,21 @@ bool Ui(HostSession* session, const ScriptArgs& args, std::string* error) {
   return true;
 }
 
-// pull N [realtime]: N periods of readStreamChannel for channels 0 to 3.
+// pull N [realtime] [discard]: N periods of readStreamChannel for channels 0 to 3;
+// with discard the blocks are logged but not written to the channels' wave files.
 bool Pull(HostSession* session, const ScriptArgs& args, std::string* error) {
   long long periods;
   if (!Number(args[0], 0, 10000000, &periods, error)) return false;
-  if (args.size() == 2 && args[1] != "realtime") {
-    *error = "usage: pull N [realtime]";
-    return false;
+  bool realtime = false, discard = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    bool* flag = args[i] == "realtime" ? &realtime : args[i] == "discard" ? &discard : nullptr;
+    if (!flag || *flag) {
+      *error = "usage: pull N [realtime] [discard]";
+      return false;
+    }
+    *flag = true;
   }
-  return !session || session->Pull((uint32_t)periods, args.size() == 2, error);
+  return !session || session->Pull((uint32_t)periods, realtime, error, discard);
 }
 
 // streamerror: onStreamingError on the streaming thread.
@@ -116,6 +122,12 @@ bool Stream(HostSession* session, const ScriptArgs& args, std::string* error) {
   return !session || session->Stream(args[0] == "on", error);
 }
 
+// unload: FreeLibrary at once, without destroyUserInterface first (a take may run),
+// as a host that quits without closing the interface does.
+bool Unload(HostSession* session, const ScriptArgs&, std::string* error) {
+  return !session || session->Unload(error);
+}
+
 }  // namespace
 
 void AddBasicCommands(ScriptRunner& runner) {
@@ -123,11 +135,12 @@ void AddBasicCommands(ScriptRunner& runner) {
   runner.Add({"handle", 1, 1, "handle N", Handle});
   runner.Add({"policy", 1, 2, "policy accept | policy refuse CODE", Policy});
   runner.Add({"ui", 1, 1, "ui create|destroy|destroy-in-dialog|show|hide", Ui});
-  runner.Add({"pull", 1, 2, "pull N [realtime]", Pull});
+  runner.Add({"pull", 1, 3, "pull N [realtime] [discard]", Pull});
   runner.Add({"streamerror", 0, 0, "streamerror", StreamError});
-  runner.Add({"wait", 1, 2, "wait MS | wait close [MS]", Wait});
+  runner.Add({"wait", 1, 2, "wait MS | wait close [MS]", Wait, true});
   runner.Add({"output", 1, 1, "output device|none", Output});
   runner.Add({"stream", 1, 1, "stream on|off", Stream});
+  runner.Add({"unload", 0, 0, "unload", Unload});
 }
 
 }  // namespace hostkit

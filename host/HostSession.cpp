@@ -310,11 +310,12 @@ DWORD HostSession::BlockMs() const {
   return ms > 0 ? (DWORD)ms : 1;
 }
 
-bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error) {
+bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error, bool discard) {
   if (streamingOn_) {
     *error = "the host streams already (stream on)";
     return false;
   }
+  discard_ = discard;
   const bool paced = output_ != nullptr;
   DWORD periodMs = realtime || paced ? BlockMs() : 0;
   unsigned long long allowance = 10000ull + (unsigned long long)periods * (periodMs + kPeriodAllowanceMs);
@@ -438,6 +439,26 @@ bool HostSession::StreamingError(std::string* error) {
   return finished;
 }
 
+bool HostSession::Unload(std::string* error) {
+  Disarm();
+  if (streaming_) {
+    if (!streaming_->Stop()) {
+      *error = "the streaming thread did not stop";
+      return false;
+    }
+    streaming_.reset();
+    streamingOn_ = false;  // the background pull ended with the thread
+    InterlockedExchange(&outputLive_, 0);
+  }
+  if (loader_.Loaded()) {
+    LogCall("FreeLibrary", JsonObject());
+    loader_.Unload();
+    uiUp_ = false;
+    events_.Append(JsonObject().Add("type", "unload").Add("thread", threads_.Current()));
+  }
+  return true;
+}
+
 void HostSession::Wait(DWORD ms) {
   if (guard_) guard_->Extend(ms);
   PumpMessages(ms);
@@ -450,7 +471,7 @@ void HostSession::OnChannelRead(uint32_t period, int channel, int32_t result, co
   bool bad = result && (count < 0 || count > kMaxBlockBytes || (count > 0 && !data));
   if (bad) line.AddBool("bad", true);
   periods_.Append(line);
-  if (result && !bad && !channels_[channel].Append(data, (size_t)count)) writeFailed_ = true;
+  if (result && !bad && !discard_ && !channels_[channel].Append(data, (size_t)count)) writeFailed_ = true;
   if (result && !bad && outputLive_) output_->Add(callbacks_->Role(channel), data, count);
 }
 

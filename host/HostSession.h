@@ -61,7 +61,8 @@ class HostSession : public PeriodSink {
   // `periods` periods on the streaming thread (paced at the block's duration
   // when realtime; by the output device whenever output is on); false with
   // *error when the streaming thread did not finish.
-  bool Pull(uint32_t periods, bool realtime, std::string* error);
+  // With discard the blocks are logged but not written to the channels' wave files.
+  bool Pull(uint32_t periods, bool realtime, std::string* error, bool discard = false);
   // Output on: every period pulled from now on is mixed (see WaveOutput.h) and
   // played on the default wave output device, which paces the pulls. Off: the
   // queued periods play out and the device is closed.
@@ -77,6 +78,10 @@ class HostSession : public PeriodSink {
   bool StreamingError(std::string* error);
   // Dispatches the interface thread's messages for ms milliseconds.
   void Wait(DWORD ms);
+  // Stops streaming and frees the plug-in at once, without destroyUserInterface
+  // first (its windows and a running take are its own to end). False with *error
+  // when the streaming thread does not stop.
+  bool Unload(std::string* error);
 
   HostCallbacks& Callbacks() { return *callbacks_; }
   JsonLog& Events() { return events_; }
@@ -130,6 +135,7 @@ class HostSession : public PeriodSink {
   int32_t blockSize_ = 0;
   bool uiUp_ = false;
   bool writeFailed_ = false;
+  volatile bool discard_ = false;  // set between pulls: the blocks are not written
 };
 
 // Creates a folder and its missing parents; true when it exists afterwards.

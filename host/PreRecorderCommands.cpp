@@ -267,7 +267,7 @@ bool Feed(HostSession* session, const ScriptArgs& args, std::string* error) {
 
 void AddPreRecorderCommands(ScriptRunner& runner) {
   runner.Add({"prerec", 2, 4, "prerec config DEVICE mono|stereo apply|close | prerec browse PATH", PreRec});
-  runner.Add({"feed", 1, 2, "feed sequence [1|2] | feed silence | feed FILE.wav | feed stop", Feed});
+  runner.Add({"feed", 1, 2, "feed sequence [1|2] | feed silence | feed FILE.wav | feed stop", Feed, true});
 }
 
 }  // namespace hostkit

@@ -109,6 +109,10 @@ bool ScriptRunner::Run(const std::vector<std::string>& lines, HostSession& sessi
     Prepare(lines[i], &command, &args, &why);
     if (!command) continue;
     std::string where = "line " + std::to_string(i + 1) + " (" + command->name + ")";
+    if (session.Closed() && !command->withoutPlugin) {
+      *error = where + ": the plug-in was unloaded";
+      return false;
+    }
     session.Guard().Arm(where, session.CommandLimit());
     // Let the plug-in's windows catch up with whatever the previous command did.
     PumpMessages(0);

@@ -23,6 +23,7 @@ struct ScriptCommand {
   int maxArgs;
   const char* usage;  // e.g. "setup BLOCK FILEBUF"
   ScriptHandler run;
+  bool withoutPlugin = false;  // may run after the plug-in was unloaded
 };
 
 class ScriptRunner {

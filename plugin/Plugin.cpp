@@ -5,6 +5,7 @@
 
 #include "core/ErrorCodes.h"
 #include "plugin/SharedLibrary.h"
+#include "recording/WaveInput.h"
 #include "ui/plugin/MainWindow.h"
 #include "util/EngineBox.h"
 #include "util/ModulePath.h"
@@ -66,7 +67,10 @@ void Plugin::ShowAttachNotices() {
 
 bool Plugin::Terminate() {
   withChannels_ = false;
+  // Under the loader lock a take's threads cannot end: the recorder parks them instead.
+  WaveInput::SetUnloading(true);
   mainWindow_.reset();
+  WaveInput::SetUnloading(false);
   UnloadSharedLibrary();
   return true;
 }

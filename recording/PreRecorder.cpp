@@ -66,10 +66,11 @@ bool PreRecorder::NewOutputName() {
   return false;
 }
 
-void PreRecorder::ChooseOutputPath(const char* path) {
-  if (!path || !path[0]) return;
+bool PreRecorder::ChooseOutputPath(const char* path) {
+  if (!path || !path[0] || lstrlenA(path) >= (int)sizeof outputPath_) return false;
   lstrcpynA(outputPath_, path, sizeof outputPath_);
   generated_ = false;
+  return true;
 }
 
 const char* PreRecorder::OutputName() const {

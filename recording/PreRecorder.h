@@ -24,7 +24,7 @@ class PreRecorder {
 
   // Makes the device: the system's input devices listed, device 0 chosen when
   // there is one (else the wave mapper), 44100 Hz mono 16-bit, callback set for
-  // every recorded block (on the recorder's thread). The userfiles directory is
+  // every recorded block (on the recorder's writer thread). The userfiles directory is
   // taken from the process's main module unless one was set before (no name is
   // made here: NewOutputName). 0 or 19.
   int SetUp(RecordedBlockCallback callback, void* context);
@@ -38,7 +38,8 @@ class PreRecorder {
   // no existing file. False (path unchanged) when every such name is taken.
   bool NewOutputName();
   // A path the user chose: the next take replaces that file.
-  void ChooseOutputPath(const char* path);
+  // False (path unchanged) for an empty path or one longer than the system opens.
+  bool ChooseOutputPath(const char* path);
   const char* OutputPath() const { return outputPath_; }
   // The output path without its directory, as the window shows it.
   const char* OutputName() const;
@@ -69,7 +70,7 @@ class PreRecorder {
   int NextRandom();
 
   std::unique_ptr<WaveInput> recorder_;
-  char userfiles_[256] = {};
+  char userfiles_[MAX_PATH] = {};
   char outputPath_[260] = {};
   bool generated_ = true;
   uint32_t seed_ = 0;

@@ -1,5 +1,6 @@
 #include "recording/WaveDevice.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -88,10 +89,26 @@ WAVEHDR* WaveDevice::Buffer(int32_t index) const {
   return &buffers_[index];
 }
 
-int WaveDevice::ReportDeviceError(MMRESULT result) {
-  deviceErrorText_[0] = '\0';
-  GetDeviceErrorText(result, deviceErrorText_, sizeof deviceErrorText_);
-  if (!deviceErrorText_[0]) lstrcpynA(deviceErrorText_, ErrorCodeText(Error::WaveDevice), sizeof deviceErrorText_);
+void WaveDevice::DescribeDevice(char* text, size_t size) const {
+  if (!text || size == 0) return;
+  const WaveDeviceCaps* caps = nullptr;
+  if (devices_ && deviceNumber_ >= 0 && deviceNumber_ < devices_->Count())
+    caps = static_cast<const WaveDeviceCaps*>(devices_->GetAt(deviceNumber_));
+  if (caps && caps->name[0])
+    snprintf(text, size, "The recording device \"%s\"", caps->name);
+  else
+    snprintf(text, size, "The default recording device");
+}
+
+// The system's text alone ("Undefined external error.") says neither what failed nor where.
+int WaveDevice::ReportDeviceError(MMRESULT result, const char* what) {
+  char platform[kErrorTextSize];
+  platform[0] = '\0';
+  GetDeviceErrorText(result, platform, sizeof platform);
+  if (!platform[0]) snprintf(platform, sizeof platform, "error %u.", static_cast<unsigned>(result));
+  char device[sizeof(WaveDeviceCaps::name) + 32];
+  DescribeDevice(device, sizeof device);
+  snprintf(deviceErrorText_, sizeof deviceErrorText_, "%s could not be %s: %s", device, what, platform);
   errorText_ = deviceErrorText_;
   return Fail(Error::WaveDevice);
 }

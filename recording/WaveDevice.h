@@ -65,8 +65,11 @@ class WaveDevice : public Object {
   // The header of buffer index (null outside the table).
   WAVEHDR* Buffer(int32_t index) const;
 
-  // Makes the platform's text for a failed device call the error text and reports 101.
-  int ReportDeviceError(MMRESULT result);
+  // Reports 101 for a failed device call with the error text "The recording device
+  // NAME could not be WHAT: " followed by the platform's text for result.
+  int ReportDeviceError(MMRESULT result, const char* what);
+  // The chosen device's name in quotes, or "default" words for the wave mapper.
+  void DescribeDevice(char* text, size_t size) const;
 
   // The capabilities of one device, filled from the platform's record.
   virtual void GetDeviceCaps(int32_t device, WaveDeviceCaps* caps) = 0;
@@ -89,5 +92,5 @@ class WaveDevice : public Object {
   std::unique_ptr<std::unique_ptr<char[]>[]> blocks_;  // their data blocks
   bool buffersAllocated_ = false;
   int32_t deviceNumber_ = kWaveMapper;
-  char deviceErrorText_[kErrorTextSize];
+  char deviceErrorText_[2 * kErrorTextSize + 64];  // our words, the device name and the platform text
 };

@@ -35,6 +35,14 @@ sondrel_capture_kill() {
   fi
 }
 
+# Starts the private daemon on the configuration in folder $1 (again, after a test
+# stopped it: the feeder finds the new FIFO by itself).
+sondrel_capture_daemon() {
+  local dir=$1
+  sondrel_capture_pulse "$dir" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
+      --resample-method=trivial -F "$dir/pa.conf" --log-target="file:$dir/pa.log" >/dev/null 2>&1
+}
+
 sondrel_capture_up() {
   if [ "${SONDREL_NO_CAPTURE:-}" = 1 ]; then
     log "SONDREL_NO_CAPTURE=1: recording uses this machine's default input device"
@@ -56,8 +64,7 @@ set-default-sink sondrel_out
 load-module module-loopback source=sondrel_capture sink=sondrel_null sink_dont_move=true
 CONF
   # The daemon warns when it runs as root (CI does); it works the same.
-  if ! sondrel_capture_pulse "$dir" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes --resample-method=trivial \
-      -F "$dir/pa.conf" --log-target="file:$dir/pa.log" >/dev/null 2>&1; then
+  if ! sondrel_capture_daemon "$dir"; then
     log "the capture daemon did not start (see $dir/pa.log)"
     return 1
   fi

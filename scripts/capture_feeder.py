@@ -133,6 +133,14 @@ def answer(control, text):
     os.replace(temporary, control + ".ack")
 
 
+def open_fifo(fifo):
+    """The FIFO for writing, or None while no daemon reads it (stopped, or starting again)."""
+    try:
+        return os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+    except (FileNotFoundError, OSError):
+        return None
+
+
 def main():
     fifo, control = sys.argv[1], sys.argv[2]
     feeder = Feeder()
@@ -162,27 +170,40 @@ def main():
             except (OSError, ValueError, wave.Error, EOFError) as e:
                 answer(control, "error " + str(e).replace("\n", " "))
         due = int((time.monotonic() - start) * RATE) + LEAD
+        if out is None:
+            # The daemon was stopped (a test takes the device away): the signal goes on
+            # in time, unheard, until a daemon reads the FIFO again.
+            out = open_fifo(fifo)
+            if out is None:
+                pending, written = b"", due
         # Frames are made when due and written as the source takes them; a full FIFO
         # only delays them, so the stream stays contiguous.
-        while not pending and written < due:
+        while out is not None and not pending and written < due:
             count = min(due - written, RATE // 50)
             pending = feeder.frames(count)
             written += count
-        while pending:
+        while out is not None and pending:
             try:
                 n = os.write(out, pending)
             except BlockingIOError:
+                break
+            except BrokenPipeError:
+                os.close(out)
+                out = None
                 break
             pending = pending[n:]
             since_switch += n
         # The switch is answered once the source has read everything before it, so a
         # stream opened after the answer records only the new signal.
-        if unanswered is not None:
+        if unanswered is not None and out is not None:
             queued = array.array("i", [0])
             fcntl.ioctl(out, termios.FIONREAD, queued)
             if queued[0] <= since_switch or time.monotonic() > unanswered:
                 answer(control, "ok" if queued[0] <= since_switch else "error the source does not read")
                 unanswered = None
+        elif unanswered is not None and time.monotonic() > unanswered:
+            answer(control, "error no source reads the FIFO")
+            unanswered = None
         time.sleep(TICK)
 
 

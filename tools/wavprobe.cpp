@@ -65,7 +65,9 @@ void Probe(const char* path) {
       PrintString(guid);
     }
   }
-  if (stage >= WaveFile::kStageData) PrintNumber("dataSize", h.dataSize);
+  // An RF64 file's data size is its 'ds64' chunk's when the header defers to it.
+  if (stage >= WaveFile::kStageData) PrintNumber("dataSize", file.DataSize());
+  if (stage >= WaveFile::kStageRiff && file.Rf64()) printf(",\"rf64\":true");
   if (header == 0) {
     PrintNumber("dataStart", file.DataStart());
     // Less than dataSize when the file ends before its data chunk does.

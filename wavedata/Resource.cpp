@@ -2,20 +2,24 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "core/ErrorCodes.h"
 #include "util/PathText.h"
 
 Resource::Resource() {
   classId_ = kResource;
   name_[0] = '\0';
+  refusal_[0] = '\0';
 }
 
 Resource::~Resource() = default;
 
 // Errors of an open file are shown under the file's name: the user knows which file failed.
 int32_t Resource::GetTypeName(char* text, int size) {
-  if (text && size > 0 && open_ && name_[0] != '\0') {
-    FileNameOfPath(name_, text, size);
+  const char* name = open_ && name_[0] != '\0' ? name_ : failedName_;
+  if (text && size > 0 && name) {
+    FileNameOfPath(name, text, size);
     return classId_;
   }
   return Object::GetTypeName(text, size);
@@ -33,9 +37,25 @@ int Resource::Open(const char* name, uint32_t mode) {
     int code = Close();
     if (code != 0) return code;
   }
-  // A name the field cannot hold whole could not be reported or reopened faithfully.
-  if (!name || name[0] == '\0' || lstrlenA(name) >= kResourceNameSize) return Fail(Error::FileOpen);
-  if (!OpenResource(name, mode)) return Fail(Error::FileOpen);
+  if (!name || name[0] == '\0') return Fail(Error::FileOpen);
+  // The system opens no longer path (and the field could not hold it whole): say so,
+  // rather than open a cut name.
+  const int length = lstrlenA(name);
+  if (length >= kResourceNameSize) {
+    char file[kResourceNameSize];
+    snprintf(refusal_, sizeof refusal_, "%s\nThe path of this file has %d characters; the system opens paths of up to %d.",
+             FileNameOfPath(name, file, sizeof file), length, kResourceNameSize - 1);
+    SetErrorText(refusal_);
+    ReportError(Error::PathTooLong);
+    SetErrorText(nullptr);
+    return lastError_;
+  }
+  if (!OpenResource(name, mode)) {
+    failedName_ = name;
+    ReportError(Error::FileOpen);
+    failedName_ = nullptr;
+    return lastError_;
+  }
   open_ = true;
   lstrcpynA(name_, name, sizeof name_);
   lastError_ = 0;

@@ -22,7 +22,9 @@ class Resource : public Object {
   // Closes the resource; the bare resource only reports success.
   virtual bool CloseResource();
 
-  // Closes an open resource first (its code is returned on failure); 0 or 1.
+  // Closes an open resource first (its code is returned on failure); 0, 1 (reported
+  // under the file's name), or 105 for a name longer than the system opens (reported
+  // with a text naming the file and its length).
   int Open(const char* name, uint32_t mode);
   // 0, or 2 when the resource refused to close (it then stays open). Nothing when closed.
   int Close();
@@ -34,4 +36,8 @@ class Resource : public Object {
  protected:
   bool open_ = false;
   char name_[kResourceNameSize];
+
+ private:
+  const char* failedName_ = nullptr;  // the name whose open is being reported
+  char refusal_[kResourceNameSize + 96];
 };

@@ -4,6 +4,11 @@
 
 namespace {
 constexpr uint16_t kFormatFloat = 3;
+// Bit patterns of float magnitudes: 1.0, infinity, and 2^-40 (in 16-bit units 2^-25,
+// a 512th of the finest step a 32-bit integer sample has).
+constexpr uint32_t kFloatOne = 0x3F800000u;
+constexpr uint32_t kFloatInfinity = 0x7F800000u;
+constexpr uint32_t kFloatTiny = (127u - 40u) << 23;
 
 int32_t Signed24(const uint8_t* p) {
   // The top byte carries the sign: shifted into place, then back with the sign kept.
@@ -74,11 +79,20 @@ void DecodeSamples(const uint8_t* input, uint32_t frames, uint32_t stride, Sampl
       }
       return;
     case SampleEncoding::kFloat32:
+      // Judged by their bits, so that no floating-point operation ever sees an
+      // infinity, a denormal or not a number (the x87 unit takes slow paths for them).
       for (uint32_t i = 0; i < frames; ++i) {
+        uint32_t bits;
+        memcpy(&bits, input + i * stride, 4);
+        uint32_t magnitude = bits & 0x7FFFFFFFu;
+        // Full scale and beyond (infinities too) clip before any filter sees them.
+        bits = magnitude >= kFloatOne ? (bits & 0x80000000u) | kFloatOne : bits;
+        // Not a number is silence; so is anything far below the smallest 32-bit
+        // integer step, so that the filter only ever multiplies normal numbers.
+        bits = magnitude > kFloatInfinity || magnitude < kFloatTiny ? 0u : bits;
         float v;
-        memcpy(&v, input + i * stride, 4);
-        // Not a number plays as silence rather than as whatever it would round to.
-        out[i] = v == v ? v * 32768.0f : 0.0f;
+        memcpy(&v, &bits, 4);
+        out[i] = v * 32768.0f;
       }
       return;
     default:

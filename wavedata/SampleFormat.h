@@ -14,11 +14,14 @@ SampleEncoding EncodingOf(const WAVEFORMATEX& format);
 uint32_t SampleBytes(SampleEncoding encoding);
 
 // One sample as a fraction of full scale: -1.0 up to just below 1.0 for integers;
-// float samples as they are, also beyond +-1.0.
+// float samples clipped to +-1.0 (infinities too), not a number and values below
+// 2^-40 as 0.
 float SampleValue(const uint8_t* sample, SampleEncoding encoding);
 
 // frames samples of one channel, stride bytes apart starting at input, into out in
-// units of a 16-bit sample (full scale 32768). 8-bit and 16-bit samples come out exact.
+// units of a 16-bit sample (full scale 32768). 8-bit and 16-bit samples come out
+// exact; float samples as SampleValue reads them, so that no filter meets an
+// infinity, a denormal or not a number.
 void DecodeSamples(const uint8_t* input, uint32_t frames, uint32_t stride, SampleEncoding encoding, float* out);
 
 // A value in 16-bit units rounded to the nearest sample, halves away from zero;

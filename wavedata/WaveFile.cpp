@@ -12,6 +12,11 @@ constexpr uint32_t FourCC(char a, char b, char c, char d) {
          (static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16) | (static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24);
 }
 constexpr uint32_t kRiff = FourCC('R', 'I', 'F', 'F');
+constexpr uint32_t kRf64 = FourCC('R', 'F', '6', '4');
+constexpr uint32_t kBw64 = FourCC('B', 'W', '6', '4');  // the same layout under another name
+constexpr uint32_t kDs64 = FourCC('d', 's', '6', '4');
+constexpr uint32_t kDs64Sizes = 24;  // RIFF size, data size and sample count, 64 bits each
+constexpr uint32_t kSizeInDs64 = 0xFFFFFFFF;
 constexpr uint32_t kWave = FourCC('W', 'A', 'V', 'E');
 constexpr uint32_t kFmt = FourCC('f', 'm', 't', ' ');
 constexpr uint32_t kData = FourCC('d', 'a', 't', 'a');
@@ -61,14 +66,20 @@ int WaveFile::ReadExact(void* buffer, uint32_t count) {
   return 0;
 }
 
+// A target past the end is reached; the next header read there finds the file ended.
 int WaveFile::SkipForward(uint64_t count) {
-  int32_t position = Tell();
-  if (position < 0) return lastError_ ? lastError_ : Fail(Error::Seek);
-  uint64_t target = static_cast<uint64_t>(position) + count;
-  // The service's offsets are signed 32-bit: nothing lies beyond them, so the
-  // file has ended without the chunk we look for.
-  if (target > static_cast<uint64_t>(LONG_MAX)) return Fail(Error::Read);
-  return Seek(static_cast<int32_t>(target), kFromStart);
+  return Seek(static_cast<int64_t>(count), kFromCurrent);
+}
+
+// The sizes come first; the chunk table that may follow them is not needed here.
+int WaveFile::ReadDs64(uint32_t size) {
+  uint64_t sizes[3];
+  int code = ReadExact(sizes, kDs64Sizes);
+  if (code != 0) return code;
+  haveDs64_ = true;
+  ds64DataSize_ = sizes[1];
+  uint64_t rest = static_cast<uint64_t>(size) - kDs64Sizes + (size & 1);
+  return rest ? SkipForward(rest) : 0;
 }
 
 void WaveFile::AppendSkipped(uint32_t chunkId) {
@@ -90,7 +101,10 @@ int WaveFile::ReadHeader() {
   if (!open_ || !handle_) return Fail(Error::FileNotOpen);
   memset(&header_, 0, sizeof header_);
   dataStart_ = 0;
+  dataSize_ = 0;
   presentSize_ = 0;
+  rf64_ = haveDs64_ = false;
+  ds64DataSize_ = 0;
   skipped_[0] = '\0';
   stage_ = kStageNone;
   extensible_ = false;
@@ -100,6 +114,7 @@ int WaveFile::ReadHeader() {
   if (code != 0) return code;
   stage_ = kStageRiff;
   if (header_.formType != expectedFormType_) return Fail(Error::NotPcmWave);
+  rf64_ = header_.riffId == kRf64 || header_.riffId == kBw64;
 
   // Every step moves forward by at least a chunk header, so the walk ends with the file.
   bool haveFormat = false;
@@ -113,6 +128,13 @@ int WaveFile::ReadHeader() {
       header_.dataId = chunk[0];
       header_.dataSize = chunk[1];
       break;
+    }
+    // An RF64 file's sizes, in the chunk that comes first. One too short to hold
+    // them is passed over like any other chunk, and the 32-bit sizes stand.
+    if (chunk[0] == kDs64 && rf64_ && !haveDs64_ && !haveFormat && chunk[1] >= kDs64Sizes) {
+      code = ReadDs64(chunk[1]);
+      if (code != 0) return code;
+      continue;
     }
     if (chunk[0] == kFmt && !haveFormat) {
       header_.fmtId = chunk[0];
@@ -134,14 +156,16 @@ int WaveFile::ReadHeader() {
   }
   stage_ = kStageData;
 
-  if (header_.dataSize == 0) return Fail(Error::EmptyData);
+  dataSize_ = header_.dataSize;
+  if (haveDs64_ && header_.dataSize == kSizeInDs64) dataSize_ = ds64DataSize_;
+  if (dataSize_ == 0) return Fail(Error::EmptyData);
   code = MarkDataStart();
   if (code != 0) return code;
   // Lengths and pictures measure what is there, not what the header promises.
-  presentSize_ = header_.dataSize;
-  int32_t length = Length();
+  presentSize_ = dataSize_;
+  int64_t length = Length();
   if (length < 0) return lastError_;
-  uint32_t there = static_cast<uint32_t>(length) > dataStart_ ? static_cast<uint32_t>(length) - dataStart_ : 0;
+  uint64_t there = static_cast<uint64_t>(length) > dataStart_ ? static_cast<uint64_t>(length) - dataStart_ : 0;
   if (there < presentSize_) presentSize_ = there;
   lastError_ = 0;
   return 0;
@@ -190,7 +214,7 @@ void WaveFile::BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, 
   MakePcmFormat(&format, rate, channels, bits);
   MakePcmHeader(&header_, format, dataSize);
   header_.formType = expectedFormType_;
-  presentSize_ = dataSize;
+  dataSize_ = presentSize_ = dataSize;
 }
 
 // The header goes first with provisional sizes, so a file cut short still has one.
@@ -204,9 +228,9 @@ int WaveFile::WriteHeader() {
 
 // The file stands at the first data byte: remember where that is.
 int WaveFile::MarkDataStart() {
-  int32_t position = Tell();
+  int64_t position = Tell();
   if (position < 0) return lastError_;
-  dataStart_ = static_cast<uint32_t>(position);
+  dataStart_ = static_cast<uint64_t>(position);
   lastError_ = 0;
   return 0;
 }
@@ -215,7 +239,7 @@ int WaveFile::MarkDataStart() {
 int WaveFile::Finish(uint32_t dataSize) {
   header_.dataSize = dataSize;
   header_.riffSize = dataSize + kHeaderTail;
-  presentSize_ = dataSize;
+  dataSize_ = presentSize_ = dataSize;
   // Without the rewind the header would land after the samples.
   int code = Seek(0, kFromStart);
   if (code != 0) return code;
@@ -240,11 +264,12 @@ void WaveFile::GetFormat(WAVEFORMATEX* format) const {
 uint32_t WaveFile::GetLengthMs() const {
   uint32_t perMs = header_.avgBytesPerSec / 1000;
   if (perMs == 0) return 0;
-  return presentSize_ / perMs;
+  uint64_t ms = presentSize_ / perMs;
+  return ms > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(ms);
 }
 
 // Number of whole frames in the data chunk.
-uint32_t WaveFile::GetFrameCount() const {
+uint64_t WaveFile::GetFrameCount() const {
   if (header_.blockAlign == 0) return 0;
   return presentSize_ / header_.blockAlign;
 }

@@ -1,5 +1,6 @@
-// A PCM RIFF/WAVE file: reads the header (passing over chunks before the data),
-// writes the canonical 44-byte header, and answers length questions.
+// A PCM RIFF/WAVE file: reads the header (passing over chunks before the data;
+// also the RF64 form, whose 'ds64' chunk carries the 64-bit sizes), writes the
+// canonical 44-byte header, and answers length questions.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -56,7 +57,10 @@ class WaveFile : public MultimediaFile {
   // Parses the header at the current position (right after Open). 0; 3 not open;
   // 4 read error or the file ends before a data chunk; 6 seek error; 8 neither integer
   // PCM nor 32-bit float (also: no format chunk before the data); 9 empty data chunk.
-  // On success DataStart() is the first sample byte.
+  // On success DataStart() is the first sample byte. In an RF64 file a data chunk
+  // whose size field is 0xFFFFFFFF takes its size from the 'ds64' chunk that opens
+  // the file; without a whole 'ds64' that size stands, and like any size beyond the
+  // file's end it is cut to what the file holds.
   int ReadHeader();
   // Fills the header record for writing; writes nothing.
   void BuildHeader(uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits);
@@ -72,17 +76,21 @@ class WaveFile : public MultimediaFile {
   // 1000); 0 below 1000 bytes per second.
   uint32_t GetLengthMs() const;
   // PresentDataSize() / block align; 0 when block align is 0.
-  uint32_t GetFrameCount() const;
+  uint64_t GetFrameCount() const;
 
+  // The header fields as read (an RF64 file's 32-bit sizes as they stand there).
   const WaveHeader& Header() const { return header_; }
-  uint32_t DataSize() const { return header_.dataSize; }
+  // The data chunk's size: the header's, or the 'ds64' chunk's in an RF64 file.
+  uint64_t DataSize() const { return dataSize_; }
   // The data bytes the file really holds: the data size, or less when the file ends
   // before it (a placeholder size, a cut download). Playing reads until either ends.
-  uint32_t PresentDataSize() const { return presentSize_; }
+  uint64_t PresentDataSize() const { return presentSize_; }
   // File position of the first sample byte; 0 until a header was read or written.
-  uint32_t DataStart() const { return dataStart_; }
+  uint64_t DataStart() const { return dataStart_; }
+  // Whether the file is in the RF64 form (with or without a usable 'ds64').
+  bool Rf64() const { return rf64_; }
   // Rewinds to the first sample byte; Seek's result.
-  int SeekToData() { return Seek((int32_t)dataStart_, kFromStart); }
+  int SeekToData() { return Seek(static_cast<int64_t>(dataStart_), kFromStart); }
   // Chunks passed over before the data chunk (before the format chunk too), as
   // 'LIST';'fact';
   const char* SkippedChunks() const { return skipped_; }
@@ -107,9 +115,11 @@ class WaveFile : public MultimediaFile {
  private:
   // Reads exactly count bytes; a short read means the file ended early (code 4).
   int ReadExact(void* buffer, uint32_t count);
-  // Moves forward by count bytes from the current position without wrapping.
-  // 0; 4 when the target lies beyond any file the service can reach; 6 seek error.
+  // Moves forward by count bytes from the current position. 0, or 6.
   int SkipForward(uint64_t count);
+  // Reads the body of an RF64 file's 'ds64' chunk of size bytes (its header just
+  // read) and passes over the rest; 0 or the read's code.
+  int ReadDs64(uint32_t size);
   void AppendSkipped(uint32_t chunkId);
   int ReadFormat();
   // Notes the current position as the data start; 0, or the seek error.
@@ -117,8 +127,12 @@ class WaveFile : public MultimediaFile {
 
   WaveHeader header_;
   uint32_t expectedFormType_;
-  uint32_t dataStart_ = 0;
-  uint32_t presentSize_ = 0;
+  uint64_t dataStart_ = 0;
+  uint64_t dataSize_ = 0;
+  uint64_t presentSize_ = 0;
+  bool rf64_ = false;
+  bool haveDs64_ = false;
+  uint64_t ds64DataSize_ = 0;
   bool extensible_ = false;
   bool floatSamples_ = false;
   WaveFormatExtension extension_ = {};

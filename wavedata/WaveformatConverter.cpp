@@ -89,10 +89,10 @@ int WaveformatConverter::AllocateBuffers(uint32_t blockSize, uint32_t* readSize)
   return 0;
 }
 
-uint32_t WaveformatConverter::InputBytesWanted() const {
+uint32_t WaveformatConverter::InputBytesWanted(uint32_t outFrames) const {
   if (!buffersAllocated_) return 0;
   if (!resampling_) return readSize_;
-  return resampler_.FramesWanted(outFrames_) * source_.nBlockAlign;
+  return resampler_.FramesWanted(outFrames < outFrames_ ? outFrames : outFrames_) * source_.nBlockAlign;
 }
 
 void WaveformatConverter::Reset() {
@@ -105,7 +105,7 @@ uint64_t WaveformatConverter::OutputFrames(uint64_t inputFrames) const {
 }
 
 // On the streaming thread: touches only the buffers made before, never allocates.
-uint32_t WaveformatConverter::Convert(const uint8_t* input, uint32_t length, bool end) {
+uint32_t WaveformatConverter::Convert(const uint8_t* input, uint32_t length, bool end, uint32_t outFrames) {
   if (!buffersAllocated_ || !input || source_.nBlockAlign == 0) return 0;
   if (length > readSize_) length = readSize_;
   const uint32_t stride = source_.nBlockAlign;
@@ -119,7 +119,7 @@ uint32_t WaveformatConverter::Convert(const uint8_t* input, uint32_t length, boo
     for (int ch = 0; ch < channels; ++ch)
       DecodeSamples(input + ch * sampleBytes, frames, stride, encoding_, resampler_.InputArea(ch));
     resampler_.Commit(frames);
-    return resampler_.Produce(out, outFrames_, end) * 2;
+    return resampler_.Produce(out, outFrames < outFrames_ ? outFrames : outFrames_, end) * 2;
   }
   if (bitsDiffer_) {
     // One sample at a time through a small float block: the buffers hold whole blocks.

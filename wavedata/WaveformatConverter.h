@@ -31,11 +31,12 @@ class WaveformatConverter : public Object {
   // Real-time path: converts one block read from the file into the output buffers and
   // returns the bytes in each. Allocates nothing, reports nothing; input beyond the
   // buffers is ignored; 0 without buffers. end says that the data has ended with
-  // this input (a resampled stream then gives out its last samples).
-  uint32_t Convert(const uint8_t* input, uint32_t length, bool end = false);
-  // Bytes the next Convert should be given for a whole output block: the read size,
-  // or for a resampled file what its filter needs next.
-  uint32_t InputBytesWanted() const;
+  // this input (a resampled stream then gives out its last samples). A resampled
+  // stream gives at most outFrames samples (a block's by default).
+  uint32_t Convert(const uint8_t* input, uint32_t length, bool end = false, uint32_t outFrames = UINT32_MAX);
+  // Bytes the next Convert should be given for outFrames output samples (a whole
+  // block's by default): the read size, or for a resampled file what its filter needs next.
+  uint32_t InputBytesWanted(uint32_t outFrames = UINT32_MAX) const;
   // A rewound file starts again from silence. Allocates nothing.
   void Reset();
   // Whether the rate is converted (then reads vary in size and the stream's history

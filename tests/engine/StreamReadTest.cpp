@@ -80,6 +80,32 @@ TEST_F(StreamReadTest, ReadsEndWithTheDataChunkOrWithTheFile) {
   }
 }
 
+// A block size that is not whole frames of the file: every read still is, so no
+// pass or loop shifts the samples by a byte.
+TEST_F(StreamReadTest, BlockSizesOfPartFramesReadWholeFrames) {
+  ApplySetup(401);
+  ASSERT_EQ(Load(0, "mono1000.wav"), 0);  // 16-bit mono, read unconverted
+  ASSERT_EQ(Load(1, "stereo.wav"), 0);    // 16-bit stereo, split
+  std::vector<uint8_t> once = Bytes("mono1000.raw"), twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  std::vector<uint8_t> left = Bytes("stereo.left.raw");
+  for (int c : {0, 1}) {
+    engine->SetLoop(c, true);
+    engine->PlayStop(c);
+  }
+  std::vector<uint8_t> mono, pair;
+  for (int i = 0; i < 6; ++i) {
+    Block a = Read(0), b = Read(1);
+    Read(2);
+    EXPECT_EQ(a.count % 2, 0);
+    EXPECT_EQ(b.count % 2, 0);
+    mono.insert(mono.end(), a.data, a.data + a.count);
+    pair.insert(pair.end(), b.data, b.data + b.count);
+  }
+  EXPECT_EQ(mono, twice);
+  EXPECT_EQ(pair, Slice(left, 0, pair.size()));
+}
+
 // One host period: every channel read once, in index order; which ones delivered.
 std::vector<bool> Period(ChannelEngine& engine) {
   std::vector<bool> delivered;
@@ -263,7 +289,9 @@ TEST_F(StreamReadTest, ResampledPairDeliversWholeBlocksTimedByTheConvertedStream
   }
   ASSERT_GE(left.size(), 20u);
   EXPECT_EQ(left, right);
-  EXPECT_EQ(std::count(left.begin(), left.end() - 1, 4410), (long)left.size() - 1);
+  // The outputs whose filter reaches past the end come in one more, short, block.
+  EXPECT_EQ(std::count(left.begin(), left.end() - 2, 4410), (long)left.size() - 2);
+  EXPECT_LT(left[left.size() - 2], 4410);
   long samples = 0;
   for (int32_t count : left) samples += count / 2;
   EXPECT_NEAR(samples, 44100, 2205);

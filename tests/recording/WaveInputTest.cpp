@@ -106,6 +106,8 @@ bool ThreadsBackTo(int count) {
   return false;
 }
 
+void Ended(void* event) { SetEvent(static_cast<HANDLE>(event)); }
+
 }  // namespace
 
 TEST(WaveInputSetup, BufferRules) {
@@ -197,8 +199,6 @@ TEST_P(WaveInputTake, FileIsOneStretchOfTheFeed) {
 
 INSTANTIATE_TEST_SUITE_P(MonoAndStereo, WaveInputTake, ::testing::Values(1, 2));
 
-void Ended(void* event) { SetEvent(static_cast<HANDLE>(event)); }
-
 // A take ends by itself before its RIFF size would pass the limit (the 4 GiB rule
 // with a small limit): whole blocks up to there, sizes that match the file, the
 // owner told once; the next take starts afresh.
@@ -227,63 +227,88 @@ TEST(WaveInputLimit, TakeEndsCleanlyAtTheRiffLimit) {
   CloseHandle(ended);
 }
 
-// The recorder thread stalls in its first block while the device fills more
-// buffers; a stop then writes every full buffer (in order, one stretch of the feed)
-// and drops only the partly filled last one.
+// The writer stalls in its first block (a disk that hangs) while the device goes on.
 struct Stall {
   HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   Seen seen;
+  ~Stall() {
+    CloseHandle(entered);
+    CloseHandle(release);
+    CloseHandle(ended);
+  }
 };
 
 void StallFirst(void* context, const uint8_t* block, uint32_t bytes) {
   Stall* stall = static_cast<Stall*>(context);
   Collect(&stall->seen, block, bytes);
   SetEvent(stall->entered);
-  WaitForSingleObject(stall->release, 10000);
+  WaitForSingleObject(stall->release, 20000);
 }
 
-size_t DoneBuffers(WaveInput& input) {
-  size_t done = 0;
-  for (int32_t i = 0; i < input.BufferCount(); ++i)
-    done += (*reinterpret_cast<volatile DWORD*>(&input.Buffer(i)->dwFlags) & WHDR_DONE) != 0;
-  return done;
-}
+DWORD WINAPI StopOn(void* input) { return static_cast<DWORD>(static_cast<WaveInput*>(input)->Stop()); }
 
-// A stop on a thread of its own (a thread procedure has the platform's calling convention).
-DWORD WINAPI StopOnThread(void* input) { return static_cast<DWORD>(static_cast<WaveInput*>(input)->Stop()); }
-
-TEST(WaveInputStop, KeepsEveryBufferFilledBeforeTheStop) {
-  Feed("sequence 1");
-  Stall stall;
-  WaveInput input;
-  Prepare(input, 1, nullptr);
-  input.SetDataCallback(StallFirst, &stall);
-  ASSERT_EQ(input.AllocateBuffers(5, 4410), 0);
-  std::string path = testkit::ScratchDir("recording_stall") + "\\take.wav";
-  ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
-  ASSERT_EQ(WaitForSingleObject(stall.entered, 10000), WAIT_OBJECT_0);
-  for (int i = 0; i < 500 && DoneBuffers(input) < 3; ++i) Sleep(10);
-  ASSERT_GE(DoneBuffers(input), 3u) << "the device filled no buffers while the thread stalled";
-  HANDLE stopper = CreateThread(nullptr, 0, StopOnThread, &input, 0, nullptr);
-  // The stop takes back every buffer at the device; then the thread goes on.
-  for (int i = 0; i < 500 && DoneBuffers(input) < 5; ++i) Sleep(10);
-  SetEvent(stall.release);
-  ASSERT_EQ(WaitForSingleObject(stopper, 10000), WAIT_OBJECT_0);
-  DWORD code = 1;
-  GetExitCodeThread(stopper, &code);
-  CloseHandle(stopper);
-  EXPECT_EQ(code, 0u);
-  TakeFile take = ReadTake(path);
-  EXPECT_GE(take.header.dataSize, 4u * 4410) << "full buffers were dropped at the stop";
-  EXPECT_EQ(take.header.dataSize % 4410, 0u);
-  EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
-  EXPECT_TRUE(take.data == stall.seen.bytes);
-  if (hostkit::FeedAvailable()) {
-    EXPECT_GE(hostkit::LocateInSequence(reinterpret_cast<const int16_t*>(take.data.data()), take.data.size() / 2, 1), 0);
+// Waits (bounded) until the ring holds `blocks` blocks while the writer stalls.
+bool PendingReaches(WaveInput& input, uint32_t blocks, DWORD ms) {
+  for (DWORD waited = 0; waited < ms; waited += 10) {
+    if (input.PendingBlocks() >= blocks) return true;
+    Sleep(10);
   }
-  CloseHandle(stall.entered);
-  CloseHandle(stall.release);
+  return false;
+}
+
+// A writer held for 1.5 s (six times what the device's own buffers hold) loses no
+// block: a stop meanwhile (from another thread) writes everything recorded before it,
+// one stretch of the feed. A stall longer than the ring ends the take by itself, the
+// file whole up to there and still one stretch of the feed.
+TEST(WaveInputStall, WriterStallLosesNothing) {
+  Feed("sequence 1");
+  const uint32_t block = 4410;  // 50 ms of mono
+  std::string path = testkit::ScratchDir("recording_stall") + "\\take.wav";
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool overrun = pass == 1;
+    Stall stall;
+    WaveInput input;
+    Prepare(input, 1, nullptr);
+    input.SetDataCallback(StallFirst, &stall);
+    input.SetTakeEndedCallback(Ended, stall.ended);
+    ASSERT_EQ(input.AllocateBuffers(5, block), 0);
+    ASSERT_EQ(input.Start(path.c_str(), 65536), 0);
+    ASSERT_EQ(WaitForSingleObject(stall.entered, 10000), WAIT_OBJECT_0);
+    if (!overrun) {
+      ASSERT_TRUE(PendingReaches(input, 30, 10000)) << "the ring holds " << input.PendingBlocks() << " blocks";
+      HANDLE stopper = CreateThread(nullptr, 0, StopOn, &input, 0, nullptr);
+      // The stop takes the device's buffers back while the writer still stalls.
+      for (int i = 0; i < 500 && input.Buffer(0)->dwUser != 0; ++i) Sleep(10);
+      SetEvent(stall.release);
+      ASSERT_EQ(WaitForSingleObject(stopper, 20000), WAIT_OBJECT_0);
+      DWORD code = 1;
+      GetExitCodeThread(stopper, &code);
+      CloseHandle(stopper);
+      EXPECT_EQ(code, 0u);
+      EXPECT_EQ(input.TakeEndReason(), WaveInput::kRunning);
+      EXPECT_GE(input.MostPendingBlocks(), 30u);
+    } else {
+      const DWORD ringMs = WaveInput::kRingMs + 5000;
+      ASSERT_EQ(WaitForSingleObject(stall.ended, ringMs), WAIT_OBJECT_0) << "the take did not end when the ring was full";
+      EXPECT_EQ(input.TakeEndReason(), WaveInput::kOverrun);
+      SetEvent(stall.release);
+      ASSERT_EQ(input.Stop(), 0);
+      EXPECT_GE(input.BytesRecorded(), uint64_t{WaveInput::kRingMs} * 88200 / 1000 - block);
+    }
+    EXPECT_FALSE(input.DeviceOpen());
+    TakeFile take = ReadTake(path);
+    EXPECT_GE(take.header.dataSize, 30u * block) << "pass " << pass;  // the stalled block counts as pending
+    EXPECT_EQ(take.header.dataSize % block, 0u);
+    EXPECT_EQ(take.header.dataSize, input.BytesRecorded());
+    EXPECT_EQ(take.fileSize, take.header.dataSize + 44u);
+    EXPECT_TRUE(take.data == stall.seen.bytes) << "pass " << pass;
+    if (hostkit::FeedAvailable()) {
+      EXPECT_GE(hostkit::LocateInSequence(reinterpret_cast<const int16_t*>(take.data.data()), take.data.size() / 2, 1), 0)
+          << "pass " << pass << ": not one stretch of the feed";
+    }
+  }
 }
 
 // Buffers of two seconds each: Stop takes them back at once instead of waiting for
@@ -330,7 +355,8 @@ TEST(WaveInputNoDevice, StartFailsWithThePlatformText) {
   ASSERT_NE(result, MMSYSERR_NOERROR);
   char text[256];
   waveInGetErrorTextA(result, text, sizeof text);
-  EXPECT_STREQ(input.ErrorText(), text);
+  // The plug-in's words first, then the platform's text.
+  EXPECT_EQ(std::string(input.ErrorText()), std::string("The default recording device could not be opened: ") + text);
   EXPECT_FALSE(input.DeviceOpen());
   EXPECT_FALSE(input.Recording());
   EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "a file was left behind";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,20 @@ TEST(ConverterDepth, EverySampleRoundedAndClippedIntoSixteenBits) {
   ASSERT_EQ(stereo.Convert(frame, 6), 2u);
   EXPECT_EQ(Samples(stereo.FirstBuffer(), 2), std::vector<int16_t>{16384});
   EXPECT_EQ(Samples(stereo.SecondBuffer(), 2), std::vector<int16_t>{-16384});
+}
+
+// What a filter is given of float samples: full scale at most (infinities too), and
+// never a denormal or not a number, which would make its sums slow or a burst.
+TEST(SampleDecoding, FloatSamplesReachTheFilterClippedWithoutDenormals) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float in[] = {inf, -inf, 3e38f, -1.0000001f, 0.75f, std::nanf(""), 1e-39f, -1e-45f, 0x1p-39f, 0x1p-41f};
+  const float want[] = {32768, -32768, 32768, -32768, 24576, 0, 0, 0, 0x1p-24f, 0};
+  float out[10];
+  DecodeSamples(reinterpret_cast<const uint8_t*>(in), 10, 4, SampleEncoding::kFloat32, out);
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(out[i], want[i]) << "sample " << i;
+    EXPECT_FALSE(std::fpclassify(out[i]) == FP_SUBNORMAL) << "sample " << i;
+  }
 }
 
 // The resampler's output is one stream whatever the pieces its input comes in:

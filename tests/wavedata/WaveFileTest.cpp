@@ -177,7 +177,7 @@ TEST(WaveFileOpen, HoldsEveryPathThePlatformAccepts) {
 
   file.SetQuiet(true);
   std::string tooLong = path + "x";
-  EXPECT_EQ(file.Open(tooLong.c_str(), 0), 1);
+  EXPECT_EQ(file.Open(tooLong.c_str(), 0), 105);
   EXPECT_FALSE(file.IsOpen());
 }
 

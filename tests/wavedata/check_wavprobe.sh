@@ -7,7 +7,8 @@ DATA="$1/wavedata"
 PROBE="$2"
 win() { echo "Z:${1//\//\\}"; }
 names=(mono16.wav stereo16.wav otherform.wav emptydata.wav missing.wav bad/no_data.wav bad/odd_id_bytes.wav
-       ext16.wav extensible.wav bad/ext_bits24.wav bad/ext_float.wav bad/data_ffffffff.wav)
+       ext16.wav extensible.wav bad/ext_bits24.wav bad/ext_float.wav bad/data_ffffffff.wav
+       bad/rf64.wav bad/rf64_beyond_end.wav bad/rf64_no_ds64.wav bad/rf64_short_ds64.wav bad/rf64_zero.wav)
 args=()
 for n in "${names[@]}"; do args+=("$(win "$DATA/$n")"); done
 out=$(bash "$ROOT/scripts/wine-run.sh" "$PROBE" "${args[@]}")
@@ -42,6 +43,13 @@ check('extensible.wav', channels=4, validBits=16, subFormat=pcm, convert=17)
 check('bad/ext_bits24.wav', header=0, bits=24, validBits=24, encoding='pcm', convert=0, resampled=0)
 check('bad/ext_float.wav', encoding='float', convert=0)
 check('bad/data_ffffffff.wav', dataSize=0xFFFFFFFF, dataPresent=128, frames=64, lengthMs=1)
+# RF64: the 'ds64' size ends the data before the chunk after it; one beyond the file,
+# a missing or a short 'ds64' leave the 32-bit placeholder, cut to what the file holds.
+check('bad/rf64.wav', rf64=True, dataSize=128, dataPresent=128, frames=64, skipped='')
+check('bad/rf64_beyond_end.wav', rf64=True, dataSize=1 << 40, dataPresent=128, frames=64)
+check('bad/rf64_no_ds64.wav', rf64=True, dataSize=0xFFFFFFFF, dataPresent=128 + 32)
+check('bad/rf64_short_ds64.wav', rf64=True, dataSize=0xFFFFFFFF, dataPresent=128 + 32, skipped="'ds64';")
+check('bad/rf64_zero.wav', header=9, dataSize=0)
 # Fields that have no meaning for a file are left out, not printed as zeros.
 assert 'dataSize' not in by['otherform.wav'] and 'readSize' not in by['mono16.wav'], by
 print('wavprobe output checked for %d files' % len(names))

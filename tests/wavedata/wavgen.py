@@ -107,6 +107,26 @@ for size in (0xFFFFFFFF, 0xFFFFFFF0, 0xFFFFFFE8, 0x80000010):
 bad('data_7fffffff.wav', riff([fmt(), b'data' + struct.pack('<I', 0x7FFFFFFF) + small]), 0)
 bad('data_ffffffff.wav', riff([fmt(), b'data' + struct.pack('<I', 0xFFFFFFFF) + small]), 0)
 bad('data_ffffffff_stereo.wav', riff([fmt(channels=2), b'data' + struct.pack('<I', 0xFFFFFFFF) + small]), 0)
+# RF64: the data size in the 'ds64' chunk that opens the file; one that contradicts
+# the file is taken as a wrong 32-bit size is (cut to what the file holds).
+
+
+def rf64(chunks, sizes=None):
+    body = b'WAVE' + (chunk(b'ds64', sizes) if sizes is not None else b'') + b''.join(chunks)
+    return b'RF64' + struct.pack('<I', 0xFFFFFFFF) + body
+
+
+def ds64(data_size):
+    return struct.pack('<QQQI', 0, data_size, data_size // 2, 0)
+
+
+deferred = b'data' + struct.pack('<I', 0xFFFFFFFF) + small
+listing = chunk(b'LIST', b'INFO' + b'\x55' * 20)
+bad('rf64.wav', rf64([fmt(), deferred, listing], ds64(len(small))), 0)
+bad('rf64_beyond_end.wav', rf64([fmt(), deferred], ds64(1 << 40)), 0)
+bad('rf64_no_ds64.wav', rf64([fmt(), deferred, listing]), 0)
+bad('rf64_short_ds64.wav', rf64([fmt(), deferred, listing], ds64(len(small))[:16]), 0)
+bad('rf64_zero.wav', rf64([fmt(), deferred], ds64(0)), 9)
 # Format chunks shorter than a PCM record.
 bad('fmt_size_14.wav', riff([chunk(b'fmt ', struct.pack('<HHIIH', 1, 1, 44100, 88200, 2)), data]), 8)
 bad('fmt_size_0.wav', riff([b'fmt ' + struct.pack('<I', 0) + struct.pack('<HHIIHH', 1, 1, 44100, 88200, 2, 16), data]), 8)

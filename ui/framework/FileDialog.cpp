@@ -1,8 +1,12 @@
 #include "ui/framework/FileDialog.h"
 
+#include <cstdio>
+
+#include "core/ErrorCodes.h"
+
 FileDialog::FileDialog(HWND parent) : CommonDialog(parent), record_() {
   filter_[0] = filter_[1] = '\0';
-  fileName_[0] = fileTitle_[0] = initialDirectory_[0] = defaultExtension_[0] = '\0';
+  fileName_[0] = fileTitle_[0] = initialDirectory_[0] = defaultExtension_[0] = failureText_[0] = '\0';
 }
 
 void FileDialog::InitFileDialog() {
@@ -55,6 +59,16 @@ void FileDialog::FillOpenFileName() {
 bool FileDialog::ShowFileDialog() {
   FillOpenFileName();
   BOOL chosen = open_ ? GetOpenFileNameA(&record_) : GetSaveFileNameA(&record_);
+  failure_ = chosen ? 0 : CommDlgExtendedError();
   if (!chosen) fileName_[0] = fileTitle_[0] = '\0';
+  if (failure_ != 0) {
+    // Doing nothing here would look like a cancel to the user.
+    snprintf(failureText_, sizeof failureText_, "The dialog \"%s\" failed (code 0x%lX)%s.", title_,
+             static_cast<unsigned long>(failure_),
+             failure_ == FNERR_BUFFERTOOSMALL ? ": the chosen name is too long" : "");
+    SetErrorText(failureText_);
+    ReportError(Error::FileDialogFailed);
+    SetErrorText(nullptr);
+  }
   return chosen != 0;
 }

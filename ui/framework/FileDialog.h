@@ -10,6 +10,9 @@
 #include "ui/framework/CommonDialog.h"
 
 constexpr int kFilterSize = 16387;
+// Room for a chosen name: more than any path the system opens, so that a longer one
+// still arrives whole and whoever opens it can say why it cannot.
+constexpr int kFileDialogNameSize = 1024;
 
 class FileDialog : public CommonDialog {
  public:
@@ -21,8 +24,11 @@ class FileDialog : public CommonDialog {
   void InitFileDialog() override;
   // Empties the file name and title and fills the record from the settings.
   void FillOpenFileName() override;
-  // GetOpenFileNameA or GetSaveFileNameA: true when a file was chosen.
+  // GetOpenFileNameA or GetSaveFileNameA: true when a file was chosen. A failure of
+  // the dialog (not a cancel) is reported (106, with its reason) and kept in Failure().
   bool ShowFileDialog() override;
+  // The dialog's extended error of the last ShowFileDialog; 0 after a choice or a cancel.
+  DWORD Failure() const { return failure_; }
 
   bool IsOpen() const { return open_; }
   // true: the open dialog (the file must exist); false: the save dialog.
@@ -42,8 +48,10 @@ class FileDialog : public CommonDialog {
   bool open_ = true;
   OPENFILENAMEA record_;
   char filter_[kFilterSize];
-  char fileName_[256];
+  DWORD failure_ = 0;
+  char fileName_[kFileDialogNameSize];
   char fileTitle_[128];
+  char failureText_[256];
   char initialDirectory_[256];
   char defaultExtension_[16];
 };

@@ -13,8 +13,9 @@ class Registry;
 
 // A help id meaning "no help for this window".
 constexpr uint32_t kNoHelp = 0xFFFFFFFF;
-// Names of dropped files arrive in List records of this size.
-constexpr int kDroppedNameSize = 256;
+// Names of dropped files arrive in List records of this size: more than any path
+// the system opens, so that a longer one arrives whole and its load can say why.
+constexpr int kDroppedNameSize = 1024;
 
 class Window : public WindowedObject {
  public:

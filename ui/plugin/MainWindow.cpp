@@ -274,7 +274,9 @@ void MainWindow::OpenFile(int c) {
   snprintf(title, sizeof title, "Open Wave Ch%i...", c + 1);
   openDialog_.SetTitle(title);
   if (!openDialog_.ShowFileDialog()) return;
-  char path[MAX_PATH];
+  // Copied whole (a name too long to open is refused by the load, naming it): the
+  // shared dialog may be used again while the load shows a box.
+  char path[kFileDialogNameSize];
   lstrcpynA(path, openDialog_.FileName(), sizeof path);
   int32_t partner = -1;
   engine_.LoadChannel(c, path, &partner);

@@ -1,4 +1,4 @@
-// The pre-recorder's live trace: blocks arrive on the recorder thread and only feed
+// The pre-recorder's live trace: blocks arrive on the recorder's writer thread and only feed
 // the trace's columns under the guard; the window's thread draws them when it paints.
 #include "ui/plugin/PreRecorderWindow.h"
 

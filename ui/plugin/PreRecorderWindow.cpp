@@ -201,7 +201,15 @@ void PreRecorderWindow::NewOutputName() {
 // window keeps it), and the display is gone then.
 void PreRecorderWindow::BrowseOutputFile() {
   if (recorder_.Recording() || !saveDialog_.ShowFileDialog()) return;
-  recorder_.ChooseOutputPath(saveDialog_.FileName());
+  if (!recorder_.ChooseOutputPath(saveDialog_.FileName())) {
+    char name[MAX_PATH];
+    snprintf(message_, sizeof message_, "%s\nThe path of this file has %d characters; the system opens paths of up to %d.",
+             FileNameOfPath(saveDialog_.FileName(), name, sizeof name), lstrlenA(saveDialog_.FileName()), MAX_PATH - 1);
+    SetErrorText(message_);
+    ReportError(Error::PathTooLong);
+    SetErrorText(nullptr);
+    return;
+  }
   ShowOutputName();
 }
 
@@ -249,15 +257,37 @@ int PreRecorderWindow::StopRecording() {
 void PreRecorderWindow::ReportTakeEnd() {
   WaveInput* device = recorder_.Recorder();
   if (!device || device->TakeEndReason() == WaveInput::kRunning) return;
-  if (device->TakeEndReason() == WaveInput::kSizeLimit)
-    snprintf(message_, sizeof message_,
-             "The take %s ended at the largest size a wave file can hold (%llu bytes of audio). It keeps everything "
-             "recorded up to there.",
-             device->TakePath(), static_cast<unsigned long long>(device->BytesRecorded()));
-  else
-    snprintf(message_, sizeof message_,
-             "The take %s was cut after %llu bytes of audio: %s The file keeps what was written before.",
-             device->TakePath(), static_cast<unsigned long long>(device->BytesRecorded()), device->TakeFailure());
+  const unsigned long long bytes = device->BytesRecorded();
+  const uint32_t rate = device->Format().nAvgBytesPerSec ? device->Format().nAvgBytesPerSec : 1;
+  const double seconds = static_cast<double>(bytes) / rate;
+  switch (device->TakeEndReason()) {
+    case WaveInput::kSizeLimit:
+      snprintf(message_, sizeof message_,
+               "The take %s ended at the largest size a wave file can hold (%llu bytes of audio). It keeps "
+               "everything recorded up to there.",
+               device->TakePath(), bytes);
+      break;
+    case WaveInput::kDeviceSilent: {
+      char name[sizeof(WaveDeviceCaps::name) + 32];
+      device->DescribeDevice(name, sizeof name);
+      snprintf(message_, sizeof message_,
+               "%s gave no sound for %.1f s and may have been disconnected. The take %s ended by itself after "
+               "%.1f s (%llu bytes of audio) and keeps everything recorded up to there.",
+               name, device->SilenceLimitMs() / 1000.0, device->TakePath(), seconds, bytes);
+      break;
+    }
+    case WaveInput::kOverrun:
+      snprintf(message_, sizeof message_,
+               "The take %s was cut after %.1f s (%llu bytes of audio): the disk did not keep up for more than "
+               "%.1f s. The file keeps everything recorded before.",
+               device->TakePath(), seconds, bytes, WaveInput::kRingMs / 1000.0);
+      break;
+    default:
+      snprintf(message_, sizeof message_,
+               "The take %s was cut after %llu bytes of audio: %s The file keeps what was written before.",
+               device->TakePath(), bytes, device->TakeFailure());
+      break;
+  }
   SetErrorText(message_);
   ReportError(Error::TakeEnded);
   SetErrorText(nullptr);

@@ -28,8 +28,9 @@ constexpr UINT kMsgTakeFinished = WM_APP + 1;
 // Sent to the main window before a take starts, lParam the take's path: the
 // result is the track (1 to 4) that has that file loaded, or 0.
 constexpr UINT kMsgTrackOfPath = WM_APP + 2;
-// Posted to the pre-recorder by its recorder thread when a take ended by itself
-// (a failed write, the size limit): the take is stopped and handed over.
+// Posted to the pre-recorder by the recorder's threads when a take ended by itself
+// (a failed write, the size limit, a silent device, a full ring): the take is
+// stopped and handed over.
 constexpr UINT kMsgTakeEnded = WM_APP + 3;
 
 class PreRecorderWindow : public UserInterface {
@@ -80,10 +81,10 @@ class PreRecorderWindow : public UserInterface {
   TextDisplay* OutputDisplay() const { return output_; }
   const FileDialog& SaveDialog() const { return saveDialog_; }
 
-  // The device's data callback, on the recorder's thread: the block feeds the
+  // The device's data callback, on the recorder's writer thread: the block feeds the
   // trace's columns; drawing and painting happen on the window's thread.
   static void OnRecordedBlock(void* context, const uint8_t* block, uint32_t bytes);
-  // The device's take-ended callback, on the recorder's thread: posts kMsgTakeEnded.
+  // The device's take-ended callback, on one of the recorder's threads: posts kMsgTakeEnded.
   static void OnTakeEnded(void* context);
 
  private:
@@ -95,7 +96,8 @@ class PreRecorderWindow : public UserInterface {
   void DrawFedTrace();
   // Error 104 when a track has the output file loaded (a take would replace it).
   int RefuseLoadedOutput();
-  // Error 103 when the take just stopped had ended by itself, saying why.
+  // Error 103 when the take just stopped had ended by itself, saying why (for a
+  // silent device: which device, the file and the take's length).
   void ReportTakeEnd();
   // The output display shows the output path's name.
   void ShowOutputName();
@@ -115,10 +117,10 @@ class PreRecorderWindow : public UserInterface {
   PreRecorder recorder_;
   std::unique_ptr<WaveTrace> trace_;
   char takePath_[260] = {};
-  char message_[2 * MAX_PATH + 256] = {};
+  char message_[2 * MAX_PATH + 512] = {};
   int takeChannels_ = 1;
 
-  // The trace's columns are written by the recorder's thread and drawn by the
+  // The trace's columns are written by the recorder's writer thread and drawn by the
   // window's: both under this guard, held only for the columns' work.
   CRITICAL_SECTION traceGuard_;
   volatile LONG traceFed_ = 0;

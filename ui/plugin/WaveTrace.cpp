@@ -98,7 +98,7 @@ void WaveTrace::StoreColumn(int x, const uint8_t* frame) {
 }
 
 int WaveTrace::ReadImageCache(const char* path) {
-  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_.get(), tableSize_};
+  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_.get(), tableSize_, &key_};
   int code = columns_ ? ReadImageCacheFile(path, &image) : (int)Error::OutOfMemory;
   if (code == Error::FileOpen) return code;  // a missing cache leaves the last error alone
   lastError_ = code;
@@ -111,7 +111,7 @@ int WaveTrace::ReadImageCache(const char* path) {
 
 int WaveTrace::WriteImageCache(const char* path) {
   if (!columns_) return lastError_ = Error::OutOfMemory;
-  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_.get(), tableSize_};
+  ImageCacheImage image = {(int16_t)Width(), (int16_t)Height(), format_.nChannels, columns_.get(), tableSize_, &key_};
   return lastError_ = WriteImageCacheFile(path, image);
 }
 
@@ -119,10 +119,11 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
   if (!file || !columns_) return Fail(Error::OutOfMemory);
   // A wave file whose cache name would not fit has no cache: computed each time.
   char cachePath[MAX_PATH];
-  const bool cached = ImageCachePath(file->Name(), cachePath, sizeof cachePath);
+  // A file whose key cannot be made (its data cannot be read) has no cache either.
+  const bool cached = ImageCachePath(file->Name(), cachePath, sizeof cachePath) && MakeImageCacheKey(file, &key_);
 
-  // Take the cache when it is at least as new as the wave file. The attribute query
-  // answers existence and write time without a directory search.
+  // Take the cache when it is at least as new as the wave file and holds its key.
+  // The attribute query answers existence and write time without a directory search.
   WIN32_FILE_ATTRIBUTE_DATA cacheFound, waveFound;
   if (cached && GetFileAttributesExA(cachePath, GetFileExInfoStandard, &cacheFound) &&
       !(cacheFound.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
@@ -137,12 +138,12 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
   SetFormat(format);
   const int width = Width();
   const uint32_t blockAlign = format.nBlockAlign;
-  const uint32_t frames = file->GetFrameCount();
+  const uint64_t frames = file->GetFrameCount();
   if (width <= 0 || blockAlign == 0 || blockAlign > 64) return Fail(Error::EmptyData);
 
   // One frame per column: column x shows frame x * (q + 1). A file too short for
   // that rule shows its last frame rather than bytes after the data.
-  const uint32_t q = frames / (uint32_t)width;
+  const uint64_t q = frames / (uint32_t)width;
   uint8_t frame[64];
   int lastPercent = 0;
   int code = 0;
@@ -150,7 +151,7 @@ int WaveTrace::BuildWaveImage(WaveFile* file, TraceProgress progress, void* cont
     uint64_t index = (uint64_t)x * (q + 1);
     if (index >= frames) index = frames - 1;
     uint32_t got = 0;
-    if (file->Seek((int32_t)(file->DataStart() + index * blockAlign), MultimediaFile::kFromStart) != 0 ||
+    if (file->Seek((int64_t)(file->DataStart() + index * blockAlign), MultimediaFile::kFromStart) != 0 ||
         file->Read(frame, blockAlign, &got) != 0) {
       code = Error::EmptyData;
       break;

@@ -11,6 +11,7 @@
 #include "core/Object.h"
 #include "ui/framework/GdiHandles.h"
 #include "ui/framework/Surface.h"
+#include "wavedata/ImageCache.h"
 
 class WaveFile;
 
@@ -60,13 +61,14 @@ class WaveTrace : public TraceSurface {
   // trace's height and the format's channel count.
   void SetFormat(const WAVEFORMATEX& format);
   // Fills the column table from an open, parsed wave file, or from its cache file
-  // when that is at least as new as the wave file. 0, or the code that ended it.
+  // when that is at least as new as the wave file and was drawn from a file of the
+  // same format, data size and first and last samples. 0, or the code that ended it.
   int BuildWaveImage(WaveFile* file, TraceProgress progress, void* context);
   // Fills the column table from one block of samples in the trace's format.
   void FeedSamples(const void* block, uint32_t bytes);
 
   // The cache file at path: 0 or the code of the failure (stored as the last error,
-  // never reported).
+  // never reported). Both use the key of the file the last BuildWaveImage drew.
   int ReadImageCache(const char* path);
   int WriteImageCache(const char* path);
 
@@ -86,6 +88,7 @@ class WaveTrace : public TraceSurface {
   std::unique_ptr<int16_t[]> columns_;  // width pairs
   uint32_t tableSize_ = 0;
   WAVEFORMATEX format_;
+  ImageCacheKey key_ = {};
   Mode mode_;
   bool writeCache_;
 };

@@ -100,7 +100,7 @@ TEST(Cache, SecondLoadTakesTheCacheUntilTheWaveFileIsTouched) {
     computed = ColumnsOf(trace);
   }
   auto cacheBytes = testkit::ReadFileBytes(CachePathOf(wav));
-  ASSERT_EQ(cacheBytes.size(), 12u + 1260u);
+  ASSERT_EQ(cacheBytes.size(), 12u + 1260u + sizeof(ImageCacheKey));
   EXPECT_EQ(std::string(cacheBytes.begin(), cacheBytes.begin() + 4), "OWI ");
 
   // Same time stamp as the wave file: taken, no progress at all.
@@ -186,8 +186,12 @@ TEST(Cache, MismatchingOrCutShortCacheIsIgnoredAndRewritten) {
   std::vector<unsigned char> stereo = {'O', 'W', 'I', ' ', 0x3B, 1, 52, 0, 2, 0, 0, 0};
   stereo.resize(12 + 1260);
   std::vector<unsigned char> headerOnly = {'O', 'W', 'I', ' ', 0x3B};
+  // A whole table without the key of the file it was drawn from, as earlier versions wrote it.
+  std::vector<unsigned char> unkeyed = {'O', 'W', 'I', ' ', 0x3B, 1, 26, 0, 1, 0, 0, 0};
+  unkeyed.resize(12 + 1260, 0x7F);
   for (const Case& c : {Case{"width 100", narrow, 201}, Case{"cut short", cut, 9}, Case{"identifier", badId, 201},
-                        Case{"stereo height", stereo, 201}, Case{"header cut", headerOnly, 4}}) {
+                        Case{"stereo height", stereo, 201}, Case{"header cut", headerOnly, 4},
+                        Case{"no key", unkeyed, 201}}) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(testkit::WriteFileBytes(owi, c.bytes));
     EXPECT_TRUE(SetWriteTime(owi, WriteTime(wav)));
@@ -200,7 +204,7 @@ TEST(Cache, MismatchingOrCutShortCacheIsIgnoredAndRewritten) {
     ASSERT_EQ(trace.BuildWaveImage(&wave.file, CountProgress, &calls), 0);
     EXPECT_GT(calls, 0);
     for (int x = 0; x < 315; ++x) ASSERT_EQ(trace.Columns()[x * 2], 12);
-    EXPECT_EQ(testkit::ReadFileBytes(owi).size(), 12u + 1260u);
+    EXPECT_EQ(testkit::ReadFileBytes(owi).size(), 12u + 1260u + sizeof(ImageCacheKey));
   }
 }
 
