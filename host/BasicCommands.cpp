@@ -88,11 +88,38 @@ bool StreamError(HostSession* session, const ScriptArgs&, std::string* error) {
 }
 
 // wait MS: dispatch the interface thread's messages for MS milliseconds.
+// wait close [MS]: until the plug-in asks the host to close its window (at most MS).
 bool Wait(HostSession* session, const ScriptArgs& args, std::string* error) {
-  long long ms;
+  long long ms = 0;
+  if (args[0] == "close") {
+    if (args.size() == 2 && !Number(args[1], 1, 3600000, &ms, error)) return false;
+    return !session || session->WaitForCloseRequest((DWORD)ms, error);
+  }
+  if (args.size() != 1) {
+    *error = "usage: wait MS | wait close [MS]";
+    return false;
+  }
   if (!Number(args[0], 0, 3600000, &ms, error)) return false;
   if (session) session->Wait((DWORD)ms);
   return true;
+}
+
+// output device | output none: play what the host pulls on the default wave output device, or not.
+bool Output(HostSession* session, const ScriptArgs& args, std::string* error) {
+  if (args[0] != "device" && args[0] != "none") {
+    *error = "usage: output device|none";
+    return false;
+  }
+  return !session || session->SetOutput(args[0] == "device", error);
+}
+
+// stream on | stream off: pull without end in the background while later commands run.
+bool Stream(HostSession* session, const ScriptArgs& args, std::string* error) {
+  if (args[0] != "on" && args[0] != "off") {
+    *error = "usage: stream on|off";
+    return false;
+  }
+  return !session || session->Stream(args[0] == "on", error);
 }
 
 // unload: FreeLibrary at once, without destroyUserInterface first (a take may run),
@@ -110,7 +137,9 @@ void AddBasicCommands(ScriptRunner& runner) {
   runner.Add({"ui", 1, 1, "ui create|destroy|destroy-in-dialog|show|hide", Ui});
   runner.Add({"pull", 1, 3, "pull N [realtime] [discard]", Pull});
   runner.Add({"streamerror", 0, 0, "streamerror", StreamError});
-  runner.Add({"wait", 1, 1, "wait MS", Wait, true});
+  runner.Add({"wait", 1, 2, "wait MS | wait close [MS]", Wait, true});
+  runner.Add({"output", 1, 1, "output device|none", Output});
+  runner.Add({"stream", 1, 1, "stream on|off", Stream});
   runner.Add({"unload", 0, 0, "unload", Unload});
 }
 

@@ -11,11 +11,22 @@ const char* ThreadNames::Name(DWORD threadId) const {
 HostCallbacks* HostCallbacks::current_ = nullptr;
 
 HostCallbacks::HostCallbacks(JsonLog& log, const ThreadNames& threads) : log_(log), threads_(threads) {
+  closeRequested_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   current_ = this;
 }
 
 HostCallbacks::~HostCallbacks() {
   if (current_ == this) current_ = nullptr;
+  if (closeRequested_) CloseHandle(closeRequested_);
+}
+
+void HostCallbacks::TrackChannels(const EventRecord& record) {
+  const int32_t channel = record.channel, partner = record.partner;
+  if (channel < 1 || channel > 4) return;
+  const bool pair = partner >= 1 && partner <= 4 && partner != channel;
+  LONG own = (LONG)(record.code == 6 && pair ? ChannelRole::kLeft : ChannelRole::kCentre);
+  InterlockedExchange(&roles_[channel - 1], own);
+  if (pair) InterlockedExchange(&roles_[partner - 1], (LONG)(record.code == 6 ? ChannelRole::kRight : ChannelRole::kCentre));
 }
 
 void HostCallbacks::Refuse(int32_t code) {
@@ -48,6 +59,7 @@ int32_t HostCallbacks::OnEvent(EventRecord* record) {
       .Add("answer", answer)
       .Add("thread", self->threads_.Current());
   self->log_.Append(line);
+  if ((answer && record->code == 6) || record->code == 7) self->TrackChannels(*record);
   return answer;
 }
 
@@ -65,6 +77,7 @@ int32_t HostCallbacks::OnInternal(InternalRecord* record, int32_t command) {
     line.AddBool("nullRecord", true);
   }
   self->log_.Append(line.Add("thread", self->threads_.Current()));
+  if (command == 15 && self->closeRequested_) SetEvent(self->closeRequested_);
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/JsonLog.h"
+#include "host/WaveOutput.h"
 #include "core/HostTypes.h"
 
 namespace hostkit {
@@ -37,6 +38,11 @@ class HostCallbacks {
   // Events with this code (0..31) answered 0 from now on.
   void Refuse(int32_t code);
   bool Refuses(int32_t code) const;
+  // How channel index c (0..3) is heard, from the events 6 and 7 the host
+  // accepted: the owner of a stereo pair left, its partner right, others centre.
+  ChannelRole Role(int channel) const { return (ChannelRole)roles_[channel & 3]; }
+  // Signalled (auto-reset) by every command 15, the plug-in's request to close its window.
+  HANDLE CloseRequested() const { return closeRequested_; }
 
   // The functions handed to setEventCallback and setInternalCallback.
   static int32_t OnEvent(EventRecord* record);
@@ -46,7 +52,11 @@ class HostCallbacks {
   static HostCallbacks* current_;
   JsonLog& log_;
   const ThreadNames& threads_;
+  void TrackChannels(const EventRecord& record);
+
   volatile LONG refused_ = 0;  // one bit per event code
+  volatile LONG roles_[4] = {};
+  HANDLE closeRequested_ = nullptr;
 };
 
 }  // namespace hostkit

@@ -1,5 +1,6 @@
 #include "host/HostSession.h"
 
+#include <cstdio>
 #include <new>
 
 #include "host/MessagePump.h"
@@ -13,6 +14,8 @@ constexpr int32_t kMaxBlockBytes = 16 * 1024 * 1024;
 constexpr DWORD kPeriodAllowanceMs = 400;
 // Longest the end of a session may take: the window closed, streaming stopped, the plug-in unloaded.
 constexpr DWORD kCloseLimitMs = 60000;
+// Longest the output device may keep every buffer: many periods, so it has stopped.
+constexpr DWORD kOutputStallMs = 2000;
 }  // namespace
 
 bool CreateFolders(const std::string& path) {
@@ -189,6 +192,7 @@ bool HostSession::Open(const std::string& pluginPath, const std::string& outDir,
   callbacks_.reset(new (std::nothrow) HostCallbacks(events_, threads_));
   watcher_.reset(new (std::nothrow) MessageBoxWatcher(kEngineTitle, [this](const MessageBoxInfo& box) {
     events_.Append(JsonObject().Add("type", "messagebox").Add("text", box.text).Add("thread", threads_.Name(box.threadId)));
+    if (echoBoxes_) fprintf(stderr, "orvan-host: message box: %s\n", box.text.c_str());
   }));
   guard_.reset(new (std::nothrow) Watchdog([this](const std::string& what) {
     events_.Append(JsonObject().Add("type", "error").Add("text", what + " did not finish in time"));
@@ -211,6 +215,8 @@ bool HostSession::Close() {
   bool ok = true;
   if (guard_) guard_->Arm("ending the session", kCloseLimitMs);
   Disarm();
+  std::string why;
+  if (streamingOn_ && !Stream(false, &why)) ok = false;
   if (loader_.Loaded() && uiUp_) DestroyUi();
   if (streaming_) {
     if (!streaming_->Stop()) {
@@ -219,6 +225,7 @@ bool HostSession::Close() {
     }
     streaming_.reset();
   }
+  if (output_) SetOutput(false, &why);
   if (loader_.Loaded()) {
     loader_.Unload();
     events_.Append(JsonObject().Add("type", "unload").Add("thread", threads_.Current()));
@@ -297,29 +304,135 @@ void HostSession::SwitchUi(bool on) {
   LogCall("onPluginSwitch", JsonObject().Add("on", on ? 1 : 0));
 }
 
+DWORD HostSession::BlockMs() const {
+  // One block of 16-bit mono samples at 44100 Hz; at least 1 ms.
+  long long ms = blockSize_ > 0 ? (long long)blockSize_ / 2 * 1000 / 44100 : 10;
+  return ms > 0 ? (DWORD)ms : 1;
+}
+
 bool HostSession::Pull(uint32_t periods, bool realtime, std::string* error, bool discard) {
-  discard_ = discard;
-  DWORD periodMs = 0;
-  if (realtime) {
-    // One block of 16-bit mono samples at 44100 Hz; at least 1 ms.
-    long long ms = blockSize_ > 0 ? (long long)blockSize_ / 2 * 1000 / 44100 : 10;
-    periodMs = ms > 0 ? (DWORD)ms : 1;
+  if (streamingOn_) {
+    *error = "the host streams already (stream on)";
+    return false;
   }
+  discard_ = discard;
+  const bool paced = output_ != nullptr;
+  DWORD periodMs = realtime || paced ? BlockMs() : 0;
   unsigned long long allowance = 10000ull + (unsigned long long)periods * (periodMs + kPeriodAllowanceMs);
   DWORD timeout = allowance > 0x7FFFFFFFull ? 0x7FFFFFFF : (DWORD)allowance;
   if (guard_) guard_->Extend(timeout);
-  if (!streaming_ || !streaming_->Pull(periods, periodMs, timeout)) {
+  if (paced && !StartOutputStretch(error)) return false;
+  if (!streaming_ || !streaming_->Pull(periods, paced ? StreamingThread::kSinkPaced : periodMs, timeout)) {
     // The files stay as the streaming thread may still be writing them.
     *error = "the streaming thread did not finish " + std::to_string(periods) + " periods";
     return false;
   }
+  if (paced && !EndOutputStretch(error)) return false;
   bool written = !writeFailed_;
   for (WaveWriter& channel : channels_) written = channel.Flush() && written;
   if (!written) *error = "cannot write the channels' wave files in " + outDir_;
   return written;
 }
 
+bool HostSession::SetOutput(bool on, std::string* error) {
+  if (streamingOn_) {
+    *error = "output cannot change while the host streams (stream off first)";
+    return false;
+  }
+  if (on == (output_ != nullptr)) return true;
+  if (on) {
+    std::unique_ptr<WaveOutput> output(new (std::nothrow) WaveOutput());
+    if (!output) {
+      *error = "out of memory";
+      return false;
+    }
+    if (!output->Open(error)) return false;
+    output_ = std::move(output);
+  } else {
+    output_->Close();
+    output_.reset();
+  }
+  events_.Append(JsonObject().Add("type", "output").Add("device", on ? "default" : "none"));
+  return true;
+}
+
+bool HostSession::StartOutputStretch(std::string* error) {
+  if (blockSize_ < 4) {
+    *error = "the output needs a block of at least one sample (setup first)";
+    return false;
+  }
+  if (!output_->Prepare((uint32_t)blockSize_ / 2)) {
+    *error = "out of memory for the output's buffers";
+    return false;
+  }
+  output_->StartStretch();
+  InterlockedExchange(&outputFailed_, 0);
+  InterlockedExchange(&outputLive_, 1);
+  return true;
+}
+
+bool HostSession::EndOutputStretch(std::string* error) {
+  InterlockedExchange(&outputLive_, 0);
+  char paced[32];
+  snprintf(paced, sizeof paced, "%.1f", output_->PacedMs());
+  events_.Append(JsonObject()
+                     .Add("type", "played")
+                     .Add("periods", output_->StretchPeriods())
+                     .Add("underruns", output_->StretchUnderruns())
+                     .Add("pacedPeriods", output_->PacedPeriods())
+                     .Add("pacedMs", paced)
+                     .Add("blockFrames", output_->Frames()));
+  if (outputFailed_) {
+    *error = "the wave output device stopped taking periods";
+    return false;
+  }
+  return true;
+}
+
+bool HostSession::Stream(bool on, std::string* error) {
+  if (on == streamingOn_) return true;
+  if (on) {
+    const bool paced = output_ != nullptr;
+    if (paced && !StartOutputStretch(error)) return false;
+    if (!streaming_ || !streaming_->Begin(0xFFFFFFFFu, paced ? StreamingThread::kSinkPaced : BlockMs())) {
+      InterlockedExchange(&outputLive_, 0);
+      *error = "the streaming thread is busy";
+      return false;
+    }
+    streamingOn_ = true;
+    events_.Append(JsonObject().Add("type", "stream").AddBool("on", true));
+    return true;
+  }
+  streamingOn_ = false;
+  if (guard_) guard_->Extend(10000);
+  if (!streaming_->Halt(10000)) {
+    *error = "the streaming thread did not stop";
+    return false;
+  }
+  events_.Append(JsonObject().Add("type", "stream").AddBool("on", false));
+  bool ok = !output_ || EndOutputStretch(error);
+  bool written = !writeFailed_;
+  for (WaveWriter& channel : channels_) written = channel.Flush() && written;
+  if (!written) *error = "cannot write the channels' wave files in " + outDir_;
+  return ok && written;
+}
+
+bool HostSession::WaitForCloseRequest(DWORD ms, std::string* error) {
+  if (guard_) guard_->Extend(ms ? ms : 0x7FFFFFFF);
+  HANDLE request = callbacks_->CloseRequested();
+  if (!PumpUntilSignalled(request, ms ? ms : INFINITE)) {
+    *error = "the plug-in did not ask to close its window within " + std::to_string(ms) + " ms";
+    return false;
+  }
+  events_.Append(JsonObject().Add("type", "close-request"));
+  return true;
+}
+
 bool HostSession::StreamingError(std::string* error) {
+  if (streamingOn_) {
+    *error = "the host streams (stream on): stream off first";
+    return false;
+  }
   bool finished = streaming_ && streaming_->ReportStreamingError(10000);
   LogCall("onStreamingError", JsonObject(), "stream");
   if (!finished) *error = "onStreamingError did not return";
@@ -334,6 +447,8 @@ bool HostSession::Unload(std::string* error) {
       return false;
     }
     streaming_.reset();
+    streamingOn_ = false;  // the background pull ended with the thread
+    InterlockedExchange(&outputLive_, 0);
   }
   if (loader_.Loaded()) {
     LogCall("FreeLibrary", JsonObject());
@@ -357,6 +472,27 @@ void HostSession::OnChannelRead(uint32_t period, int channel, int32_t result, co
   if (bad) line.AddBool("bad", true);
   periods_.Append(line);
   if (result && !bad && !discard_ && !channels_[channel].Append(data, (size_t)count)) writeFailed_ = true;
+  if (result && !bad && outputLive_) output_->Add(callbacks_->Role(channel), data, count);
+}
+
+// Streaming thread, output on: the period is pulled when the device has room for it.
+bool HostSession::BeforePeriod(uint32_t) {
+  if (!outputLive_) return true;
+  if (output_->WaitForRoom(kOutputStallMs)) return true;
+  InterlockedExchange(&outputFailed_, 1);
+  events_.Append(JsonObject().Add("type", "error").Add("text", "the wave output device gave no buffer back in time"));
+  return false;
+}
+
+void HostSession::AfterPeriod(uint32_t period) {
+  if (!outputLive_) return;
+  bool underrun = false;
+  if (!output_->Submit(&underrun)) {
+    InterlockedExchange(&outputFailed_, 1);
+    events_.Append(JsonObject().Add("type", "error").Add("text", "the wave output device refused a period"));
+  } else if (underrun) {
+    events_.Append(JsonObject().Add("type", "underrun").Add("period", period));
+  }
 }
 
 }  // namespace hostkit

@@ -19,6 +19,7 @@
 #include "host/PluginLoader.h"
 #include "host/StreamingThread.h"
 #include "host/Watchdog.h"
+#include "host/WaveOutput.h"
 #include "host/WaveWriter.h"
 
 namespace hostkit {
@@ -36,6 +37,8 @@ class HostSession : public PeriodSink {
   // plug-in, checks what it is, hands it the default handle and both callbacks,
   // and starts the streaming thread. False with *error on any failure.
   bool Open(const std::string& pluginPath, const std::string& outDir, std::string* error);
+  // Message boxes are also printed on stderr (for a person, who never sees them).
+  void SetEchoBoxes(bool on) { echoBoxes_ = on; }
   // Relative input paths of the script (files to open) are taken from this folder.
   void SetScriptFolder(const std::string& folder) { scriptFolder_ = folder; }
   // Ends the user interface if it is up, stops streaming, unloads the plug-in
@@ -56,9 +59,22 @@ class HostSession : public PeriodSink {
   bool DestroyUiInNextDialog(std::string* error);
   void SwitchUi(bool on);
   // `periods` periods on the streaming thread (paced at the block's duration
-  // when realtime; with discard the blocks are logged but not written to the
-  // channels' wave files); false with *error when the streaming thread did not finish.
+  // when realtime; by the output device whenever output is on); false with
+  // *error when the streaming thread did not finish.
+  // With discard the blocks are logged but not written to the channels' wave files.
   bool Pull(uint32_t periods, bool realtime, std::string* error, bool discard = false);
+  // Output on: every period pulled from now on is mixed (see WaveOutput.h) and
+  // played on the default wave output device, which paces the pulls. Off: the
+  // queued periods play out and the device is closed.
+  bool SetOutput(bool on, std::string* error);
+  // Streaming without end in the background (paced by the output device, or by
+  // the block's duration when output is off) while later commands run; off ends it.
+  bool Stream(bool on, std::string* error);
+  bool Streaming() const { return streamingOn_; }
+  // Dispatches messages until the plug-in asks the host to close its window
+  // (command 15; also one that came earlier and was not yet waited for), at most
+  // ms (0: no limit). False with *error when the time ran out.
+  bool WaitForCloseRequest(DWORD ms, std::string* error);
   bool StreamingError(std::string* error);
   // Dispatches the interface thread's messages for ms milliseconds.
   void Wait(DWORD ms);
@@ -87,10 +103,17 @@ class HostSession : public PeriodSink {
   void LogCall(const char* name, const JsonObject& fields, const char* thread = nullptr);
 
   void OnChannelRead(uint32_t period, int channel, int32_t result, const uint8_t* data, int32_t count) override;
+  bool BeforePeriod(uint32_t period) override;
+  void AfterPeriod(uint32_t period) override;
 
  private:
   bool OpenOutputs(const std::string& outDir, std::string* error);
   bool LoadPlugin(const std::string& pluginPath, std::string* error);
+  // Sizes the output for the block and starts a stretch; false with *error.
+  bool StartOutputStretch(std::string* error);
+  // Logs the stretch's figures; false with *error when the device failed in it.
+  bool EndOutputStretch(std::string* error);
+  DWORD BlockMs() const;
 
   std::string outDir_;
   JsonLog events_;
@@ -102,6 +125,11 @@ class HostSession : public PeriodSink {
   PluginLoader loader_;
   std::unique_ptr<StreamingThread> streaming_;
   std::unique_ptr<Watchdog> guard_;
+  std::unique_ptr<WaveOutput> output_;
+  volatile LONG outputLive_ = 0;    // the streaming thread feeds the output
+  volatile LONG outputFailed_ = 0;  // the device gave no buffer back, or refused one
+  bool streamingOn_ = false;
+  bool echoBoxes_ = false;
   DWORD commandLimitMs_ = 120000;
   std::string scriptFolder_;
   int32_t blockSize_ = 0;

@@ -23,6 +23,7 @@ struct StreamingThread::State {
   uint32_t periodsWanted = 0;
   DWORD periodMs = 0;
   volatile LONG periodsDone = 0;
+  volatile LONG halt = 0;  // the running pull ends after its current period
 };
 
 StreamingThread::StreamingThread(const PluginApi& api, PeriodSink& sink)
@@ -70,40 +71,66 @@ bool StreamingThread::Stop(DWORD timeoutMs) {
 
 DWORD StreamingThread::ThreadId() const { return thread_ ? thread_->ThreadId() : 0; }
 
-bool StreamingThread::RunJob(Job job, DWORD timeoutMs) {
+bool StreamingThread::StartJob(Job job) {
   if (!thread_ || state_->busy) return false;
   InterlockedExchange(&state_->busy, 1);
+  InterlockedExchange(&state_->halt, 0);
   ResetEvent(state_->done.Handle());
   InterlockedExchange(&state_->job, job);
   SetEvent(state_->work.Handle());
-  return PumpUntilSignalled(state_->done.Handle(), timeoutMs);
+  return true;
+}
+
+bool StreamingThread::RunJob(Job job, DWORD timeoutMs) {
+  return StartJob(job) && PumpUntilSignalled(state_->done.Handle(), timeoutMs);
 }
 
 bool StreamingThread::Pull(uint32_t periods, DWORD periodMs, DWORD timeoutMs) {
+  return Begin(periods, periodMs) && PumpUntilSignalled(state_->done.Handle(), timeoutMs);
+}
+
+bool StreamingThread::Begin(uint32_t periods, DWORD periodMs) {
   if (!state_ || state_->busy) return false;
   state_->periodsWanted = periods;
   state_->periodMs = periodMs;
-  return RunJob(kPull, timeoutMs);
+  return StartJob(kPull);
+}
+
+bool StreamingThread::Halt(DWORD timeoutMs) {
+  if (!state_ || !state_->busy) return true;
+  InterlockedExchange(&state_->halt, 1);
+  return PumpUntilSignalled(state_->done.Handle(), timeoutMs);
 }
 
 bool StreamingThread::ReportStreamingError(DWORD timeoutMs) { return RunJob(kStreamingError, timeoutMs); }
 
 void StreamingThread::DoPull(State& state) {
   DWORD start = GetTickCount();
-  for (uint32_t i = 0; i < state.periodsWanted && state.job != kQuit; ++i) {
-    if (state.periodMs) {
+  const bool sinkPaced = state.periodMs == kSinkPaced;
+  for (uint32_t i = 0; i < state.periodsWanted && state.job != kQuit && !state.halt; ++i) {
+    uint32_t period = (uint32_t)state.periodsDone;
+    if (sinkPaced) {
+      EnterCriticalSection(&state.sinkGuard);
+      bool go = state.sink && state.sink->BeforePeriod(period);
+      LeaveCriticalSection(&state.sinkGuard);
+      if (!go) break;
+    } else if (state.periodMs) {
       // Real-time pacing: period i starts i periods after the first.
       DWORD due = (DWORD)(i * state.periodMs);
       DWORD elapsed = GetTickCount() - start;
       if (elapsed < due) Sleep(due - elapsed);
     }
-    uint32_t period = (uint32_t)state.periodsDone;
     for (int c = 0; c < kNumChannels; ++c) {
       uint8_t* data = nullptr;
       int32_t count = 0;
       int32_t result = state.api.readStreamChannel(c, &data, &count);
       EnterCriticalSection(&state.sinkGuard);
       if (state.sink) state.sink->OnChannelRead(period, c, result, result ? data : nullptr, result ? count : 0);
+      LeaveCriticalSection(&state.sinkGuard);
+    }
+    if (sinkPaced) {
+      EnterCriticalSection(&state.sinkGuard);
+      if (state.sink) state.sink->AfterPeriod(period);
       LeaveCriticalSection(&state.sinkGuard);
     }
     InterlockedIncrement(&state.periodsDone);

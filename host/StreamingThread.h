@@ -18,6 +18,14 @@ class PeriodSink {
  public:
   // data and count are the plug-in's out values; data is null and count 0 when the result is false.
   virtual void OnChannelRead(uint32_t period, int channel, int32_t result, const uint8_t* data, int32_t count) = 0;
+  // Around each period when the sink paces the pulls (see Pull): BeforePeriod
+  // returns when the period may be pulled, false to end the job there;
+  // AfterPeriod follows the period's four reads.
+  virtual bool BeforePeriod(uint32_t period) {
+    (void)period;
+    return true;
+  }
+  virtual void AfterPeriod(uint32_t period) { (void)period; }
 
  protected:
   ~PeriodSink() = default;
@@ -41,9 +49,15 @@ class StreamingThread {
   void SetFinalStopWait(DWORD ms) { finalStopWaitMs_ = ms; }
   DWORD ThreadId() const;
 
-  // Runs `periods` periods, one every periodMs (0: back to back), while the
-  // calling thread dispatches its messages; false when they did not end within timeoutMs.
+  // Runs `periods` periods, one every periodMs (0: back to back; kSinkPaced:
+  // whenever the sink's BeforePeriod returns), while the calling thread
+  // dispatches its messages; false when they did not end within timeoutMs.
   bool Pull(uint32_t periods, DWORD periodMs, DWORD timeoutMs);
+  static constexpr DWORD kSinkPaced = 0xFFFFFFFF;
+  // Starts the same job without waiting: it runs until Halt (or its periods end).
+  bool Begin(uint32_t periods, DWORD periodMs);
+  // Ends a job begun with Begin after its current period; false when it did not end within timeoutMs.
+  bool Halt(DWORD timeoutMs);
   // Calls onStreamingError(0, 0) on the streaming thread and waits likewise.
   bool ReportStreamingError(DWORD timeoutMs);
 
@@ -56,6 +70,7 @@ class StreamingThread {
   static void DoPull(State& state);
   static void Release(State* state);
   bool RunJob(Job job, DWORD timeoutMs);
+  bool StartJob(Job job);
 
   State* state_ = nullptr;
   std::unique_ptr<ThreadObject> thread_;

@@ -19,8 +19,12 @@ enum ExitCode { kOk = 0, kUsage = 1, kLoadFailed = 2, kScriptFailed = 3 };
 const char kUsageText[] =
     "usage: orvan-host info PLUGIN\n"
     "       orvan-host run SCRIPT --out DIR [--plugin PATH] [--timeout SECONDS]\n"
+    "       orvan-host play [FILE...] --out DIR [--plugin PATH] [--script SCRIPT]\n"
     "\n"
     "info prints what the plug-in answers as one JSON object.\n"
+    "play shows the plug-in's window, loads the files into the first free tracks\n"
+    "and plays what the tracks deliver on the default wave output device until the\n"
+    "window's close key is used (SCRIPT's commands run once the files are loaded).\n"
     "run loads the plug-in (default: sondrel.oin beside orvan-host.exe) and runs\n"
     "SCRIPT, one command per line ('#' starts a comment). Relative paths of files\n"
     "to open are taken from the script's folder, those of files written from DIR.\n"
@@ -62,17 +66,17 @@ int Info(const std::string& pluginPath) {
   return kOk;
 }
 
-int Run(const ScriptRunner& runner, const std::string& scriptPath, const std::string& outDir,
-        const std::string& pluginPath, DWORD commandLimitMs) {
-  std::vector<std::string> lines;
+int Run(const ScriptRunner& runner, const std::string& scriptPath, const std::vector<std::string>& lines,
+        const std::string& outDir, const std::string& pluginPath, DWORD commandLimitMs, bool player = false) {
   std::string error;
-  if (!ReadScript(scriptPath, &lines, &error) || !runner.Check(lines, &error)) {
+  if (!runner.Check(lines, &error)) {
     fprintf(stderr, "orvan-host: %s: %s\n", scriptPath.c_str(), error.c_str());
     return kScriptFailed;
   }
   HostSession session;
   session.SetScriptFolder(FolderOf(scriptPath));
   session.SetCommandLimit(commandLimitMs);
+  session.SetEchoBoxes(player);
   if (!session.Open(pluginPath, outDir, &error)) {
     fprintf(stderr, "orvan-host: %s\n", error.c_str());
     session.Close();
@@ -92,6 +96,24 @@ int Run(const ScriptRunner& runner, const std::string& scriptPath, const std::st
   }
   if (ran) printf("orvan-host: session done, output in %s\n", outDir.c_str());
   return ran ? kOk : kScriptFailed;
+}
+
+// The player's session: the window, the files dropped on the first strip (they
+// fill the free tracks from there), streaming to the output device, the extra
+// commands, and the end when the plug-in passes on the window's close key.
+std::vector<std::string> PlayerLines(const std::vector<std::string>& files, const std::vector<std::string>& extra) {
+  std::vector<std::string> lines = {"setup 4410 65536", "output device", "ui create"};
+  if (!files.empty()) {
+    std::string drop = "drop 1";
+    for (const std::string& file : files) drop += " \"" + file + "\"";
+    lines.push_back(drop);
+  }
+  lines.push_back("stream on");
+  lines.insert(lines.end(), extra.begin(), extra.end());
+  lines.push_back("wait close");
+  lines.push_back("stream off");
+  lines.push_back("ui destroy");
+  return lines;
 }
 
 }  // namespace
@@ -123,7 +145,39 @@ int main(int argc, char** argv) {
         char beside[MAX_PATH];
         if (PathBesideModule(nullptr, "sondrel.oin", beside, sizeof beside)) plugin = beside;
       }
-      return Run(runner, script, outDir, plugin, (DWORD)seconds * 1000);
+      std::vector<std::string> lines;
+      std::string error;
+      if (!ReadScript(script, &lines, &error)) {
+        fprintf(stderr, "orvan-host: %s\n", error.c_str());
+        return kScriptFailed;
+      }
+      return Run(runner, script, lines, outDir, plugin, (DWORD)seconds * 1000);
+    }
+  }
+  if (command == "play") {
+    std::string outDir, plugin, script;
+    std::vector<std::string> files;
+    bool ok = true;
+    for (int i = 2; i < argc; ++i) {
+      std::string option = argv[i];
+      if (option == "--out" && i + 1 < argc) outDir = HostPath(argv[++i]);
+      else if (option == "--plugin" && i + 1 < argc) plugin = HostPath(argv[++i]);
+      else if (option == "--script" && i + 1 < argc) script = HostPath(argv[++i]);
+      else if (option.compare(0, 2, "--") == 0 || option.find('"') != std::string::npos) ok = false;
+      else files.push_back(HostPath(option));
+    }
+    if (ok && !outDir.empty()) {
+      if (plugin.empty()) {
+        char beside[MAX_PATH];
+        if (PathBesideModule(nullptr, "sondrel.oin", beside, sizeof beside)) plugin = beside;
+      }
+      std::vector<std::string> extra;
+      std::string error;
+      if (!script.empty() && !ReadScript(script, &extra, &error)) {
+        fprintf(stderr, "orvan-host: %s\n", error.c_str());
+        return kScriptFailed;
+      }
+      return Run(runner, script.empty() ? "play" : script, PlayerLines(files, extra), outDir, plugin, 120000, true);
     }
   }
   PrintUsage(runner);

@@ -3,6 +3,14 @@
 # user's session), whose default source is a stereo pipe source fed at real time by
 # scripts/capture_feeder.py. Wine's wave input reaches it through PULSE_SERVER.
 # SONDREL_FEED names the feeder's control file (scripts/feed.sh, host/CaptureFeed.h).
+# The default sink, where Wine's wave output plays, is a null sink of its own
+# (sondrel_out, 16-bit stereo 44100 Hz, no rewinds, which would cut the start of
+# a stream from its monitor): the monitor holds exactly what the host played.
+# The capture source's loopback stays on another (sondrel_null): the daemon
+# would otherwise move it to a new default sink, mixing what the capture device
+# hears into the output. Resampling is trivial: the daemon resamples a stream
+# whose rate the client may change even at the sink's own rate, and only the
+# trivial method leaves the samples unchanged.
 # SONDREL_NO_CAPTURE=1 starts none: recording then uses the machine's own default input.
 
 SONDREL_CAPTURE_DIR=""
@@ -32,7 +40,7 @@ sondrel_capture_kill() {
 sondrel_capture_daemon() {
   local dir=$1
   sondrel_capture_pulse "$dir" pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
-      -F "$dir/pa.conf" --log-target="file:$dir/pa.log" >/dev/null 2>&1
+      --resample-method=trivial -F "$dir/pa.conf" --log-target="file:$dir/pa.log" >/dev/null 2>&1
 }
 
 sondrel_capture_up() {
@@ -50,9 +58,10 @@ sondrel_capture_up() {
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/run/native
 load-module module-pipe-source source_name=sondrel_capture file=$dir/source.fifo format=s16le rate=44100 channels=2
 load-module module-null-sink sink_name=sondrel_null
+load-module module-null-sink sink_name=sondrel_out format=s16le rate=44100 channels=2 norewinds=1
 set-default-source sondrel_capture
-load-module module-loopback source=sondrel_capture sink=sondrel_null
-set-default-sink sondrel_null
+set-default-sink sondrel_out
+load-module module-loopback source=sondrel_capture sink=sondrel_null sink_dont_move=true
 CONF
   # The daemon warns when it runs as root (CI does); it works the same.
   if ! sondrel_capture_daemon "$dir"; then
@@ -61,6 +70,7 @@ CONF
   fi
   export PULSE_SERVER="unix:$dir/run/native"
   export SONDREL_FEED="$dir/feed"
+  export SONDREL_SPEAKERS=sondrel_out.monitor
   SONDREL_CAPTURE_DIR="$dir"
   python3 "$ROOT/scripts/capture_feeder.py" "$dir/source.fifo" "$SONDREL_FEED" </dev/null >"$dir/feeder.log" 2>&1 &
   SONDREL_FEEDER_PID=$!
@@ -87,5 +97,5 @@ sondrel_capture_down() {
   sondrel_capture_pulse "$SONDREL_CAPTURE_DIR" pulseaudio --kill >/dev/null 2>&1 || true
   SONDREL_CAPTURE_DIR=""
   SONDREL_FEEDER_PID=""
-  unset PULSE_SERVER SONDREL_FEED
+  unset PULSE_SERVER SONDREL_FEED SONDREL_SPEAKERS
 }

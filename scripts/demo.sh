@@ -25,8 +25,22 @@ echo "== The session (out/demo/demo.session)"
 # Takes go to "Userfiles" beside the host's program; the plug-in does not create it.
 mkdir -p "$BIN/Userfiles"
 cp "$ROOT/host/demo.session" "$OUT/demo.session"
+# What the output device receives is recorded from the private output sink's monitor
+# (with SONDREL_NO_CAPTURE=1 it plays on this machine's own output instead).
+PAREC_PID=""
+if [ -n "${SONDREL_SPEAKERS:-}" ]; then
+  parec --device="$SONDREL_SPEAKERS" --raw --format=s16le --rate=44100 --channels=2 >"$OUT/speakers.raw" &
+  PAREC_PID=$!
+fi
 # (Wine's file dialog remarks that it cannot read the Z: drive's label: not ours to show.)
 "$WINE_RUN" "$BIN/orvan-host.exe" run "$OUT/demo.session" --out "$OUT" 2> >(grep -v "FS volume label" >&2)
+if [ -n "$PAREC_PID" ]; then
+  sleep 0.5  # the monitor's last fragment
+  kill "$PAREC_PID" 2>/dev/null || true
+  wait "$PAREC_PID" 2>/dev/null || true
+  sox -t raw -r 44100 -e signed -b 16 -c 2 "$OUT/speakers.raw" "$OUT/speakers.wav"
+  rm -f "$OUT/speakers.raw"
+fi
 
 echo "== What happened"
 python3 - "$OUT" <<'PY'
@@ -48,6 +62,8 @@ for line in open(os.path.join(out, "events.jsonl")):
         src = e["path"][2:].replace("\\", "/") if e["path"][:2] in ("Z:", "z:") else e["path"]
         if os.path.exists(src):
             shutil.copy(src, os.path.join(out, "take.wav"))
+    elif kind == "played":
+        print("  played %d periods on the output device, %d underruns" % (e["periods"], e["underruns"]))
     elif kind in ("messagebox", "error"):
         print("  %s: %s" % (kind, e["text"].replace("\n", " ")))
 calls = sum(1 for _ in open(os.path.join(out, "periods.jsonl")))
@@ -55,8 +71,11 @@ print("  %d readStreamChannel calls" % calls)
 for c in range(1, 5):
     with wave.open(os.path.join(out, "ch%d.wav" % c)) as w:
         print("  ch%d.wav: %.2f s delivered" % (c, w.getnframes() / w.getframerate()))
+if os.path.exists(os.path.join(out, "speakers.wav")):
+    with wave.open(os.path.join(out, "speakers.wav")) as w:
+        print("  speakers.wav: %.2f s received by the output device" % (w.getnframes() / w.getframerate()))
 PY
 echo "$ARCH" >"$OUT/arch"
 echo "The $ARCH build ran. Output in $OUT: ch1.wav..ch4.wav (what each channel delivered; ch4.wav played the take),"
-echo "take.wav (the pre-recorder's take), events.jsonl, periods.jsonl, window.png (the main window"
+echo "speakers.wav (what the output device received, stereo), take.wav (the pre-recorder's take), events.jsonl, periods.jsonl, window.png (the main window"
 echo "during playback) and prerecorder.png (the pre-recorder during the take)."
