@@ -41,7 +41,8 @@ if [ -n "$wanted" ]; then
   log "running $name (native; load $(cut -d' ' -f1 /proc/loadavg))"
   mkdir -p "$BUILD/native"
   g++ -O2 -std=c++17 -Wall -I"$ROOT" "$ROOT/bench/native/resampler_peers.cpp" "$ROOT/wavedata/Resampler.cpp" \
-    -o "$BUILD/native/$name" -lsoxr -lsamplerate -lspeexdsp && "$BUILD/native/$name" || failed+=("native:$name")
+    -o "$BUILD/native/$name" -lsoxr -lsamplerate -lspeexdsp &&
+    "$BUILD/native/$name" > >(sed -u "/^BENCH /s/\$/ arch=native/") || failed+=("native:$name")
 fi
 if [ ${#failed[@]} -gt 0 ]; then
   log "could not run: ${failed[*]}"
