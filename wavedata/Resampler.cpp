@@ -90,7 +90,8 @@ __attribute__((noinline)) float Dot(const float* h, const float* x, uint32_t tap
   return (a + b) + (c + d);
 }
 
-// One value rounded as Round4 rounds four.
+// One value rounded as Round4 rounds four (and as RoundToSample16 does: that header
+// brings the platform's, and this file also builds natively for the benchmark).
 __attribute__((noinline)) int16_t Round1(float value) {
   value = value > 32767.0f ? 32767.0f : value;
   value = value < -32768.0f ? -32768.0f : value;
@@ -552,9 +553,14 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* 
       }
     }
   }
+  SettleLine(next, phase);
+  return k;
+}
+
+// Stores the next output's time and keeps only what later outputs reach back to.
+void Resampler::SettleLine(uint32_t next, uint32_t phase) {
   next_ = next;
   phase_ = phase;
-  // Keep only what later outputs reach back to.
   uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
   if (keepFrom > line_.fill) keepFrom = line_.fill;
   if (keepFrom > 0) {
@@ -562,7 +568,6 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* 
     next_ -= keepFrom;
     line_.fill -= keepFrom;
   }
-  return k;
 }
 
 // Twice the rate: every other output is an input sample itself, and the others,
@@ -640,15 +645,7 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunDoubling(int16_t* c
       phase ^= 1;
     }
   }
-  next_ = next;
-  phase_ = phase;
-  uint32_t keepFrom = next_ + 1 > half_ ? next_ + 1 - half_ : 0;
-  if (keepFrom > line_.fill) keepFrom = line_.fill;
-  if (keepFrom > 0) {
-    Discard(line_.data.get(), line_.capacity, channels_, keepFrom, line_.fill);
-    next_ -= keepFrom;
-    line_.fill -= keepFrom;
-  }
+  SettleLine(next, phase);
   return k;
 }
 

@@ -88,6 +88,7 @@ class Resampler {
   uint32_t RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end);
   template <bool kVectors>
   uint32_t RunDoubling(int16_t* const* out, uint32_t maxOut, uint32_t limit);
+  void SettleLine(uint32_t next, uint32_t phase);
   // Outputs summed side by side.
   static constexpr int kGroup = 4;
   // The taps for an output at phase / up_ of an input sample; an interpolated row
