@@ -40,7 +40,7 @@ fi
 if [ -n "$wanted" ]; then
   log "running $name (native; load $(cut -d' ' -f1 /proc/loadavg))"
   mkdir -p "$BUILD/native"
-  g++ -O2 -std=c++17 -Wall -I"$ROOT" "$ROOT/bench/native/resampler_peers.cpp" "$ROOT/wavedata/Resampler.cpp" \
+  g++ -O2 -std=c++17 -Wall -ffp-contract=fast -I"$ROOT" "$ROOT/bench/native/resampler_peers.cpp" "$ROOT/wavedata/Resampler.cpp" \
     -o "$BUILD/native/$name" -lsoxr -lsamplerate -lspeexdsp &&
     "$BUILD/native/$name" > >(sed -u "/^BENCH /s/\$/ arch=native/") || failed+=("native:$name")
 fi

@@ -25,13 +25,37 @@ constexpr double kUpStopEdge = 0.55;
 constexpr uint32_t kMaxExactPhases = 2048;
 constexpr uint32_t kInterpolatedPhases = 1024;
 
-// The filter's sums four lanes at a time: SSE on x86_64, plain code where there is none.
+// The filter's sums run four lanes at a time (SSE2) or eight (AVX with FMA); Dot sums
+// one output at a time where the processor has neither.
 typedef float Float4 __attribute__((vector_size(16)));
+typedef float Float8 __attribute__((vector_size(32)));
 // The same lanes read from any float address.
 typedef float Float4Unaligned __attribute__((vector_size(16), aligned(4), may_alias));
+typedef float Float8Unaligned __attribute__((vector_size(32), aligned(4), may_alias));
 #define Load4(p) (*reinterpret_cast<const Float4Unaligned*>(p))
 
 typedef int32_t Int4 __attribute__((vector_size(16)));
+
+// W lanes of taps and samples: loads, and the lanes folded to four (lane i of the
+// four holds the taps i, i + 4, ... of its output).
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<4> {
+  typedef Float4 V;
+  __attribute__((always_inline)) static const Float4Unaligned& Load(const float* p) { return Load4(p); }
+  __attribute__((always_inline)) static void Fold(const V& v, Float4* four) { *four = v; }
+};
+template <>
+struct Lanes<8> {
+  typedef Float8 V;
+  __attribute__((always_inline)) static const Float8Unaligned& Load(const float* p) {
+    return *reinterpret_cast<const Float8Unaligned*>(p);
+  }
+  __attribute__((always_inline)) static void Fold(const V& v, Float4* four) {
+    *four = Float4{v[0], v[1], v[2], v[3]} + Float4{v[4], v[5], v[6], v[7]};
+  }
+};
 
 // The four lanes of each of four sums added up, one lane per sum, in the same order
 // for every output. (Vectors pass by reference: the i686 build has no vector registers.)
@@ -56,14 +80,56 @@ __attribute__((always_inline)) inline void Round4(const Float4& sums, int16_t* o
   for (uint32_t i = 0; i < count; ++i) out[i] = (int16_t)whole[i];
 }
 
-// The vector sums need SSE2. The x86_64 build always has it; the i686 build (x87)
-// compiles them for SSE2 too and takes them where the processor has it (the stack
-// is realigned for them on the way in).
-#if defined(__SSE2__)
-#define VECTOR_KERNELS
-#else
-#define VECTOR_KERNELS __attribute__((target("sse2"), force_align_arg_pointer))
-#endif
+// The sums of a group of four outputs: output k applies the taps at h[k] (h[0] for
+// every output when kShared) to the samples at x[k], W lanes at a time, then four
+// (taps is a multiple of four). With kBoth the samples other floats further on (the
+// right channel) are summed too, into *right. Each output's sum takes the same steps
+// whatever else is in its group, so an output never depends on where a block ends.
+template <int W, bool kShared, bool kBoth>
+__attribute__((always_inline)) inline void GroupSums(const float* const* h, const float* const* x, size_t other,
+                                                     uint32_t taps, Float4* left, Float4* right) {
+  typedef Lanes<W> L;
+  typename L::V l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
+  const float *h0 = h[0], *h1 = kShared ? h[0] : h[1], *h2 = kShared ? h[0] : h[2], *h3 = kShared ? h[0] : h[3];
+  const float *x0 = x[0], *x1 = x[1], *x2 = x[2], *x3 = x[3];
+  uint32_t j = 0;
+  for (; j + W <= taps; j += W) {
+    typename L::V t0 = L::Load(h0 + j), t1 = kShared ? t0 : L::Load(h1 + j), t2 = kShared ? t0 : L::Load(h2 + j),
+                  t3 = kShared ? t0 : L::Load(h3 + j);
+    l0 += t0 * L::Load(x0 + j);
+    if (kBoth) r0 += t0 * L::Load(x0 + other + j);
+    l1 += t1 * L::Load(x1 + j);
+    if (kBoth) r1 += t1 * L::Load(x1 + other + j);
+    l2 += t2 * L::Load(x2 + j);
+    if (kBoth) r2 += t2 * L::Load(x2 + other + j);
+    l3 += t3 * L::Load(x3 + j);
+    if (kBoth) r3 += t3 * L::Load(x3 + other + j);
+  }
+  Float4 a0, a1, a2, a3, b0, b1, b2, b3;
+  L::Fold(l0, &a0);
+  L::Fold(l1, &a1);
+  L::Fold(l2, &a2);
+  L::Fold(l3, &a3);
+  L::Fold(r0, &b0);
+  L::Fold(r1, &b1);
+  L::Fold(r2, &b2);
+  L::Fold(r3, &b3);
+  if (j < taps) {  // eight lanes: the last four taps
+    Float4 t0 = Load4(h0 + j), t1 = Load4(h1 + j), t2 = Load4(h2 + j), t3 = Load4(h3 + j);
+    a0 += t0 * Load4(x0 + j);
+    a1 += t1 * Load4(x1 + j);
+    a2 += t2 * Load4(x2 + j);
+    a3 += t3 * Load4(x3 + j);
+    if (kBoth) {
+      b0 += t0 * Load4(x0 + other + j);
+      b1 += t1 * Load4(x1 + other + j);
+      b2 += t2 * Load4(x2 + other + j);
+      b3 += t3 * Load4(x3 + other + j);
+    }
+  }
+  AddAcross(a0, a1, a2, a3, left);
+  if (kBoth) AddAcross(b0, b1, b2, b3, right);
+}
 
 // A stereo group's eight sums and its taps fit the sixteen vector registers of
 // x86_64; the i686 build has eight, and sums one channel after the other.
@@ -71,6 +137,33 @@ __attribute__((always_inline)) inline void Round4(const Float4& sums, int16_t* o
 constexpr bool kJointStereo = true;
 #else
 constexpr bool kJointStereo = false;
+#endif
+
+// A group's sums for every channel: sums[ch], the right channel other floats on.
+template <int W, bool kShared>
+__attribute__((always_inline)) inline void ChannelSums(const float* const* h, const float* const* x, size_t other,
+                                                       uint32_t taps, int channels, Float4* sums) {
+  if (channels == 2 && kJointStereo) {
+    GroupSums<W, kShared, true>(h, x, other, taps, &sums[0], &sums[1]);
+    return;
+  }
+  GroupSums<W, kShared, false>(h, x, 0, taps, &sums[0], nullptr);
+  if (channels == 2) {
+    const float* right[4] = {x[0] + other, x[1] + other, x[2] + other, x[3] + other};
+    GroupSums<W, kShared, false>(h, right, 0, taps, &sums[1], nullptr);
+  }
+}
+
+// The vector sums need SSE2, the wide ones AVX and FMA (the file is compiled with
+// -ffp-contract=fast, so that each product and sum there is one FMA). The x86_64 build always has SSE2;
+// the i686 build (x87) compiles them for SSE2 too. Each is taken where the processor
+// has it (the stack is realigned for them on the way in).
+#if defined(__SSE2__)
+#define VECTOR_KERNELS
+#define WIDE_KERNELS __attribute__((target("avx,fma")))
+#else
+#define VECTOR_KERNELS __attribute__((target("sse2"), force_align_arg_pointer))
+#define WIDE_KERNELS __attribute__((target("avx,fma"), force_align_arg_pointer))
 #endif
 
 // Without SSE2 each output is summed alone, by the same instructions for every
@@ -173,12 +266,14 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
   if (inRate == 0 || outRate == 0 || channels < 1 || channels > kMaxChannels || maxOut == 0)
     return Error::FormatNotConvertible;
   channels_ = channels;
-#if defined(__SSE2__)
-  vectors_ = true;
-#else
   __builtin_cpu_init();
-  vectors_ = __builtin_cpu_supports("sse2");
+#if defined(__SSE2__)
+  const bool sse2 = true;
+#else
+  const bool sse2 = __builtin_cpu_supports("sse2");
 #endif
+  widest_ = __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma") ? 8 : sse2 ? 4 : 1;
+  lanes_ = widest_;
   uint64_t g = Gcd(inRate, outRate);
   rateIn_ = inRate / g;
   rateOut_ = outRate / g;
@@ -239,7 +334,8 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
     failed = failed || !data;
   };
   if (polyphase_) {
-    allocate(table_, ((size_t)phases_ + 1) * taps_);
+    stride_ = (taps_ + 15) & ~15u;
+    allocate(table_, ((size_t)phases_ + 1) * stride_ + 16);
     allocate(scratch_, (size_t)kGroup * taps_);
     allocate(line_.data, (size_t)channels_ * line_.capacity);
   }
@@ -281,7 +377,7 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
     // constant levels pass exactly.
     for (size_t p = 0; p <= phases_; ++p) {
       double frac = (double)p / phases_, sum = 0.0;
-      float* row = table_.get() + p * taps_;
+      float* row = Rows() + p * stride_;
       for (int pass2 = 0; pass2 < 2; ++pass2) {
         for (uint32_t j = 0; j < taps_; ++j) {
           double x = (double)j - (double)(half_ - 1) - frac;
@@ -296,8 +392,8 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
     // Going up, the sinc's zeros fall on every other input sample: an output at an
     // input sample's time is that sample.
     if (rate < out) {
-      memset(table_.get(), 0, sizeof(float) * taps_);
-      table_[half_ - 1] = 1.0f;
+      memset(Rows(), 0, sizeof(float) * taps_);
+      Rows()[half_ - 1] = 1.0f;
     }
   }
   Reset();
@@ -345,18 +441,18 @@ void Resampler::Commit(uint32_t frames) {
 
 // The taps for the next output's phase: a row of the table, or two rows blended.
 const float* Resampler::Coefficients(uint32_t phase, int slot) {
-  if (exact_) return table_.get() + (size_t)phase * taps_;
+  if (exact_) return Rows() + (size_t)phase * stride_;
   uint64_t position = (uint64_t)phase * phases_;
   uint32_t row = (uint32_t)(position / up_);
   float w = (float)(position % up_) / (float)up_;
-  const float* a = table_.get() + (size_t)row * taps_;
-  const float* b = a + taps_;
+  const float* a = Rows() + (size_t)row * stride_;
+  const float* b = a + stride_;
   float* s = scratch_.get() + (size_t)slot * taps_;
   for (uint32_t j = 0; j < taps_; ++j) s[j] = a[j] + w * (b[j] - a[j]);
   return s;
 }
 
-template <bool kVectors>
+template <int kWidth>
 __attribute__((always_inline)) inline uint32_t Resampler::RunHalfBand(int i, int16_t* const* out, uint32_t maxOut,
                                                                       bool end, bool* drained) {
   HalfBand& b = bands_[i];
@@ -382,51 +478,31 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunHalfBand(int i, int
   const uint32_t count = b.count, reach = b.reach;
   const float* taps = b.taps.get();
   const float* left = b.neighbours.get();
-  const float* right = left + rowSize;
   uint32_t made = 0, center = b.center;
-  if constexpr (kVectors) {
+  if constexpr (kWidth > 1) {
     while (made < room && center < limit) {
       // Four outputs side by side, as in the polyphase stage; a short group repeats
       // its last output. Output n's neighbours start at (center - reach) / 2 + n.
-      uint32_t n = 0, at[kGroup];
-      for (; n < kGroup && made + n < room && center < limit; ++n, center += 2) at[n] = (center - reach) / 2;
-      for (uint32_t k = n; k < kGroup; ++k) at[k] = at[n - 1];
-      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
-      if (channels_ == 2) {
-        for (uint32_t j = 0; j < count; j += 4) {
-          Float4 t = Load4(taps + j);
-          l0 += t * Load4(left + at[0] + j);
-          r0 += t * Load4(right + at[0] + j);
-          l1 += t * Load4(left + at[1] + j);
-          r1 += t * Load4(right + at[1] + j);
-          l2 += t * Load4(left + at[2] + j);
-          r2 += t * Load4(right + at[2] + j);
-          l3 += t * Load4(left + at[3] + j);
-          r3 += t * Load4(right + at[3] + j);
-        }
-      } else {
-        for (uint32_t j = 0; j < count; j += 4) {
-          Float4 t = Load4(taps + j);
-          l0 += t * Load4(left + at[0] + j);
-          l1 += t * Load4(left + at[1] + j);
-          l2 += t * Load4(left + at[2] + j);
-          l3 += t * Load4(left + at[3] + j);
-        }
+      uint32_t n = 0, centers[kGroup];
+      const float* x[kGroup];
+      for (; n < kGroup && made + n < room && center < limit; ++n, center += 2) {
+        centers[n] = center;
+        x[n] = left + (center - reach) / 2;
       }
+      for (uint32_t k = n; k < kGroup; ++k) {
+        centers[k] = centers[n - 1];
+        x[k] = x[n - 1];
+      }
+      Float4 sums[kMaxChannels];
+      ChannelSums<kWidth, true>(&taps, x, rowSize, count, channels_, sums);
       for (int ch = 0; ch < channels_; ++ch) {
-        Float4 sums;
-        if (ch == 0)
-          AddAcross(l0, l1, l2, l3, &sums);
-        else
-          AddAcross(r0, r1, r2, r3, &sums);
-        const float* x = in.At(ch) + reach;  // the centers
-        Float4 middle = {x[2 * at[0]], x[2 * at[1]], x[2 * at[2]], x[2 * at[3]]};
-        sums += middle * 0.5f;
+        const float* c = in.At(ch);
+        sums[ch] += Float4{c[centers[0]], c[centers[1]], c[centers[2]], c[centers[3]]} * 0.5f;
         if (toOut) {
-          Round4(sums, out[ch] + made, n);
+          Round4(sums[ch], out[ch] + made, n);
         } else {
           float* to = next->At(ch) + next->fill + made;
-          for (uint32_t k = 0; k < n; ++k) to[k] = sums[k];
+          for (uint32_t k = 0; k < n; ++k) to[k] = sums[ch][k];
         }
       }
       made += n;
@@ -460,7 +536,7 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunHalfBand(int i, int
   return made;
 }
 
-template <bool kVectors>
+template <int kWidth>
 __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end) {
   uint32_t limit;  // outputs whose time lies before this sample index can be made
   if (end) {
@@ -469,22 +545,23 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* 
   } else {
     limit = line_.fill > half_ ? line_.fill - half_ : 0;
   }
-  if (up_ == 2 && down_ == 1) return RunDoubling<kVectors>(out, maxOut, limit);
+  if (up_ == 2 && down_ == 1) return RunDoubling<kWidth>(out, maxOut, limit);
   // Outputs go in groups of four: the sums of a group run side by side, so no
   // addition waits for the one before, and they are added up and rounded together.
   // A short group repeats its last output in the unused lanes, so that every output
   // is summed alike however the blocks fall. The stepping state lives in locals.
   uint32_t k = 0, next = next_, phase = phase_;
-  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_;
+  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_, stride = stride_;
+  const float* rows = Rows();
   const size_t other = line_.capacity;  // from a left sample to the right one
   const float* history = line_.data.get();
-  if constexpr (kVectors) {
+  if constexpr (kWidth > 1) {
     while (k < maxOut && next < limit) {
       const float* h[kGroup];
       const float* x[kGroup];
       uint32_t count = 0;
       for (; count < kGroup && k + count < maxOut && next < limit; ++count) {
-        h[count] = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, (int)count);
+        h[count] = exact_ ? rows + (size_t)phase * stride : Coefficients(phase, (int)count);
         x[count] = history + (next + 1 - half);
         // One output's step: whole input samples and a remainder, without a division.
         next += stepWhole;
@@ -498,51 +575,14 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* 
         h[i] = h[count - 1];
         x[i] = x[count - 1];
       }
-      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {};
-      if (channels_ == 2 && kJointStereo) {
-        Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
-        for (uint32_t j = 0; j < taps; j += 4) {
-          Float4 h0 = Load4(h[0] + j), h1 = Load4(h[1] + j), h2 = Load4(h[2] + j), h3 = Load4(h[3] + j);
-          l0 += h0 * Load4(x[0] + j);
-          r0 += h0 * Load4(x[0] + other + j);
-          l1 += h1 * Load4(x[1] + j);
-          r1 += h1 * Load4(x[1] + other + j);
-          l2 += h2 * Load4(x[2] + j);
-          r2 += h2 * Load4(x[2] + other + j);
-          l3 += h3 * Load4(x[3] + j);
-          r3 += h3 * Load4(x[3] + other + j);
-        }
-        Float4 right;
-        AddAcross(r0, r1, r2, r3, &right);
-        Round4(right, out[1] + k, count);
-      } else {
-        for (uint32_t j = 0; j < taps; j += 4) {
-          l0 += Load4(h[0] + j) * Load4(x[0] + j);
-          l1 += Load4(h[1] + j) * Load4(x[1] + j);
-          l2 += Load4(h[2] + j) * Load4(x[2] + j);
-          l3 += Load4(h[3] + j) * Load4(x[3] + j);
-        }
-        if (channels_ == 2) {
-          Float4 r0 = {}, r1 = {}, r2 = {}, r3 = {};
-          for (uint32_t j = 0; j < taps; j += 4) {
-            r0 += Load4(h[0] + j) * Load4(x[0] + other + j);
-            r1 += Load4(h[1] + j) * Load4(x[1] + other + j);
-            r2 += Load4(h[2] + j) * Load4(x[2] + other + j);
-            r3 += Load4(h[3] + j) * Load4(x[3] + other + j);
-          }
-          Float4 right;
-          AddAcross(r0, r1, r2, r3, &right);
-          Round4(right, out[1] + k, count);
-        }
-      }
-      Float4 left;
-      AddAcross(l0, l1, l2, l3, &left);
-      Round4(left, out[0] + k, count);
+      Float4 sums[kMaxChannels];
+      ChannelSums<kWidth, false>(h, x, other, taps, channels_, sums);
+      for (int ch = 0; ch < channels_; ++ch) Round4(sums[ch], out[ch] + k, count);
       k += count;
     }
   } else {
     for (; k < maxOut && next < limit; ++k) {
-      const float* h = exact_ ? table_.get() + (size_t)phase * taps : Coefficients(phase, 0);
+      const float* h = exact_ ? rows + (size_t)phase * stride : Coefficients(phase, 0);
       const float* x = history + (next + 1 - half);
       for (int ch = 0; ch < channels_; ++ch) out[ch][k] = Round1(Dot(h, x + ch * other, taps));
       next += stepWhole;
@@ -573,15 +613,15 @@ void Resampler::SettleLine(uint32_t next, uint32_t phase) {
 // Twice the rate: every other output is an input sample itself, and the others,
 // halfway between two samples, share one row of taps. Up to four of those are summed
 // side by side with the samples between them, as in RunPolyphase.
-template <bool kVectors>
+template <int kWidth>
 __attribute__((always_inline)) inline uint32_t Resampler::RunDoubling(int16_t* const* out, uint32_t maxOut,
                                                                       uint32_t limit) {
   uint32_t k = 0, next = next_, phase = phase_;
   const uint32_t taps = taps_, half = half_;
   const size_t other = line_.capacity;
   const float* history = line_.data.get();
-  const float* h = table_.get() + taps;
-  if constexpr (kVectors) {
+  const float* h = Rows() + stride_;
+  if constexpr (kWidth > 1) {
     while (k < maxOut && next < limit) {
       const float* x[kGroup];
       uint32_t at[kGroup], count = 0, total = 0;
@@ -603,36 +643,11 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunDoubling(int16_t* c
       k += total;
       if (count == 0) continue;
       for (uint32_t i = count; i < kGroup; ++i) x[i] = x[count - 1];
-      Float4 l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
-      if (channels_ == 2) {
-        for (uint32_t j = 0; j < taps; j += 4) {
-          Float4 t = Load4(h + j);
-          l0 += t * Load4(x[0] + j);
-          r0 += t * Load4(x[0] + other + j);
-          l1 += t * Load4(x[1] + j);
-          r1 += t * Load4(x[1] + other + j);
-          l2 += t * Load4(x[2] + j);
-          r2 += t * Load4(x[2] + other + j);
-          l3 += t * Load4(x[3] + j);
-          r3 += t * Load4(x[3] + other + j);
-        }
-      } else {
-        for (uint32_t j = 0; j < taps; j += 4) {
-          Float4 t = Load4(h + j);
-          l0 += t * Load4(x[0] + j);
-          l1 += t * Load4(x[1] + j);
-          l2 += t * Load4(x[2] + j);
-          l3 += t * Load4(x[3] + j);
-        }
-      }
+      Float4 sums[kMaxChannels];
+      ChannelSums<kWidth, true>(&h, x, other, taps, channels_, sums);
       for (int ch = 0; ch < channels_; ++ch) {
-        Float4 sums;
-        if (ch == 0)
-          AddAcross(l0, l1, l2, l3, &sums);
-        else
-          AddAcross(r0, r1, r2, r3, &sums);
         int16_t rounded[kGroup];
-        Round4(sums, rounded, count);
+        Round4(sums[ch], rounded, count);
         for (uint32_t i = 0; i < count; ++i) out[ch][at[i]] = rounded[i];
       }
     }
@@ -649,27 +664,38 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunDoubling(int16_t* c
   return k;
 }
 
-// Every stage in turn; inlined whole into ProduceVectors, so that its vector sums
-// are compiled for SSE2 there.
-template <bool kVectors>
+// Every stage in turn; inlined whole into ProduceFour and ProduceEight, so that their
+// sums are compiled for SSE2 and for AVX with FMA there.
+template <int kWidth>
 __attribute__((always_inline)) inline uint32_t Resampler::Run(int16_t* const* out, uint32_t maxOut, bool end) {
   for (int i = 0; i < halfBands_; ++i) {
     bool drained = false;
-    uint32_t made = RunHalfBand<kVectors>(i, out, maxOut, end, &drained);
+    uint32_t made = RunHalfBand<kWidth>(i, out, maxOut, end, &drained);
     if (!polyphase_ && i == halfBands_ - 1) return made;
     // A later stage's input has ended only when this stage has given out all of its own.
     end = end && drained;
   }
-  return RunPolyphase<kVectors>(out, maxOut, end);
+  return RunPolyphase<kWidth>(out, maxOut, end);
 }
 
 uint32_t Resampler::Produce(int16_t* const* out, uint32_t maxOut, bool end) {
   if (!FirstLine().data) return 0;
-  return vectors_ && !plain_ ? ProduceVectors(out, maxOut, end) : Run<false>(out, maxOut, end);
+  if (lanes_ == 8) return ProduceEight(out, maxOut, end);
+  if (lanes_ == 4) return ProduceFour(out, maxOut, end);
+  return Run<1>(out, maxOut, end);
 }
 
-VECTOR_KERNELS uint32_t Resampler::ProduceVectors(int16_t* const* out, uint32_t maxOut, bool end) {
-  return Run<true>(out, maxOut, end);
+VECTOR_KERNELS uint32_t Resampler::ProduceFour(int16_t* const* out, uint32_t maxOut, bool end) {
+  return Run<4>(out, maxOut, end);
+}
+
+WIDE_KERNELS uint32_t Resampler::ProduceEight(int16_t* const* out, uint32_t maxOut, bool end) {
+  return Run<8>(out, maxOut, end);
+}
+
+int Resampler::UseLanes(int lanes) {
+  lanes_ = lanes >= 8 && widest_ >= 8 ? 8 : lanes >= 4 && widest_ >= 4 ? 4 : 1;
+  return lanes_;
 }
 
 uint64_t Resampler::OutputFrames(uint64_t inputFrames) const { return inputFrames * rateOut_ / rateIn_; }

@@ -36,9 +36,10 @@ class Resampler {
   // to the time of the last input sample.
   uint32_t Produce(int16_t* const* out, uint32_t maxOut, bool end);
 
-  // Sums one output at a time, as where the processor has no SSE2, instead of side
-  // by side with vector instructions: for the tests of that path.
-  void UsePlainSums(bool plain) { plain_ = plain; }
+  // Sums in lanes of eight (AVX with FMA), four (SSE2) or one output at a time (as on a
+  // processor with neither), for the tests of each path; never wider than the
+  // processor has, which Setup takes. Returns the lanes taken.
+  int UseLanes(int lanes);
 
   // Output frames a stream of inputFrames gives, rounded down.
   uint64_t OutputFrames(uint64_t inputFrames) const;
@@ -75,18 +76,20 @@ class Resampler {
   };
   const Line& FirstLine() const { return halfBands_ ? bands_[0].input : line_; }
   Line& FirstLine() { return halfBands_ ? bands_[0].input : line_; }
-  // The stages with vector sums (SSE2), or one output at a time (x87).
-  uint32_t ProduceVectors(int16_t* const* out, uint32_t maxOut, bool end);
-  template <bool kVectors>
+  // The stages with their sums four lanes wide (SSE2) or eight (AVX with FMA); Run<1> sums
+  // one output at a time (x87).
+  uint32_t ProduceFour(int16_t* const* out, uint32_t maxOut, bool end);
+  uint32_t ProduceEight(int16_t* const* out, uint32_t maxOut, bool end);
+  template <int kWidth>
   uint32_t Run(int16_t* const* out, uint32_t maxOut, bool end);
   // Runs half-band stage i into the next stage's line (or, the last stage without a
   // polyphase stage, into out). Returns the outputs made; *drained tells whether its
   // input is used up to its end.
-  template <bool kVectors>
+  template <int kWidth>
   uint32_t RunHalfBand(int i, int16_t* const* out, uint32_t maxOut, bool end, bool* drained);
-  template <bool kVectors>
+  template <int kWidth>
   uint32_t RunPolyphase(int16_t* const* out, uint32_t maxOut, bool end);
-  template <bool kVectors>
+  template <int kWidth>
   uint32_t RunDoubling(int16_t* const* out, uint32_t maxOut, uint32_t limit);
   void SettleLine(uint32_t next, uint32_t phase);
   // Outputs summed side by side.
@@ -104,14 +107,19 @@ class Resampler {
   uint32_t taps_ = 0;     // 2 x half_
   uint32_t phases_ = 0;   // rows in the table; up_ when exact, else interpolated
   bool exact_ = true;
-  bool vectors_ = true;    // the processor has SSE2
-  bool plain_ = false;
+  int widest_ = 4;  // the widest lanes the processor has: 8, 4 or 1
+  int lanes_ = 4;   // the lanes the sums take
   bool polyphase_ = true;  // false when the half-band stages end at the output's rate
   uint64_t rateIn_ = 1, rateOut_ = 1;  // the whole conversion, in lowest terms
   uint32_t maxPush_ = 0;
   int halfBands_ = 0;
   HalfBand bands_[kMaxHalfBands];
-  std::unique_ptr<float[]> table_;    // (phases_ + 1) rows of taps_
+  std::unique_ptr<float[]> table_;    // (phases_ + 1) rows of taps_, stride_ apart from Rows() on
+  uint32_t stride_ = 0;               // taps_ rounded up to a 64-byte cache line
+  // The first row, on a cache line, so that no row's loads straddle two lines.
+  float* Rows() const {
+    return reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(table_.get()) + 63) & ~(uintptr_t)63);
+  }
   std::unique_ptr<float[]> scratch_;  // kGroup interpolated rows
   Line line_;                         // the polyphase stage's input
   // The next output's time: sample index next_ in line_ plus phase_ / up_.

@@ -262,45 +262,51 @@ TEST(ConverterResample, OneStreamThroughEveryBlockBoundary) {
   }
 }
 
-// The sums one output at a time (processors without SSE2) give one stream whatever
-// the pieces its input comes in, within a step of the vector sums, for every way the
-// rate is converted.
-TEST(ConverterResample, PlainSumsMatchTheVectorSums) {
+// Every width of sums the processor has (one output at a time as without SSE2, four
+// lanes, eight) gives one stream whatever the pieces its input comes in, within a
+// step of the others, for every way the rate is converted, mono and stereo.
+TEST(ConverterResample, SumsOfEveryWidthAgreeWhateverTheBlocks) {
   const uint32_t kBlock = 441;
   for (uint32_t rate : {48000u, 22050u, 88200u, 96000u, 32000u}) {
-    SCOPED_TRACE(rate);
-    std::vector<float> input(rate / 2 * 2);  // half a second of stereo noise
-    uint32_t seed = 11;
-    for (float& v : input) v = (float)((int32_t)((seed = seed * 1103515245u + 12345u) >> 16) - 32768) * 0.5f;
-    const auto play = [&](bool plain, bool pieces) {
-      Resampler r;
-      EXPECT_EQ(r.Setup(rate, 44100, 2, kBlock), 0);
-      r.UsePlainSums(plain);
-      std::vector<int16_t> stream, left(kBlock), right(kBlock);
-      int16_t* out[2] = {left.data(), right.data()};
-      size_t at = 0, frames = input.size() / 2;
-      for (uint32_t call = 0; call < 100000; ++call) {
-        uint32_t wanted = r.FramesWanted(kBlock);
-        uint32_t n = (uint32_t)std::min<size_t>(pieces ? std::min(wanted, call * 37 % 300) : wanted, frames - at);
-        for (uint32_t i = 0; i < n; ++i) {
-          r.InputArea(0)[i] = input[2 * (at + i)];
-          r.InputArea(1)[i] = input[2 * (at + i) + 1];
+    for (int channels : {2, 1}) {
+      SCOPED_TRACE(testing::Message() << rate << " Hz, channels " << channels);
+      std::vector<float> input(rate / 2 * 2);  // half a second of stereo noise
+      uint32_t seed = 11;
+      for (float& v : input) v = (float)((int32_t)((seed = seed * 1103515245u + 12345u) >> 16) - 32768) * 0.5f;
+      const auto play = [&](int lanes, bool pieces) {
+        Resampler r;
+        EXPECT_EQ(r.Setup(rate, 44100, channels, kBlock), 0);
+        std::vector<int16_t> stream, left(kBlock), right(kBlock);
+        if (r.UseLanes(lanes) != lanes) return stream;  // not on this processor
+        int16_t* out[2] = {left.data(), right.data()};
+        size_t at = 0, frames = input.size() / 2;
+        for (uint32_t call = 0; call < 100000; ++call) {
+          uint32_t wanted = r.FramesWanted(kBlock);
+          uint32_t n = (uint32_t)std::min<size_t>(pieces ? std::min(wanted, call * 37 % 300) : wanted, frames - at);
+          for (uint32_t i = 0; i < n; ++i)
+            for (int ch = 0; ch < channels; ++ch) r.InputArea(ch)[i] = input[2 * (at + i) + ch];
+          r.Commit(n);
+          at += n;
+          uint32_t made = r.Produce(out, kBlock, at == frames && n < wanted);
+          for (uint32_t i = 0; i < made; ++i)
+            for (int ch = 0; ch < channels; ++ch) stream.push_back(out[ch][i]);
+          if (made == 0 && at == frames && n < wanted) break;
         }
-        r.Commit(n);
-        at += n;
-        uint32_t made = r.Produce(out, kBlock, at == frames && n < wanted);
-        for (uint32_t i = 0; i < made; ++i) stream.insert(stream.end(), {left[i], right[i]});
-        if (made == 0 && at == frames && n < wanted) break;
+        return stream;
+      };
+      std::vector<int16_t> plain = play(1, false);
+      EXPECT_NEAR((double)plain.size() / channels, 22050.0, kBlock);  // frames
+      for (int lanes : {1, 4, 8}) {
+        SCOPED_TRACE(lanes);
+        std::vector<int16_t> whole = lanes == 1 ? plain : play(lanes, false);
+        if (whole.empty()) continue;
+        EXPECT_EQ(play(lanes, true), whole);
+        ASSERT_EQ(whole.size(), plain.size());
+        int worst = 0;
+        for (size_t i = 0; i < plain.size(); ++i) worst = std::max(worst, std::abs(plain[i] - whole[i]));
+        EXPECT_LE(worst, 1);
       }
-      return stream;
-    };
-    std::vector<int16_t> plain = play(true, false), vectors = play(false, false);
-    EXPECT_EQ(play(true, true), plain);
-    ASSERT_EQ(plain.size(), vectors.size());
-    EXPECT_NEAR((double)plain.size() / 2, 22050.0, kBlock);  // frames
-    int worst = 0;
-    for (size_t i = 0; i < plain.size(); ++i) worst = std::max(worst, std::abs(plain[i] - vectors[i]));
-    EXPECT_LE(worst, 1);
+    }
   }
 }
 
