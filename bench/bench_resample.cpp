@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/BenchKit.h"
+#include "tests/common/SineFit.h"
 #include "core/ErrorCodes.h"
 #include "engine/ChannelEngine.h"
 #include "wavedata/WaveFile.h"
@@ -124,46 +125,13 @@ std::vector<uint8_t> Sine(double frequency, double level, uint32_t rate, int bit
   return bytes;
 }
 
-// The best fit a sin + b cos + c at a known frequency over the middle of y (the
-// ends hold the filter's start and end); amplitude and the residual's power.
-struct Fit {
-  double amplitude = 0, residual = 0;
-};
-Fit FitSine(const std::vector<int16_t>& y, double frequency) {
-  size_t from = 4410, to = y.size() > 2 * from ? y.size() - from : 0;
-  double m[3][4] = {};
-  for (size_t n = from; n < to; ++n) {
-    double w = 2 * kPi * frequency * n / 44100.0;
-    double basis[3] = {sin(w), cos(w), 1.0};
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) m[i][j] += basis[i] * basis[j];
-      m[i][3] += basis[i] * y[n];
-    }
-  }
-  for (int i = 0; i < 3; ++i)
-    for (int k = i + 1; k < 3; ++k) {
-      double f = m[k][i] / m[i][i];
-      for (int j = i; j < 4; ++j) m[k][j] -= f * m[i][j];
-    }
-  double c[3];
-  for (int i = 2; i >= 0; --i) {
-    double s = m[i][3];
-    for (int j = i + 1; j < 3; ++j) s -= m[i][j] * c[j];
-    c[i] = s / m[i][i];
-  }
-  Fit fit;
-  fit.amplitude = sqrt(c[0] * c[0] + c[1] * c[1]);
-  for (size_t n = from; n < to; ++n) {
-    double w = 2 * kPi * frequency * n / 44100.0;
-    double e = y[n] - (c[0] * sin(w) + c[1] * cos(w) + c[2]);
-    fit.residual += e * e;
-  }
-  fit.residual /= (double)(to > from ? to - from : 1);
-  return fit;
+// A tone's fit over all but the first and last 0.1 s, which hold the filter's start and end.
+SineFit FitMiddle(const std::vector<int16_t>& y, double frequency) {
+  return FitSine(y.data(), 4410, y.size() > 8820 ? y.size() - 4410 : 0, frequency, 44100.0);
 }
 
 double SinadDb(const std::vector<int16_t>& y, double frequency) {
-  Fit fit = FitSine(y, frequency);
+  SineFit fit = FitMiddle(y, frequency);
   return 10 * log10(fit.amplitude * fit.amplitude / 2 / (fit.residual > 1e-12 ? fit.residual : 1e-12));
 }
 
@@ -194,11 +162,11 @@ void MeasureQuality() {
   int peak = 0;
   for (double f : {22100.0, 23000.0}) {
     std::vector<int16_t> alias = Convert(Sine(f, 0.891, 48000, 24, 2), 48000, 24);
-    aliasDb = std::max(aliasDb, 20 * log10(std::max(FitSine(alias, 44100 - f).amplitude, 1e-3) / 32768.0));
+    aliasDb = std::max(aliasDb, 20 * log10(std::max(FitMiddle(alias, 44100 - f).amplitude, 1e-3) / 32768.0));
     for (size_t n = 4410; n + 4410 < alias.size(); ++n) peak = std::max(peak, abs((int)alias[n]));
   }
   std::vector<int16_t> same = Convert(Sine(21100, 0.891, 44100, 16, 2), 44100, 16);
-  double reference = 20 * log10(FitSine(same, 21100).amplitude / 32768.0);
+  double reference = 20 * log10(FitMiddle(same, 21100).amplitude / 32768.0);
   snprintf(extra, sizeof extra, " tones=22100,23000Hz@-1dBFS peak=%d", peak);
   Quality("resample_alias_db", aliasDb, reference, "<=-96.3", aliasDb <= -96.3 && peak == 0, extra);
 
@@ -207,13 +175,13 @@ void MeasureQuality() {
   char gains[240] = "";
   for (double f : {50.0, 1000.0, 5000.0, 10000.0, 15000.0, 18000.0, 19000.0, 20000.0}) {
     std::vector<int16_t> y = Convert(Sine(f, level, 48000, 24, 2), 48000, 24);
-    double gain = 20 * log10(FitSine(y, f).amplitude / (level * 32767.0));
+    double gain = 20 * log10(FitMiddle(y, f).amplitude / (level * 32767.0));
     if (fabs(gain) > fabs(worstGain)) worstGain = gain;
     size_t used = strlen(gains);
     snprintf(gains + used, sizeof gains - used, " g%.0f=%.4f", f, gain);
   }
   std::vector<int16_t> plain = Convert(Sine(20000, level, 44100, 16, 2), 44100, 16);
-  double plainGain = 20 * log10(FitSine(plain, 20000).amplitude / (level * 32767.0));
+  double plainGain = 20 * log10(FitMiddle(plain, 20000).amplitude / (level * 32767.0));
   Quality("resample_passband_db", fabs(worstGain), fabs(plainGain), "<=0.01", fabs(worstGain) <= 0.01, gains);
 }
 

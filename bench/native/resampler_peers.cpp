@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "wavedata/Resampler.h"
+#include "tests/common/SineFit.h"
 
 namespace {
 
@@ -217,42 +218,9 @@ class Speex : public Converter {
   const char* name_;
 };
 
-// The best a sin + b cos + c at a known frequency over the middle of y (the ends
-// hold each filter's start and end): amplitude and the residual's power.
-struct Fit {
-  double amplitude = 0, residual = 0;
-};
-Fit FitSine(const std::vector<int16_t>& y, double frequency) {
-  size_t from = 4410, to = y.size() > 2 * from ? y.size() - from : 0;
-  double m[3][4] = {};
-  for (size_t n = from; n < to; ++n) {
-    double w = 2 * kPi * frequency * (double)n / kOutRate;
-    double basis[3] = {sin(w), cos(w), 1.0};
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) m[i][j] += basis[i] * basis[j];
-      m[i][3] += basis[i] * y[n];
-    }
-  }
-  for (int i = 0; i < 3; ++i)
-    for (int k = i + 1; k < 3; ++k) {
-      double f = m[k][i] / m[i][i];
-      for (int j = i; j < 4; ++j) m[k][j] -= f * m[i][j];
-    }
-  double c[3];
-  for (int i = 2; i >= 0; --i) {
-    double s = m[i][3];
-    for (int j = i + 1; j < 3; ++j) s -= m[i][j] * c[j];
-    c[i] = s / m[i][i];
-  }
-  Fit fit;
-  fit.amplitude = sqrt(c[0] * c[0] + c[1] * c[1]);
-  for (size_t n = from; n < to; ++n) {
-    double w = 2 * kPi * frequency * (double)n / kOutRate;
-    double e = y[n] - (c[0] * sin(w) + c[1] * cos(w) + c[2]);
-    fit.residual += e * e;
-  }
-  fit.residual /= (double)(to > from ? to - from : 1);
-  return fit;
+// A tone's fit over all but the first and last 0.1 s, which hold the filter's start and end.
+SineFit FitMiddle(const std::vector<int16_t>& y, double frequency) {
+  return FitSine(y.data(), 4410, y.size() > 8820 ? y.size() - 4410 : 0, frequency, 44100.0);
 }
 
 // Stereo sines (the same on both sides) at rate, full scale 1.0.
@@ -275,13 +243,13 @@ Quality Measure(Converter& c, uint32_t rate) {
   Quality q;
   std::vector<int16_t> l, r;
   c.Run(Sine(1000, 0.5, rate, 1.5), l, r);
-  Fit fit = FitSine(l, 1000);
+  SineFit fit = FitMiddle(l, 1000);
   q.sinad = 10 * log10(fit.amplitude * fit.amplitude / 2 / std::max(fit.residual, 1e-12));
   q.passEdge = rate >= kOutRate ? 20000.0 : 0.45 * rate;
   for (double f : {20.0, 1000.0, 0.5 * q.passEdge, 0.8 * q.passEdge, 0.9 * q.passEdge, 0.95 * q.passEdge,
                    0.98 * q.passEdge, q.passEdge}) {
     c.Run(Sine(f, 0.891, rate, 1.0), l, r);
-    double gain = 20 * log10(FitSine(l, f).amplitude / (0.891 * 32768.0));
+    double gain = 20 * log10(FitMiddle(l, f).amplitude / (0.891 * 32768.0));
     if (fabs(gain) > fabs(q.passband)) q.passband = gain;
   }
   if (rate > kOutRate) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/SineFit.h"
 #include "tests/common/TestKit.h"
 #include "tests/wavedata/GuardedBuffer.h"
 #include "wavedata/Resampler.h"
@@ -310,28 +311,10 @@ TEST(ConverterResample, SumsOfEveryWidthAgreeWhateverTheBlocks) {
   }
 }
 
-// The level of a sine of known frequency in 16-bit samples at the host's rate: the
-// amplitude of the best a sin + b cos + c over all but the first and last 20 ms.
+// The level of a sine of known frequency in 16-bit samples at the host's rate, over
+// all but the first and last 20 ms.
 double Amplitude(const std::vector<int16_t>& y, double frequency) {
-  const double kPi = 3.14159265358979323846;
-  double m[3][4] = {};
-  for (size_t n = 882; n + 882 < y.size(); ++n) {
-    double w = 2 * kPi * frequency * (double)n / 44100.0;
-    double basis[3] = {std::sin(w), std::cos(w), 1.0};
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) m[i][j] += basis[i] * basis[j];
-      m[i][3] += basis[i] * y[n];
-    }
-  }
-  for (int i = 0; i < 3; ++i)
-    for (int k = i + 1; k < 3; ++k) {
-      double f = m[k][i] / m[i][i];
-      for (int j = i; j < 4; ++j) m[k][j] -= f * m[i][j];
-    }
-  double offset = m[2][3] / m[2][2];
-  double cosine = (m[1][3] - m[1][2] * offset) / m[1][1];
-  double sine = (m[0][3] - m[0][1] * cosine - m[0][2] * offset) / m[0][0];
-  return std::hypot(sine, cosine);
+  return FitSine(y.data(), 882, y.size() > 1764 ? y.size() - 882 : 0, frequency, 44100.0).amplitude;
 }
 
 // A third of a second of a float sine at -1 dBFS, played through a converter.
