@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/ErrorCodes.h"
+#include "wavedata/SampleRounding.h"
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -183,19 +184,9 @@ __attribute__((noinline)) float Dot(const float* h, const float* x, uint32_t tap
   return (a + b) + (c + d);
 }
 
-// One value rounded as Round4 rounds four (and as RoundToSample16 does: that header
-// brings the platform's, and this file also builds natively for the benchmark).
-__attribute__((noinline)) int16_t Round1(float value) {
-  value = value > 32767.0f ? 32767.0f : value;
-  value = value < -32768.0f ? -32768.0f : value;
-  uint32_t bits, half;
-  memcpy(&bits, &value, 4);
-  half = (bits & 0x80000000u) | 0x3F000000u;
-  float offset;
-  memcpy(&offset, &half, 4);
-  value = value == value ? value + offset : 0.0f;
-  return (int16_t)(int32_t)value;
-}
+// One value rounded as Round4 rounds four; not inlined, like Dot, so that every
+// output is rounded by the very same code.
+__attribute__((noinline)) int16_t Round1(float value) { return RoundToSample16(value); }
 
 // Drops the samples of a line before from; from is taken off the indices held.
 void Discard(float* data, uint32_t capacity, int channels, uint32_t from, uint32_t fill) {
@@ -334,8 +325,7 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
     failed = failed || !data;
   };
   if (polyphase_) {
-    stride_ = (taps_ + 15) & ~15u;
-    allocate(table_, ((size_t)phases_ + 1) * stride_ + 16);
+    allocate(table_, ((size_t)phases_ + 1) * Stride() + 16);
     allocate(scratch_, (size_t)kGroup * taps_);
     allocate(line_.data, (size_t)channels_ * line_.capacity);
   }
@@ -377,7 +367,7 @@ int Resampler::Setup(uint32_t inRate, uint32_t outRate, int channels, uint32_t m
     // constant levels pass exactly.
     for (size_t p = 0; p <= phases_; ++p) {
       double frac = (double)p / phases_, sum = 0.0;
-      float* row = Rows() + p * stride_;
+      float* row = Rows() + p * Stride();
       for (int pass2 = 0; pass2 < 2; ++pass2) {
         for (uint32_t j = 0; j < taps_; ++j) {
           double x = (double)j - (double)(half_ - 1) - frac;
@@ -441,12 +431,12 @@ void Resampler::Commit(uint32_t frames) {
 
 // The taps for the next output's phase: a row of the table, or two rows blended.
 const float* Resampler::Coefficients(uint32_t phase, int slot) {
-  if (exact_) return Rows() + (size_t)phase * stride_;
+  if (exact_) return Rows() + (size_t)phase * Stride();
   uint64_t position = (uint64_t)phase * phases_;
   uint32_t row = (uint32_t)(position / up_);
   float w = (float)(position % up_) / (float)up_;
-  const float* a = Rows() + (size_t)row * stride_;
-  const float* b = a + stride_;
+  const float* a = Rows() + (size_t)row * Stride();
+  const float* b = a + Stride();
   float* s = scratch_.get() + (size_t)slot * taps_;
   for (uint32_t j = 0; j < taps_; ++j) s[j] = a[j] + w * (b[j] - a[j]);
   return s;
@@ -551,7 +541,7 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunPolyphase(int16_t* 
   // A short group repeats its last output in the unused lanes, so that every output
   // is summed alike however the blocks fall. The stepping state lives in locals.
   uint32_t k = 0, next = next_, phase = phase_;
-  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_, stride = stride_;
+  const uint32_t taps = taps_, half = half_, up = up_, stepWhole = stepWhole_, stepPart = stepPart_, stride = Stride();
   const float* rows = Rows();
   const size_t other = line_.capacity;  // from a left sample to the right one
   const float* history = line_.data.get();
@@ -620,7 +610,7 @@ __attribute__((always_inline)) inline uint32_t Resampler::RunDoubling(int16_t* c
   const uint32_t taps = taps_, half = half_;
   const size_t other = line_.capacity;
   const float* history = line_.data.get();
-  const float* h = Rows() + stride_;
+  const float* h = Rows() + Stride();
   if constexpr (kWidth > 1) {
     while (k < maxOut && next < limit) {
       const float* x[kGroup];

@@ -114,8 +114,9 @@ class Resampler {
   uint32_t maxPush_ = 0;
   int halfBands_ = 0;
   HalfBand bands_[kMaxHalfBands];
-  std::unique_ptr<float[]> table_;    // (phases_ + 1) rows of taps_, stride_ apart from Rows() on
-  uint32_t stride_ = 0;               // taps_ rounded up to a 64-byte cache line
+  std::unique_ptr<float[]> table_;    // (phases_ + 1) rows of taps_, Stride() apart from Rows() on
+  // From one row to the next: taps_ rounded up to a 64-byte cache line.
+  uint32_t Stride() const { return (taps_ + 15) & ~15u; }
   // The first row, on a cache line, so that no row's loads straddle two lines.
   float* Rows() const {
     return reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(table_.get()) + 63) & ~(uintptr_t)63);
