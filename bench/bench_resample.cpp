@@ -207,6 +207,37 @@ void TimeRound(Samples& samples, Call call) {
   samples.allocations += benchkit::Allocations() - before;
 }
 
+// Plays first in channels 0 and 1 and second in 2 and 3, both looping, and times
+// calls rounds of each pair's reads, interleaved. nullptr, or what went wrong.
+const char* TimePairs(ChannelEngine& engine, const char* first, const char* second, int calls, Samples* a,
+                      Samples* b) {
+  int32_t partner = -1;
+  if (engine.LoadChannel(0, first, &partner) != 0 || engine.LoadChannel(2, second, &partner) != 0)
+    return "cannot load the files";
+  for (int c : {0, 2}) {
+    engine.SetLoop(c, true);
+    engine.PlayStop(c);
+  }
+  a->us.reserve(calls);
+  b->us.reserve(calls);
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  long wrong = 0;
+  while ((int)a->us.size() < calls) {
+    TimeRound(*a, [&] {
+      wrong += !engine.ReadStreamChannel(0, &out, &count) || count != kBlock;
+      wrong += !engine.ReadStreamChannel(1, &out, &count) || count != kBlock;
+    });
+    TimeRound(*b, [&] {
+      wrong += !engine.ReadStreamChannel(2, &out, &count) || count != kBlock;
+      wrong += !engine.ReadStreamChannel(3, &out, &count) || count != kBlock;
+    });
+  }
+  engine.CloseFile(0);
+  engine.CloseFile(2);
+  return wrong ? "a playing pair did not deliver whole blocks" : nullptr;
+}
+
 // The tail of a fade or a reverb: a 192 kHz float stereo pair of values around
 // 1e-38 (where denormals begin) against the same pair of ordinary noise at -40
 // dBFS, each playing in loop, interleaved.
@@ -216,35 +247,11 @@ int MeasureTinyFloats(ChannelEngine& engine) {
   snprintf(tiny, sizeof tiny, "%ssondrel_bench_tiny_%lu.wav", dir, GetCurrentProcessId());
   snprintf(ordinary, sizeof ordinary, "%ssondrel_bench_float_%lu.wav", dir, GetCurrentProcessId());
   if (!WriteFloatNoise(tiny, 2e-38) || !WriteFloatNoise(ordinary, 0.01)) return Fail("cannot write the float files");
-  int32_t partner = -1;
-  if (engine.LoadChannel(0, tiny, &partner) != 0 || engine.LoadChannel(2, ordinary, &partner) != 0)
-    return Fail("cannot load the float files");
-  for (int c : {0, 2}) {
-    engine.SetLoop(c, true);
-    engine.PlayStop(c);
-  }
-  const int calls = kCalls / 5;
   Samples small, plain;
-  small.us.reserve(calls);
-  plain.us.reserve(calls);
-  uint8_t* out = nullptr;
-  int32_t count = 0;
-  long wrong = 0;
-  while ((int)small.us.size() < calls) {
-    TimeRound(small, [&] {
-      wrong += !engine.ReadStreamChannel(0, &out, &count) || count != kBlock;
-      wrong += !engine.ReadStreamChannel(1, &out, &count) || count != kBlock;
-    });
-    TimeRound(plain, [&] {
-      wrong += !engine.ReadStreamChannel(2, &out, &count) || count != kBlock;
-      wrong += !engine.ReadStreamChannel(3, &out, &count) || count != kBlock;
-    });
-  }
-  engine.CloseFile(0);
-  engine.CloseFile(2);
+  const char* failed = TimePairs(engine, tiny, ordinary, kCalls / 5, &small, &plain);
   DeleteFileA(tiny);
   DeleteFileA(ordinary);
-  if (wrong) return Fail("a playing float pair did not deliver whole blocks");
+  if (failed) return Fail(failed);
   double median = small.At(0.5), baseMedian = plain.At(0.5), ratio = median / baseMedian;
   printf("BENCH stream_float_tiny_ratio value=%.2f unit=us baseline=%.2f ratio=%.3f goal=<=1.25 pass=%s "
          "allocations=%ld calls=%zu rate=192000 pointer_bits=%d\n",
@@ -272,30 +279,11 @@ int main() {
   if (!engine.Valid()) return Fail("no channel locks");
   SetupRecord setup = {{0, kBlock, 0, 32768, 0, 0}};
   engine.ApplySetup(setup);
-  int32_t partner = -1;
-  if (engine.LoadChannel(0, plain, &partner) != 0 || engine.LoadChannel(2, converted, &partner) != 0)
-    return Fail("cannot load the files");
-  for (int c : {0, 2}) {
-    engine.SetLoop(c, true);
-    engine.PlayStop(c);
-  }
   Samples base, resampled;
-  base.us.reserve(kCalls);
-  resampled.us.reserve(kCalls);
-  uint8_t* out = nullptr;
-  int32_t count = 0;
-  long wrong = 0;
-  while ((int)base.us.size() < kCalls) {
-    TimeRound(base, [&] {
-      wrong += !engine.ReadStreamChannel(0, &out, &count);
-      wrong += !engine.ReadStreamChannel(1, &out, &count);
-    });
-    TimeRound(resampled, [&] {
-      wrong += !engine.ReadStreamChannel(2, &out, &count) || count != kBlock;
-      wrong += !engine.ReadStreamChannel(3, &out, &count) || count != kBlock;
-    });
-  }
-  if (wrong) return Fail("a playing pair did not deliver whole blocks");
+  const char* failed = TimePairs(engine, plain, converted, kCalls, &base, &resampled);
+  DeleteFileA(plain);
+  DeleteFileA(converted);
+  if (failed) return Fail(failed);
   double median = resampled.At(0.5), baseMedian = base.At(0.5);
   double ratio = median / baseMedian;
   printf("BENCH stream_resample_48k_stereo_median value=%.2f unit=us baseline=%.2f ratio=%.3f goal=<=3 pass=%s "
@@ -306,8 +294,6 @@ int main() {
   printf("BENCH stream_resample_48k_stereo_p999 value=%.1f unit=us baseline=%.1f ratio=%.3f goal=<=3 pass=%s\n", tail,
          baseTail, tail / baseTail, tail / baseTail <= 3 ? "yes" : "no");
   fflush(stdout);
-  DeleteFileA(plain);
-  DeleteFileA(converted);
   if (int code = MeasureTinyFloats(engine)) return code;
   MeasureQuality();
   return 0;
