@@ -199,6 +199,19 @@ def probe(path):
     return json.loads(out.strip().splitlines()[-1])
 
 
+def check_cut_take(take, covered):
+    """A take whose recording ended abruptly: its header's sizes cover all but at most
+    the last second on disk (and at least two seconds), and sox and the plug-in read
+    the samples the header gives."""
+    riff, size, present = sizes(take)
+    check(riff == size + 36 and size <= present and present - size <= SECOND and size >= 2 * SECOND,
+          "the header covers %s: data %d of %d on disk, RIFF %d" % (covered, size, present, riff))
+    check(subprocess.run(["sox", "--i", "-s", take], capture_output=True, text=True).stdout.strip() == str(size // 2),
+          "sox reads the header's samples")
+    found = probe(take)
+    check(found.get("header") == 0 and found.get("dataSize") == size, "the plug-in opens it: %s" % found)
+
+
 def _small_disk(name, kib):
     """A fresh tmpfs of kib KiB, mounted by the test; the run is skipped (77) unless root."""
     if os.geteuid() != 0:
@@ -297,13 +310,7 @@ def killed_take():
     finally:
         if proc.poll() is None:
             proc.kill()
-    riff, size, present = sizes(take)
-    check(riff == size + 36 and size <= present and present - size <= SECOND and size >= 2 * SECOND,
-          "the header covers all but the last second: data %d of %d on disk, RIFF %d" % (size, present, riff))
-    check(subprocess.run(["sox", "--i", "-s", take], capture_output=True, text=True).stdout.strip() == str(size // 2),
-          "sox reads the header's samples")
-    found = probe(take)
-    check(found.get("header") == 0 and found.get("dataSize") == size, "the plug-in opens it: %s" % found)
+    check_cut_take(take, "all but the last second")
 
 
 def _capture(*words):
@@ -407,13 +414,7 @@ def unload_mid_take():
     names = os.listdir(USERFILES)
     check(len(names) == 1, "one take: %s" % names)
     take = os.path.join(USERFILES, names[0])
-    riff, size, present = sizes(take)
-    check(riff == size + 36 and size <= present and present - size <= SECOND and size >= 2 * SECOND,
-          "the header covers what was recorded: data %d of %d on disk, RIFF %d" % (size, present, riff))
-    check(subprocess.run(["sox", "--i", "-s", take], capture_output=True, text=True).stdout.strip() == str(size // 2),
-          "sox reads the header's samples")
-    found = probe(take)
-    check(found.get("header") == 0 and found.get("dataSize") == size, "the plug-in opens it: %s" % found)
+    check_cut_take(take, "what was recorded")
 
 
 def take_onto_loaded():
