@@ -116,6 +116,21 @@ std::vector<std::string> PlayerLines(const std::vector<std::string>& files, cons
   return lines;
 }
 
+// The plug-in beside the host's own program, where --plugin names none ("" when
+// its path cannot be made).
+std::string PluginBesideHost() {
+  char beside[MAX_PATH];
+  return PathBesideModule(nullptr, "sondrel.oin", beside, sizeof beside) ? beside : "";
+}
+
+// The lines of a script file; false, having said why on stderr, when it cannot be read.
+bool ReadScriptOrSay(const std::string& path, std::vector<std::string>* lines) {
+  std::string error;
+  if (ReadScript(path, lines, &error)) return true;
+  fprintf(stderr, "orvan-host: %s\n", error.c_str());
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,16 +156,9 @@ int main(int argc, char** argv) {
       else ok = false;
     }
     if (ok && !outDir.empty()) {
-      if (plugin.empty()) {
-        char beside[MAX_PATH];
-        if (PathBesideModule(nullptr, "sondrel.oin", beside, sizeof beside)) plugin = beside;
-      }
+      if (plugin.empty()) plugin = PluginBesideHost();
       std::vector<std::string> lines;
-      std::string error;
-      if (!ReadScript(script, &lines, &error)) {
-        fprintf(stderr, "orvan-host: %s\n", error.c_str());
-        return kScriptFailed;
-      }
+      if (!ReadScriptOrSay(script, &lines)) return kScriptFailed;
       return Run(runner, script, lines, outDir, plugin, (DWORD)seconds * 1000);
     }
   }
@@ -167,16 +175,9 @@ int main(int argc, char** argv) {
       else files.push_back(HostPath(option));
     }
     if (ok && !outDir.empty()) {
-      if (plugin.empty()) {
-        char beside[MAX_PATH];
-        if (PathBesideModule(nullptr, "sondrel.oin", beside, sizeof beside)) plugin = beside;
-      }
+      if (plugin.empty()) plugin = PluginBesideHost();
       std::vector<std::string> extra;
-      std::string error;
-      if (!script.empty() && !ReadScript(script, &extra, &error)) {
-        fprintf(stderr, "orvan-host: %s\n", error.c_str());
-        return kScriptFailed;
-      }
+      if (!script.empty() && !ReadScriptOrSay(script, &extra)) return kScriptFailed;
       return Run(runner, script.empty() ? "play" : script, PlayerLines(files, extra), outDir, plugin, 120000, true);
     }
   }
